@@ -1,0 +1,104 @@
+// The two import commands: each step returns a signed code, a negative one ends the
+// command after the step's own message, and nothing already written is undone.
+#include <cstring>
+#include <string>
+
+#include "acceptdialog.h"
+#include "commands.h"
+#include "device.h"
+#include "modeldb.h"
+#include "picking.h"
+#include "projectqueries.h"
+#include "rxapi.h"
+#include "selector.h"
+#include "tekcore.h"
+#include "text.h"
+#include "unitdialog.h"
+#include "unitxml.h"
+#include "window.h"
+#include "windows.h"
+#include "xdata.h"
+
+namespace {
+
+// The product database is the command's own: closed when the command ends.
+struct ProductDbGuard {
+  UnitRecord& unit;
+  ~ProductDbGuard() {
+    if (unit.productDb >= 0) tc_close_database(unit.productDb);
+    unit.productDb = -1;
+  }
+};
+
+// Steps shared by both imports once the unit is read: model database, connection
+// geometry, block, extended data and the unit information dialog.
+void importUnit(UnitRecord& unit, const SelectorSettings& settings) {
+  ProductDbGuard guard{unit};
+  if (openModelDatabase(unit, settings) < 0) return;
+  devices_get_connections(&unit);
+  if (device_insert_block(unit.productDb, unit.parts[0]) < 0) return;
+  if (xdata_write_unit(&unit) < 0) return;
+  showUnitInformation(&unit, nullptr);
+}
+
+// The folder part of a path, separator included ("" when it has none).
+std::string folderOf(const char* path) {
+  const char* cut = std::strrchr(path, '\\');
+  const char* slash = std::strrchr(path, '/');
+  if (!cut || (slash && slash > cut)) cut = slash;
+  return cut ? std::string(path, cut + 1) : std::string();
+}
+
+}  // namespace
+
+void Zephyr() {
+  SelectorSettings settings;
+  UnitRecord unit;
+  std::string selectionId;
+  if (!dc_check_ready(kRequiredDuctoraVersion, kRequiredDuctoraVersionText)) return;
+  if (readSettings(settings) < 0) return;
+  if (pickDuctConnections(unit) < 0) return;
+  if (openSelector(unit, settings, selectionId) < 0) return;
+  if (showAcceptDialog() < 0) return;
+  if (readUnitXml(unit, settings, selectionId, nullptr) < 0) return;
+  importUnit(unit, settings);
+}
+
+void ZephyrFile() {
+  SelectorSettings settings;
+  UnitRecord unit;
+  const std::string selectionId;
+  if (!dc_check_ready(kRequiredDuctoraVersion, kRequiredDuctoraVersionText)) return;
+  if (readSettings(settings) < 0) return;
+
+  char path[MAX_PATH] = {0};
+  std::strncpy(path, settings.XMLFilePath.c_str(), MAX_PATH - 1);
+  const std::string initialFolder = folderOf(path);
+  const std::string title = "Zephyr " + getModuleVersionText(nullptr) + " Open xml file";
+  if (!showOpenFileDialog(adsw_acadMainWnd(), "XML (*.xml)|*.xml||", initialFolder.c_str(), path,
+                          "xml", title.c_str()))
+    return;
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
+
+  settings.XMLFilePath = path;
+  saveXmlFilePath(settings);
+  if (readUnitXml(unit, settings, selectionId, path) < 0) return;
+  importUnit(unit, settings);
+}
+
+int openModelDatabase(UnitRecord& unit, const SelectorSettings& settings) {
+  unit.productDb = -1;
+  if (retrieveModelDatabase(unit.modelDatabaseUrl, settings) < 0) return -1;
+  unit.productDb = tc_open_database(modelDictionaryPath(), modelDatabasePath(), 0);
+  if (unit.productDb >= 0) return 0;
+
+  // The local copies may be stale or damaged: fetch them once more.
+  deleteModelFiles();
+  if (retrieveModelDatabase(unit.modelDatabaseUrl, settings) < 0) return -2;
+  unit.productDb = tc_open_database(modelDictionaryPath(), modelDatabasePath(), 0);
+  if (unit.productDb >= 0) return 0;
+
+  printMessage("Zephyr: Database is updated. Please, create new .xml-file.\n");
+  deleteModelFiles();
+  return -3;
+}

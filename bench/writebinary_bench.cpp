@@ -1,0 +1,83 @@
+// Times DuctoraBridge::writeBinaryData through the Ductora module loaded in a host test
+// session: the bridge finds Ductora's running objects as the main module does, and each
+// block is handed over as the custom part does (allocBinary, writeBinaryData, freeBinary).
+// Usage: writebinary_bench BIN_DIR MACHINE_DIR DATA_FILE LENGTH...
+// (MACHINE_DIR: an empty folder for the session's registry hives.)
+// Prints one line per length: "length N seconds S".
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bridge.h"
+#include "hosttest.h"
+#include "rxapi.h"
+#include "winhost.h"
+
+namespace {
+
+int fail(const std::string& why) {
+  std::fprintf(stderr, "writebinary_bench: %s\n", why.c_str());
+  return 1;
+}
+
+bool readFile(const char* path, std::vector<unsigned char>& data) {
+  FILE* f = std::fopen(path, "rb");
+  if (!f) return false;
+  unsigned char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5) return fail("usage: writebinary_bench BIN_DIR MACHINE_DIR DATA_FILE LENGTH...");
+  std::vector<unsigned char> data;
+  if (!readFile(argv[3], data)) return fail(std::string("cannot read ") + argv[3]);
+
+  // A machine of its own: Ductora's classes go into its registry, nowhere else.
+  winSetMachineFolder(argv[2]);
+  cadhost::startTestSession();
+  const std::string module = std::string(argv[1]) + "/Ductora.arx";
+  if (acedArxLoad(wide(module).c_str()) != RTNORM) return fail("cannot load " + module);
+  AcRxFunctionPtr install = acedRegCmds->lookupCmd(L"DUREGISTER");
+  if (!install) return fail("Ductora has no DUREGISTER command");
+  install();
+
+  int status = 0;
+  try {
+    DuctoraBridge bridge;
+    for (int i = 4; i < argc; ++i) {
+      const long length = std::atol(argv[i]);
+      if (length < 1 || size_t(length) > data.size()) {
+        status = fail(std::string("bad length ") + argv[i]);
+        break;
+      }
+      if (bridge.allocBinary(1, length) != 0) {
+        status = fail("allocBinary: " + bridge.lastError());
+        break;
+      }
+      auto start = std::chrono::steady_clock::now();
+      long code = bridge.writeBinaryData(1, data.data(), length);
+      std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+      bridge.freeBinary(1);
+      if (code != 0) {
+        status = fail("writeBinaryData gave " + std::to_string(code) + ": " + bridge.lastError());
+        break;
+      }
+      std::printf("length %ld seconds %.6f\n", length, took.count());
+    }
+  } catch (const char* message) {
+    status = fail(message);
+  }
+  std::fputs(cadhost::takeOutput().c_str(), stderr);
+  cadhost::endTestSession();
+  return status;
+}

@@ -1,0 +1,280 @@
+// The COM face of the server: BSTR arguments become UTF-8 texts, results become fresh
+// BSTRs, and every method forwards to the server functions of du_server.h.
+#include "du_com.h"
+#include <atomic>
+#include <new>
+#include <vector>
+#include "du_internal.h"
+#include "windows.h"
+
+using namespace DURACOMSRVLib;
+
+const CLSID CLSID_DuraComSrvDrawing = {0x7e3b2a10, 0x5c4d, 0x4e8f, {0x9a, 0x6b, 0x1d, 0x2c, 0x3e, 0x4f, 0x5a, 0x01}};
+const CLSID CLSID_DuraComSrvDuctora = {0x7e3b2a10, 0x5c4d, 0x4e8f, {0x9a, 0x6b, 0x1d, 0x2c, 0x3e, 0x4f, 0x5a, 0x02}};
+const char* const kProgIdDrawing = "DuraComSrv.Drawing";
+const char* const kProgIdDuctora = "DuraComSrv.Ductora";
+
+namespace {
+// A text argument: its stored length may count a terminating zero (callers that size
+// the string from the converted text include it); one trailing zero is dropped. A zero
+// inside the text is refused rather than silently cutting what follows.
+bool argText(BSTR text, std::string& out) {
+  out.clear();
+  UINT n = SysStringLen(text);
+  if (n > 0 && text[n - 1] == 0) --n;
+  for (UINT i = 0; i < n; ++i)
+    if (text[i] == 0) return false;
+  if (n == 0) return true;
+  int size = WideCharToMultiByte(CP_UTF8, 0, text, int(n), nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return false;
+  out.resize(size_t(size));
+  WideCharToMultiByte(CP_UTF8, 0, text, int(n), &out[0], size, nullptr, nullptr);
+  return true;
+}
+
+BSTR resultText(const std::string& text) {
+  if (text.empty()) return SysAllocStringLen(nullptr, 0);
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+  if (n <= 0) return SysAllocStringLen(nullptr, 0);
+  BSTR out = SysAllocStringLen(nullptr, UINT(n));
+  if (out) MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out, n);
+  return out;
+}
+
+template <class Base>
+class ObjectBase : public Base {
+ public:
+  explicit ObjectBase(DuServer* server) : m_server(server) {}
+
+  HRESULT GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return E_NOTIMPL;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetIDsOfNames(REFIID, LPWSTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+
+ protected:
+  std::atomic<ULONG> m_refs{1};
+  DuServer* m_server;
+};
+
+class DrawingObject final : public ObjectBase<IDrawing> {
+ public:
+  using ObjectBase::ObjectBase;
+  HRESULT QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IDispatch && riid != IID_IDrawing) return E_NOINTERFACE;
+    AddRef();
+    *object = static_cast<IDrawing*>(this);
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++m_refs; }
+  ULONG Release() override {
+    ULONG n = --m_refs;
+    if (n == 0) delete this;
+    return n;
+  }
+};
+
+class ApplicationObject final : public ObjectBase<IDuctora200711> {
+ public:
+  using ObjectBase::ObjectBase;
+  HRESULT QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IDispatch && riid != IID_IDuctora200711) return E_NOINTERFACE;
+    AddRef();
+    *object = static_cast<IDuctora200711*>(this);
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++m_refs; }
+  ULONG Release() override {
+    ULONG n = --m_refs;
+    if (n == 0) delete this;
+    return n;
+  }
+
+  HRESULT get_Version(LONG* version) override {
+    if (!version) return E_POINTER;
+    *version = LONG(du_version(*m_server));
+    return S_OK;
+  }
+  HRESULT get_LastError(BSTR* message) override {
+    if (!message) return E_POINTER;
+    *message = resultText(du_last_error(*m_server));
+    return S_OK;
+  }
+  HRESULT GetString(BSTR handle, BSTR query, BSTR* value, LONG* result) override {
+    if (!value || !result) return E_POINTER;
+    *value = nullptr;
+    std::string h, q, v;
+    if (!args(handle, query, h, q, "GetString", result)) return S_OK;
+    *result = LONG(du_get_string(*m_server, h, q, v));
+    *value = resultText(v);
+    return S_OK;
+  }
+  HRESULT SetString(BSTR handle, BSTR query, BSTR value, LONG* result) override {
+    if (!result) return E_POINTER;
+    std::string h, q, v;
+    if (!args(handle, query, h, q, "SetString", result)) return S_OK;
+    if (!argText(value, v)) return refuse("SetString", result);
+    *result = LONG(du_set_string(*m_server, h, q, v));
+    return S_OK;
+  }
+  HRESULT GetNumber(BSTR handle, BSTR query, double* value, LONG* result) override {
+    if (!value || !result) return E_POINTER;
+    std::string h, q;
+    if (!args(handle, query, h, q, "GetNumber", result)) return S_OK;
+    *result = LONG(du_get_number(*m_server, h, q, *value));
+    return S_OK;
+  }
+  HRESULT SetNumber(BSTR handle, BSTR query, double value, LONG* result) override {
+    if (!result) return E_POINTER;
+    std::string h, q;
+    if (!args(handle, query, h, q, "SetNumber", result)) return S_OK;
+    *result = LONG(du_set_number(*m_server, h, q, value));
+    return S_OK;
+  }
+  HRESULT GetPoint(BSTR handle, BSTR query, double* x, double* y, double* z, LONG* result) override {
+    if (!x || !y || !z || !result) return E_POINTER;
+    std::string h, q;
+    if (!args(handle, query, h, q, "GetPoint", result)) return S_OK;
+    DuVec p{*x, *y, *z};
+    *result = LONG(du_get_point(*m_server, h, q, p));
+    *x = p.x;
+    *y = p.y;
+    *z = p.z;
+    return S_OK;
+  }
+  HRESULT SetPoint(BSTR handle, BSTR query, double x, double y, double z, LONG* result) override {
+    if (!result) return E_POINTER;
+    std::string h, q;
+    if (!args(handle, query, h, q, "SetPoint", result)) return S_OK;
+    *result = LONG(du_set_point(*m_server, h, q, DuVec{x, y, z}));
+    return S_OK;
+  }
+  HRESULT CreatePart(BSTR request, BSTR* handle, LONG* result) override {
+    return create(request, handle, result, "CreatePart", du_create_part);
+  }
+  HRESULT CreatePartInBlock(BSTR request, BSTR* handle, LONG* result) override {
+    if (!handle || !result) return E_POINTER;
+    std::string r;
+    argText(request, r);
+    *handle = resultText("");
+    *result = LONG(du_not_supported(*m_server, "CreatePartInBlock", r));
+    return S_OK;
+  }
+  HRESULT UpdateView(LONG* result) override {
+    if (!result) return E_POINTER;
+    *result = LONG(du_not_supported(*m_server, "UpdateView", ""));
+    return S_OK;
+  }
+  HRESULT CreateConnectionStub(BSTR request, BSTR* handle, LONG* result) override {
+    return create(request, handle, result, "CreateConnectionStub", du_create_connection_stub);
+  }
+  HRESULT AllocBinary(LONG id, LONG size, LONG* result) override {
+    if (!result) return E_POINTER;
+    *result = LONG(du_alloc_binary(*m_server, id, size));
+    return S_OK;
+  }
+  HRESULT WriteBinary(LONG id, LONG offset, BSTR hexText, LONG* result) override {
+    if (!result) return E_POINTER;
+    std::string hex;
+    if (!argText(hexText, hex)) return refuse("WriteBinary", result);
+    *result = LONG(du_write_binary(*m_server, id, offset, hex));
+    return S_OK;
+  }
+  HRESULT FreeBinary(LONG id, LONG* result) override {
+    if (!result) return E_POINTER;
+    *result = LONG(du_free_binary(*m_server, id));
+    return S_OK;
+  }
+  HRESULT ManageProductData(BSTR request, LONG* result) override {
+    if (!result) return E_POINTER;
+    std::string r;
+    if (!argText(request, r)) return refuse("ManageProductData", result);
+    *result = LONG(du_manage_product_data(*m_server, r));
+    return S_OK;
+  }
+  HRESULT ManageProjectData(BSTR request, LONG* result) override {
+    if (!result) return E_POINTER;
+    std::string r;
+    argText(request, r);
+    *result = LONG(du_not_supported(*m_server, "ManageProjectData", r));
+    return S_OK;
+  }
+  HRESULT ManageSystemData(BSTR request, LONG* result) override {
+    if (!result) return E_POINTER;
+    std::string r;
+    argText(request, r);
+    *result = LONG(du_not_supported(*m_server, "ManageSystemData", r));
+    return S_OK;
+  }
+
+ private:
+  HRESULT refuse(const char* method, LONG* result) {
+    du_fail(*m_server, DU_BAD_VALUE, "A text given to Ductora holds a zero character.");
+    du_journal(*m_server, std::string(method) + " -> " + std::to_string(DU_BAD_VALUE) +
+                              " error=" + du_journal_text(m_server->lastError));
+    *result = DU_BAD_VALUE;
+    return S_OK;
+  }
+  bool args(BSTR handle, BSTR query, std::string& h, std::string& q, const char* method, LONG* result) {
+    if (argText(handle, h) && argText(query, q)) return true;
+    refuse(method, result);
+    return false;
+  }
+  HRESULT create(BSTR request, BSTR* handle, LONG* result, const char* method,
+                 long (*call)(DuServer&, const std::string&, std::string&)) {
+    if (!handle || !result) return E_POINTER;
+    *handle = nullptr;
+    std::string r, h;
+    if (!argText(request, r)) {
+      *handle = resultText("");
+      return refuse(method, result);
+    }
+    *result = LONG(call(*m_server, r, h));
+    *handle = resultText(h);
+    return S_OK;
+  }
+};
+
+struct Registrations {
+  DWORD drawing = 0;
+  DWORD application = 0;
+};
+Registrations g_registrations;
+
+void setRegistered(DWORD& registration, bool wanted, IUnknown* (*make)(DuServer*), const CLSID& clsid,
+                   DuServer* server) {
+  if (!wanted && registration) {
+    RevokeActiveObject(registration, nullptr);
+    registration = 0;
+  } else if (wanted && !registration) {
+    IUnknown* object = make(server);
+    if (!object) return;
+    if (RegisterActiveObject(object, clsid, ACTIVEOBJECT_STRONG, &registration) != S_OK) registration = 0;
+    object->Release();  // the table holds it now
+  }
+}
+}  // namespace
+
+IDrawing* du_new_drawing_object(DuServer* server) { return new (std::nothrow) DrawingObject(server); }
+IDuctora200711* du_new_application_object(DuServer* server) {
+  return new (std::nothrow) ApplicationObject(server);
+}
+
+void du_register_objects(DuServer* server, bool drawingObject, bool applicationObject) {
+  setRegistered(g_registrations.drawing, drawingObject,
+                [](DuServer* s) -> IUnknown* { return du_new_drawing_object(s); }, CLSID_DuraComSrvDrawing, server);
+  setRegistered(g_registrations.application, applicationObject,
+                [](DuServer* s) -> IUnknown* { return du_new_application_object(s); }, CLSID_DuraComSrvDuctora,
+                server);
+}

@@ -1,0 +1,94 @@
+// Ductora's automation server without COM: every method of IDuctora200711 as a function
+// on one DuServer. Each call brings the project up to date with the working drawing,
+// does its work, saves the project after a change, and appends one line to the journal.
+//
+// Results: DU_OK (0) done; any other value is a refusal and lastError says why in a
+// sentence a user can read.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+#include "du_project.h"
+
+enum DuResult {
+  DU_OK = 0,
+  DU_NO_PROJECT = 1,   // no project open, or the project file cannot be read
+  DU_BAD_QUERY = 2,    // not a query Ductora knows, or not with this method
+  DU_NO_OBJECT = 3,    // the handle names no Ductora part (or one erased from the drawing)
+  DU_NO_INDEX = 4,     // an index past the end of its list
+  DU_BAD_VALUE = 5,    // a value Ductora does not accept there
+  DU_BAD_REQUEST = 6,  // a request that is not well formed or not complete
+  DU_BINARY = 7,       // byte buffer: unknown id, size or offset out of range, bad digits
+  DU_SAVE = 8,         // the project file could not be written (nothing changed)
+  DU_DRAWING = 9,      // the drawing refused the part's entity
+};
+
+// Byte buffers live between AllocBinary and FreeBinary.
+const long kDuMaxBinarySize = 256L * 1024 * 1024;
+const size_t kDuMaxRequestSize = 16 * 1024 * 1024;
+const int kDuMaxRequestDepth = 32;
+
+// How the server reaches the drawing (the host in the module; fakes in tests).
+struct DuDrawingHooks {
+  // Path of the working drawing's file, empty for an unnamed drawing.
+  std::function<std::string()> drawingPath;
+  // Adds the part's entity to the drawing (fields of the part are final except the
+  // handle); the new entity's handle text, or empty with error set.
+  std::function<std::string(const DuPart& part, std::string& error)> createEntity;
+  // Erases the entity of a part whose creation was undone.
+  std::function<void(const std::string& handle)> eraseEntity;
+  // True when the handle names an entity of the drawing that is not erased.
+  std::function<bool(const std::string& handle)> entityAlive;
+  // True when the drawing has a block of that name.
+  std::function<bool(const std::string& name)> blockExists;
+};
+
+struct DuBinary {
+  std::vector<uint8_t> bytes;
+};
+
+struct DuServer {
+  DuDrawingHooks hooks;
+  DuProject project;
+  std::string drawingPath;  // the drawing's file name as the host gave it
+  std::string projectPath;  // absolute; empty: the project lives in memory only
+  bool projectBroken = false;  // the file exists but cannot be read: never overwritten
+  std::string brokenReason;
+  bool loaded = false;
+  int64_t fileStamp = -1;  // modification time and size of the file last read or written
+  int64_t fileSize = -1;
+  std::string lastError;
+  std::map<long, DuBinary> binaries;
+};
+
+// Loads the project of the working drawing when the drawing changed since the last call,
+// or when the file changed on disk.
+void du_sync(DuServer& server);
+// Forgets the loaded project (the next call reads it again).
+void du_reset(DuServer& server);
+// Saves the project now (after a host command changed it): 0 or DU_SAVE.
+long du_save(DuServer& server);
+
+long du_version(DuServer& server);
+std::string du_last_error(DuServer& server);
+long du_get_string(DuServer& server, const std::string& handle, const std::string& query, std::string& value);
+long du_set_string(DuServer& server, const std::string& handle, const std::string& query, const std::string& value);
+long du_get_number(DuServer& server, const std::string& handle, const std::string& query, double& value);
+long du_set_number(DuServer& server, const std::string& handle, const std::string& query, double value);
+long du_get_point(DuServer& server, const std::string& handle, const std::string& query, DuVec& value);
+long du_set_point(DuServer& server, const std::string& handle, const std::string& query, const DuVec& value);
+long du_create_part(DuServer& server, const std::string& request, std::string& handle);
+long du_create_connection_stub(DuServer& server, const std::string& request, std::string& handle);
+long du_manage_product_data(DuServer& server, const std::string& request);
+long du_alloc_binary(DuServer& server, long id, long size);
+long du_write_binary(DuServer& server, long id, long offset, const std::string& hexText);
+long du_free_binary(DuServer& server, long id);
+// Methods the server offers but does not carry out: they refuse with a message.
+long du_not_supported(DuServer& server, const std::string& method, const std::string& request);
+
+// Adds a duct end (class "DURAPathwayConnector", type "EWAPART_UNTYPEDFITTING"): DU_OK
+// with its handle, or a refusal.
+long du_add_duct_end(DuServer& server, const DuVec& position, int systemId, double pressure,
+                     double airflow, std::string& handle);

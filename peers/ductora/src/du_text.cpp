@@ -1,0 +1,170 @@
+#include "du_text.h"
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string trimmed(const std::string& text) {
+  size_t b = 0, e = text.size();
+  while (b < e && isBlank(text[b])) ++b;
+  while (e > b && isBlank(text[e - 1])) --e;
+  return text.substr(b, e - b);
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// strtod would accept "inf", "nan" and hexadecimal floats: allow only plain decimals.
+bool plainDecimal(const std::string& t) {
+  if (t.empty() || t.size() > 64) return false;
+  for (char c : t)
+    if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
+      return false;
+  return true;
+}
+}  // namespace
+
+bool du_normalize_handle(const std::string& text, std::string& handle) {
+  if (text.empty() || text.size() > 16) return false;
+  uint64_t value = 0;
+  for (char c : text) {
+    int d = hexDigit(c);
+    if (d < 0) return false;
+    value = (value << 4) | uint64_t(d);
+  }
+  if (value == 0) return false;
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(value));
+  handle = buf;
+  return true;
+}
+
+bool du_parse_double(const std::string& text, double& value) {
+  std::string t = trimmed(text);
+  if (!plainDecimal(t)) return false;
+  char* end = nullptr;
+  errno = 0;
+  double v = std::strtod(t.c_str(), &end);
+  if (end != t.c_str() + t.size() || errno == ERANGE || !std::isfinite(v)) return false;
+  value = v;
+  return true;
+}
+
+bool du_parse_int(const std::string& text, int& value) {
+  std::string t = trimmed(text);
+  if (t.empty() || t.size() > 12) return false;
+  size_t i = (t[0] == '-' || t[0] == '+') ? 1 : 0;
+  if (i == t.size()) return false;
+  for (size_t k = i; k < t.size(); ++k)
+    if (t[k] < '0' || t[k] > '9') return false;
+  long long v = std::strtoll(t.c_str(), nullptr, 10);
+  if (v < INT_MIN || v > INT_MAX) return false;
+  value = int(v);
+  return true;
+}
+
+bool du_parse_numbers(const std::string& text, size_t count, std::vector<double>& values) {
+  std::vector<double> out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    while (pos < text.size() && isBlank(text[pos])) ++pos;
+    if (pos == text.size()) break;
+    size_t end = pos;
+    while (end < text.size() && !isBlank(text[end])) ++end;
+    double v;
+    if (out.size() == count || !du_parse_double(text.substr(pos, end - pos), v)) return false;
+    out.push_back(v);
+    pos = end;
+  }
+  if (out.size() != count) return false;
+  values = out;
+  return true;
+}
+
+bool du_parse_vec(const std::string& text, DuVec& v) {
+  std::vector<double> n;
+  if (!du_parse_numbers(text, 3, n)) return false;
+  v = DuVec{n[0], n[1], n[2]};
+  return true;
+}
+
+bool du_parse_hex(const std::string& text, std::vector<uint8_t>& bytes) {
+  if (text.size() % 2) return false;
+  size_t start = bytes.size();
+  bytes.reserve(start + text.size() / 2);
+  for (size_t i = 0; i < text.size(); i += 2) {
+    int hi = hexDigit(text[i]), lo = hexDigit(text[i + 1]);
+    if (hi < 0 || lo < 0) {
+      bytes.resize(start);
+      return false;
+    }
+    bytes.push_back(uint8_t(hi << 4 | lo));
+  }
+  return true;
+}
+
+std::string du_hex(const std::vector<uint8_t>& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out(bytes.size() * 2, '0');
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    out[2 * i] = digits[bytes[i] >> 4];
+    out[2 * i + 1] = digits[bytes[i] & 15];
+  }
+  return out;
+}
+
+std::string du_format_number(double value) {
+  char buf[64];
+  if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
+    std::snprintf(buf, sizeof buf, "%.0f", value);
+  else
+    std::snprintf(buf, sizeof buf, "%.15g", value);
+  return buf;
+}
+
+std::string du_format_exact(double value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.15g", value);
+  if (std::strtod(buf, nullptr) != value) std::snprintf(buf, sizeof buf, "%.17g", value);
+  return buf;
+}
+
+std::string du_format_vec(const DuVec& v) {
+  return du_format_exact(v.x) + " " + du_format_exact(v.y) + " " + du_format_exact(v.z);
+}
+
+bool du_is_zero(const DuVec& v) { return v.x == 0 && v.y == 0 && v.z == 0; }
+
+bool du_xml_depth_ok(const std::string& xml, int maxDepth) {
+  // Only a "/>" inside a start tag closes a level; anything unusual counts as deeper.
+  int depth = 0;
+  bool inStartTag = false;
+  for (size_t i = 0; i < xml.size(); ++i) {
+    char c = xml[i];
+    char next = i + 1 < xml.size() ? xml[i + 1] : 0;
+    if (c == '<') {
+      if (next == '/') {
+        if (depth > 0) --depth;
+      } else if (next != '?') {
+        if (++depth > maxDepth) return false;
+        inStartTag = true;
+      }
+    } else if (c == '/' && next == '>' && inStartTag) {
+      if (depth > 0) --depth;
+      inStartTag = false;
+      ++i;
+    } else if (c == '>') {
+      inStartTag = false;
+    }
+  }
+  return true;
+}

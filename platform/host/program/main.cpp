@@ -1,0 +1,157 @@
+// The cadhost program: a command line over one drawing, loading application modules.
+//   cadhost [--machine DIR] [--load MODULE]... [--script FILE|-] [DRAWING.dxf]
+#include <sys/stat.h>
+#include <unistd.h>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include "arxhost.h"
+#include "hostimpl.h"
+#include "winhost.h"
+
+namespace {
+struct Options {
+  std::string machine, script, drawing;
+  std::vector<std::string> modules;
+  bool hasScript = false;
+};
+
+int usage(const char* why) {
+  std::fprintf(stderr, "cadhost: %s\nusage: cadhost [--machine DIR] [--load MODULE]... [--script FILE|-] [DRAWING.dxf]\n", why);
+  return 1;
+}
+
+bool parseArgs(int argc, char** argv, Options& o, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    if (a == "--machine") {
+      if (!value(o.machine)) return false;
+    } else if (a == "--load") {
+      std::string m;
+      if (!value(m)) return false;
+      o.modules.push_back(m);
+    } else if (a == "--script") {
+      if (!value(o.script)) return false;
+      o.hasScript = true;
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      error = "unknown option " + a;
+      return false;
+    } else if (o.drawing.empty()) {
+      o.drawing = a;
+    } else {
+      error = "more than one drawing given";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool makeFolders(const std::string& path) {
+  std::string cur;
+  size_t pos = 0;
+  while (pos != std::string::npos) {
+    pos = path.find('/', pos + 1);
+    cur = path.substr(0, pos);
+    if (!cur.empty() && mkdir(cur.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+// The drawing named on the command line, or a new one. False when it exists and
+// cannot be read.
+bool openDrawing(const std::string& path, AcDbDatabase*& db) {
+  db = new AcDbDatabase(path.empty() || access(path.c_str(), F_OK) != 0);
+  if (path.empty()) return true;
+  std::wstring wpath = cadhost::fromUtf8(path);
+  if (access(path.c_str(), F_OK) != 0) {
+    db->setFileName(wpath);
+    return true;
+  }
+  std::wstring why;
+  if (db->dxfIn(wpath.c_str(), &why) == Acad::eOk) return true;
+  acutPrintf(L"Cannot open drawing \"%s\": %s\n", wpath.c_str(), why.c_str());
+  delete db;
+  db = new AcDbDatabase(true);
+  return false;
+}
+
+std::string trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
+  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+void commandLoop() {
+  std::string line;
+  while (cadhost::readAnswer("Command: ", line)) {
+    std::string t = trim(line);
+    if (t.empty() || t == "*cancel*") continue;
+    size_t sp = t.find_first_of(" \t");
+    std::wstring name = cadhost::fromUtf8(t.substr(0, sp));
+    std::wstring rest = sp == std::string::npos ? L"" : cadhost::fromUtf8(trim(t.substr(sp)));
+    if (cadhost::equalsNoCase(name, L"QUIT") || cadhost::equalsNoCase(name, L"EXIT")) return;
+    if (!cadhost::runCommand(name, rest))
+      acutPrintf(L"Unknown command \"%s\".  Press F1 for help.\n", cadhost::upper(name).c_str());
+  }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_CTYPE, "C.UTF-8");
+  Options o;
+  std::string error;
+  if (!parseArgs(argc, argv, o, error)) return usage(error.c_str());
+  if (o.machine.empty()) {
+    const char* home = std::getenv("HOME");
+    o.machine = std::string(home ? home : ".") + "/.cadhost";
+  }
+  if (!makeFolders(o.machine) || !makeFolders(o.machine + "/ProgramData")) {
+    std::fprintf(stderr, "cadhost: cannot create the machine folder %s\n", o.machine.c_str());
+    return 1;
+  }
+  winSetMachineFolder(o.machine);
+
+  FILE* script = nullptr;
+  if (o.hasScript && o.script != "-") {
+    script = std::fopen(o.script.c_str(), "rb");
+    if (!script) {
+      std::fprintf(stderr, "cadhost: cannot open script %s\n", o.script.c_str());
+      return 1;
+    }
+    cadhost::setScriptInput(script);
+  } else if (o.hasScript || !isatty(0)) {
+    cadhost::setScriptInput(stdin);
+  } else {
+    cadhost::setTerminalInput();
+  }
+  cadhost::installWinHostIo();
+
+  AcDbDatabase* db = nullptr;
+  bool opened = openDrawing(o.drawing, db);
+  acdbHostApplicationServices()->setWorkingDatabase(db);
+  int rc = 0;
+  if (!opened && (o.hasScript || !isatty(0))) {
+    rc = 1;
+  } else {
+    for (const std::string& m : o.modules)
+      if (cadhost::loadApplication(m, true) != RTNORM) {
+        rc = 1;
+        break;
+      }
+    if (rc == 0) commandLoop();
+  }
+  cadhost::unloadAllApplications();
+  acdbHostApplicationServices()->setWorkingDatabase(nullptr);
+  delete db;
+  cadhost::flushOutput();
+  if (script) std::fclose(script);
+  return rc;
+}

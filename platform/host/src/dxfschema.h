@@ -1,0 +1,59 @@
+// The DXF group codes of each entity kind as data: one table per kind, read by the DXF
+// reader, the DXF writer and the LIST command alike.
+#pragma once
+#include <string>
+#include <vector>
+#include "dbents.h"
+
+struct DxfValue {
+  double v[3] = {0, 0, 0};
+  long long i = 0;
+  std::wstring s;
+};
+
+enum class DxfType : char {
+  kMarker,  // group 100 with the subclass name in label; no value
+  kPoint,   // code, code + 10, code + 20
+  kNormal,  // as kPoint, written only when it is not (0, 0, 1)
+  kReal,
+  kAngle,   // degrees in the file, radians in the entity
+  kInt,
+  kName,    // block name of a reference: resolved by the reader after all blocks
+};
+
+struct DxfField {
+  short code;
+  DxfType type;
+  const char* label;
+  void (*get)(const AcDbEntity* e, DxfValue& v);
+  void (*set)(AcDbEntity* e, const DxfValue& v);
+};
+
+typedef std::vector<std::vector<AcGePoint3d>> Outline;
+
+struct DxfEntityKind {
+  const char* dxfName;
+  AcRxClass* (*cls)();
+  AcDbEntity* (*create)();
+  const DxfField* fields;
+  size_t fieldCount;
+  // After all groups of an entity are read (object coordinates to world), or null.
+  void (*afterRead)(AcDbEntity* e);
+  // Polylines that stand for the entity's shape, for picking (null: picked by the host).
+  void (*outline)(const AcDbEntity* e, Outline& out);
+};
+
+extern const DxfEntityKind kDxfLineKind, kDxfPointKind, kDxfCircleKind, kDxfEllipseKind,
+    kDxfFaceKind, kDxfInsertKind;
+
+// All kinds, for lookup by DXF name or by run-time class.
+const DxfEntityKind* const* dxfEntityKinds(size_t& count);
+const DxfEntityKind* dxfKindOf(const AcDbEntity* e);
+const DxfEntityKind* dxfKindNamed(const std::string& dxfName);
+
+#define DXF_COUNT(a) (sizeof(a) / sizeof((a)[0]))
+
+inline void dxfSetPoint(DxfValue& v, const AcGePoint3d& p) { v.v[0] = p.x; v.v[1] = p.y; v.v[2] = p.z; }
+inline void dxfSetVector(DxfValue& v, const AcGeVector3d& p) { v.v[0] = p.x; v.v[1] = p.y; v.v[2] = p.z; }
+inline AcGePoint3d dxfPoint(const DxfValue& v) { return {v.v[0], v.v[1], v.v[2]}; }
+inline AcGeVector3d dxfVector(const DxfValue& v) { return {v.v[0], v.v[1], v.v[2]}; }

@@ -1,0 +1,118 @@
+// Host runtime internals shared by the database, the DXF files, the editor and the program.
+#pragma once
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+#include "dbents.h"
+#include "dbmain.h"
+
+// The database's record of one object. Stubs live in a deque owned by the database, so
+// an object id (a stub pointer) keeps its address for the database's lifetime.
+struct AcDbStub {
+  AcDbDatabase* db = nullptr;
+  AcDbHandle handle;
+  AcDbObject* object = nullptr;
+  int readers = 0;
+  bool writer = false;
+  bool erased = false;
+};
+
+struct AcDbDatabase::Impl {
+  std::deque<AcDbStub> stubs;
+  // Stubs by handle: handles are mostly dense from 1 up, so a vector indexed by handle
+  // serves them; far-off handles (from files) go to a map.
+  std::vector<AcDbStub*> dense;
+  std::unordered_map<Adesk::UInt64, AcDbStub*> sparse;
+  AcDbStub* find(Adesk::UInt64 h) const {
+    if (h < dense.size()) return dense[h];
+    auto it = sparse.find(h);
+    return it == sparse.end() ? nullptr : it->second;
+  }
+  void insert(Adesk::UInt64 h, AcDbStub* s) {
+    if (h < dense.size() || h < 2 * stubs.size() + 65536) {
+      if (h >= dense.size()) dense.resize(std::max<size_t>(h + 1, dense.size() * 2), nullptr);
+      dense[h] = s;
+    } else {
+      sparse[h] = s;
+    }
+  }
+  void erase(Adesk::UInt64 h) {
+    if (h < dense.size()) dense[h] = nullptr;
+    else sparse.erase(h);
+  }
+  Adesk::UInt64 nextHandle = 1;
+  AcDbObjectId blockTable, layerTable, linetypeTable, regAppTable;
+  std::wstring fileName;
+  // Handles of the file-only objects the DXF writer emits (table heads the database does not
+  // model, dictionaries, layouts), by role, so they stay the same across save and load.
+  std::map<std::string, Adesk::UInt64> roleHandles;
+  // BLOCK and ENDBLK handles of each block table record, by the record's handle.
+  std::unordered_map<Adesk::UInt64, std::pair<Adesk::UInt64, Adesk::UInt64>> blockMarkers;
+
+  Adesk::UInt64 allocHandle() { return nextHandle++; }
+  Adesk::UInt64 roleHandle(const std::string& role);
+};
+
+namespace cadhost {
+// Text helpers.
+std::string toUtf8(const std::wstring& w);
+std::wstring fromUtf8(const std::string& s);
+bool equalsNoCase(const std::wstring& a, const std::wstring& b);
+std::wstring upper(std::wstring s);
+
+// Output of the command line: standard output, or the capture of a test session.
+void printUtf8(const std::string& text);
+void flushOutput();
+
+// One line of user input after showing the prompt (UTF-8). False at end of input.
+// "*cancel*" is returned as it stands; callers treat it as Escape.
+bool readAnswer(const std::string& prompt, std::string& answer);
+
+// Where input comes from: a script (prompt printed, answer echoed), the terminal or a
+// test session's queue (behaves as a script).
+void setScriptInput(FILE* in);          // script file or standard input
+void setTerminalInput();
+void setQueueInput(const std::vector<std::string>& answers);
+void appendQueueInput(const std::vector<std::string>& answers);
+void setCapture(bool on);
+std::string takeCapture();
+void installWinHostIo();
+
+// Modules.
+int loadApplication(const std::string& path, bool reportErrors);
+int unloadApplication(const std::wstring& name, bool force);
+void unloadAllApplications();
+void listApplications();
+void listMenus();
+void clearMenus();
+std::string executableFolder();
+
+// Host commands.
+bool runBuiltinCommand(const std::wstring& name, const std::wstring& rest);
+// One argument of a host command: a text (RTSTR; "\\" is the pause token), a real or a point.
+struct CmdArg {
+  int type = 0;
+  std::wstring text;
+  double value[3] = {0, 0, 0};
+};
+// The INSERT command with its arguments after the command name; missing arguments and
+// pause tokens are asked at the prompt. RTNORM, RTCAN or RTERROR.
+int insertCommand(const std::vector<CmdArg>& args);
+// Runs a command typed at the command prompt or given to acedCommandS: built-ins, then
+// registered commands. False for an unknown command.
+bool runCommand(const std::wstring& name, const std::wstring& rest);
+AcDbObjectId lastEntity(AcDbDatabase* db);
+// The entity under the point (nearest within the pick box), or the null id.
+AcDbObjectId pickEntity(AcDbDatabase* db, const AcGePoint3d& p);
+// Parses "x,y" or "x,y,z"; false for anything else.
+bool parsePoint(const std::string& text, AcGePoint3d& p);
+bool parseReal(const std::string& text, double& v);
+void listEntity(AcDbObjectId id);
+std::wstring handleText(const AcDbHandle& h);
+// Reads DXF text into db (replacing its contents); eOk, or eBadDxfSequence with the reason
+// and db unchanged.
+Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::wstring* message);
+}

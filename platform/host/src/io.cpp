@@ -1,0 +1,167 @@
+// The command line: printed text (standard output or a test capture) and user input
+// (a script, the terminal or a test's answer queue), shared with the Windows stand-in.
+#include <clocale>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <deque>
+#include <iostream>
+#include "adslib.h"
+#include "hostimpl.h"
+#include "winhost.h"
+
+// The Windows stand-in may not be linked into every program that uses the runtime.
+void winSetHostIo(const WinHostIo& io) __attribute__((weak));
+
+namespace cadhost {
+namespace {
+enum class InputMode { kNone, kScript, kTerminal, kQueue };
+struct IoState {
+  InputMode mode = InputMode::kNone;
+  FILE* script = nullptr;
+  std::deque<std::string> queue;
+  bool capture = false;
+  std::string captured;
+};
+IoState& io() {
+  static IoState state;
+  return state;
+}
+
+bool readRawLine(FILE* f, std::string& line) {
+  line.clear();
+  int c;
+  bool any = false;
+  while ((c = std::fgetc(f)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    line += (char)c;
+  }
+  if (!any) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+}  // namespace
+
+void printUtf8(const std::string& text) {
+  if (io().capture) {
+    io().captured += text;
+  } else {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  }
+}
+
+void flushOutput() {
+  if (!io().capture) std::fflush(stdout);
+}
+
+bool readAnswer(const std::string& prompt, std::string& answer) {
+  IoState& s = io();
+  answer.clear();
+  printUtf8(prompt);
+  switch (s.mode) {
+    case InputMode::kScript:
+      if (!readRawLine(s.script, answer)) {
+        printUtf8("\n");
+        return false;
+      }
+      break;
+    case InputMode::kTerminal:
+      flushOutput();
+      if (!readRawLine(stdin, answer)) return false;
+      return true;
+    case InputMode::kQueue:
+      if (s.queue.empty()) {
+        printUtf8("\n");
+        return false;
+      }
+      answer = s.queue.front();
+      s.queue.pop_front();
+      break;
+    default:
+      printUtf8("\n");
+      return false;
+  }
+  printUtf8(answer + "\n");
+  return true;
+}
+
+void setScriptInput(FILE* in) {
+  io().mode = InputMode::kScript;
+  io().script = in;
+}
+void setTerminalInput() { io().mode = InputMode::kTerminal; }
+void setQueueInput(const std::vector<std::string>& answers) {
+  io().mode = InputMode::kQueue;
+  io().queue.assign(answers.begin(), answers.end());
+}
+void appendQueueInput(const std::vector<std::string>& answers) {
+  io().queue.insert(io().queue.end(), answers.begin(), answers.end());
+}
+void setCapture(bool on) {
+  io().capture = on;
+  io().captured.clear();
+}
+std::string takeCapture() {
+  std::string out;
+  out.swap(io().captured);
+  return out;
+}
+
+void installWinHostIo() {
+  if (!winSetHostIo) return;
+  WinHostIo hostIo;
+  hostIo.readLine = [](const std::string& prompt, std::string& answer) { return readAnswer(prompt, answer); };
+  hostIo.print = [](const std::string& text) { printUtf8(text); };
+  winSetHostIo(hostIo);
+}
+
+// The host's printf convention: %s and %c take wide text. The C library's wide printf
+// wants %ls and %lc for that, and %s for narrow text (written %hs here).
+static std::wstring toLibraryFormat(const ACHAR* f) {
+  std::wstring out;
+  for (const ACHAR* p = f; *p; ++p) {
+    out += *p;
+    if (*p != L'%') continue;
+    ++p;
+    if (*p == L'%') { out += *p; continue; }
+    while (*p && wcschr(L"-+ #0123456789.*", *p)) out += *p++;
+    bool narrow = false, hasLength = false;
+    while (*p && wcschr(L"hlLqjzt", *p)) {
+      if (*p == L'h' && (p[1] == L's' || p[1] == L'c')) { narrow = true; ++p; continue; }
+      hasLength = true;
+      out += *p++;
+    }
+    if (!*p) break;
+    if ((*p == L's' || *p == L'c') && !narrow && !hasLength) out += L'l';
+    out += *p;
+  }
+  return out;
+}
+
+std::wstring formatWide(const ACHAR* format, va_list ap) {
+  std::wstring fmt = toLibraryFormat(format);
+  std::vector<wchar_t> buf(1024);
+  for (;;) {
+    va_list copy;
+    va_copy(copy, ap);
+    int n = vswprintf(buf.data(), buf.size(), fmt.c_str(), copy);
+    va_end(copy);
+    if (n >= 0) return std::wstring(buf.data(), n);
+    if (buf.size() >= (1u << 22)) return format;
+    buf.resize(buf.size() * 4);
+  }
+}
+
+}  // namespace cadhost
+
+int acutPrintf(const ACHAR* format, ...) {
+  if (!format) return 0;
+  va_list ap;
+  va_start(ap, format);
+  std::wstring text = cadhost::formatWide(format, ap);
+  va_end(ap);
+  cadhost::printUtf8(cadhost::toUtf8(text));
+  return (int)text.size();
+}

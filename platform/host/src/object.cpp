@@ -1,0 +1,217 @@
+// Objects and entities: open state, erasing, layers, colours, linetypes, extended data.
+#include <cstring>
+#include "adslib.h"
+#include "hostimpl.h"
+
+AcDbObject::AcDbObject() = default;
+AcDbObject::~AcDbObject() = default;
+
+AcDbDatabase* AcDbObject::database() const { return m_id.database(); }
+void AcDbObject::getAcDbHandle(AcDbHandle& handle) const { handle = m_id.handle(); }
+
+Acad::ErrorStatus AcDbObject::close() {
+  AcDbStub* s = m_id.stub();
+  if (!s) return Acad::eNotInDatabase;
+  if (s->writer) {
+    s->writer = false;
+    return Acad::eOk;
+  }
+  if (s->readers > 0) {
+    --s->readers;
+    return Acad::eOk;
+  }
+  return Acad::eNotOpenForRead;
+}
+
+Acad::ErrorStatus AcDbObject::erase(bool erasing) {
+  AcDbStub* s = m_id.stub();
+  if (!s) return Acad::eNotInDatabase;
+  if (!s->writer) return Acad::eNotOpenForWrite;
+  s->erased = erasing;
+  return Acad::eOk;
+}
+
+bool AcDbObject::isErased() const { return m_id.isErased(); }
+bool AcDbObject::isReadEnabled() const {
+  AcDbStub* s = m_id.stub();
+  return !s || s->readers > 0 || s->writer;
+}
+bool AcDbObject::isWriteEnabled() const {
+  AcDbStub* s = m_id.stub();
+  return !s || s->writer;
+}
+
+Acad::ErrorStatus AcDbObject::upgradeOpen() {
+  AcDbStub* s = m_id.stub();
+  if (!s) return Acad::eOk;
+  if (s->writer) return Acad::eWasOpenForWrite;
+  if (s->readers != 1) return Acad::eWasOpenForRead;
+  s->readers = 0;
+  s->writer = true;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbObject::downgradeOpen() {
+  AcDbStub* s = m_id.stub();
+  if (!s) return Acad::eOk;
+  if (!s->writer) return Acad::eNotOpenForWrite;
+  s->writer = false;
+  s->readers = 1;
+  return Acad::eOk;
+}
+
+// --- extended data --------------------------------------------------------------
+
+static resbuf* itemToRb(const AcDbXDataItem& item) {
+  resbuf* rb = acutNewRb(item.code);
+  if (item.code >= 1000 && item.code <= 1009) {
+    rb->resval.rstring = acutNewString(item.text.c_str());
+  } else if (item.code >= 1010 && item.code <= 1039) {
+    for (int i = 0; i < 3; ++i) rb->resval.rpoint[i] = item.real[i];
+  } else if (item.code >= 1040 && item.code <= 1059) {
+    rb->resval.rreal = item.real[0];
+  } else if (item.code == 1070) {
+    rb->resval.rint = (short)item.integer;
+  } else {
+    rb->resval.rlong = item.integer;
+  }
+  return rb;
+}
+
+resbuf* AcDbObject::xData(const ACHAR* appName) const {
+  resbuf* head = nullptr;
+  resbuf** tail = &head;
+  for (const AcDbXDataApp& app : m_xdata) {
+    if (appName && !cadhost::equalsNoCase(app.appName, appName)) continue;
+    resbuf* rb = acutNewRb(1001);
+    rb->resval.rstring = acutNewString(app.appName.c_str());
+    *tail = rb;
+    tail = &rb->rbnext;
+    for (const AcDbXDataItem& item : app.items) {
+      *tail = itemToRb(item);
+      tail = &(*tail)->rbnext;
+    }
+  }
+  return head;
+}
+
+// Reads one item of a chain; false for a group this host does not keep (1002 braces,
+// 1004 binary chunks) or a text item without text.
+static bool rbToItem(const resbuf* rb, AcDbXDataItem& item) {
+  short c = rb->restype;
+  item.code = c;
+  if (c == 1000 || c == 1003 || c == 1005) {
+    if (!rb->resval.rstring) return false;
+    item.text = rb->resval.rstring;
+  } else if (c >= 1010 && c <= 1013) {
+    for (int i = 0; i < 3; ++i) item.real[i] = rb->resval.rpoint[i];
+  } else if (c >= 1040 && c <= 1042) {
+    item.real[0] = rb->resval.rreal;
+  } else if (c == 1070) {
+    item.integer = rb->resval.rint;
+  } else if (c == 1071) {
+    item.integer = rb->resval.rlong;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+static bool appRegistered(AcDbDatabase* db, const std::wstring& name) {
+  if (!db) return false;
+  AcDbObjectId tableId = db->regAppTableId();
+  if (tableId.isNull() || !tableId.stub()->object) return false;
+  return static_cast<AcDbSymbolTable*>(tableId.stub()->object)->has(name.c_str());
+}
+
+Acad::ErrorStatus AcDbObject::setXData(const resbuf* chain) {
+  AcDbDatabase* db = database() ? database() : acdbHostApplicationServices()->workingDatabase();
+  if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
+  std::vector<AcDbXDataApp> apps;
+  for (const resbuf* rb = chain; rb; rb = rb->rbnext) {
+    if (rb->restype == 1001) {
+      if (!rb->resval.rstring || !*rb->resval.rstring) return Acad::eInvalidInput;
+      apps.emplace_back();
+      apps.back().appName = rb->resval.rstring;
+      if (!appRegistered(db, apps.back().appName)) return Acad::eRegappIdNotFound;
+      continue;
+    }
+    if (apps.empty()) return Acad::eInvalidInput;
+    AcDbXDataItem item;
+    if (!rbToItem(rb, item)) return Acad::eInvalidInput;
+    apps.back().items.push_back(std::move(item));
+  }
+  for (AcDbXDataApp& app : apps) {
+    auto it = m_xdata.begin();
+    while (it != m_xdata.end() && !cadhost::equalsNoCase(it->appName, app.appName)) ++it;
+    if (app.items.empty()) {
+      if (it != m_xdata.end()) m_xdata.erase(it);
+    } else if (it != m_xdata.end()) {
+      it->items = std::move(app.items);
+    } else {
+      m_xdata.push_back(std::move(app));
+    }
+  }
+  return Acad::eOk;
+}
+
+// --- entities ---------------------------------------------------------------------
+
+AcDbEntity::AcDbEntity() = default;
+AcDbEntity::~AcDbEntity() = default;
+
+static AcDbDatabase* entityDb(const AcDbEntity* e) {
+  return e->database() ? e->database() : acdbHostApplicationServices()->workingDatabase();
+}
+
+static AcDbObjectId tableRecord(AcDbObjectId tableId, const ACHAR* name) {
+  if (tableId.isNull() || !tableId.stub()->object || !name) return AcDbObjectId::kNull;
+  AcDbObjectId id;
+  static_cast<AcDbSymbolTable*>(tableId.stub()->object)->getAt(name, id);
+  return id;
+}
+
+ACHAR* AcDbEntity::layer() const { return acutNewString(m_layer.c_str()); }
+
+AcDbObjectId AcDbEntity::layerId() const {
+  AcDbDatabase* db = entityDb(this);
+  return db ? tableRecord(db->layerTableId(), m_layer.c_str()) : AcDbObjectId::kNull;
+}
+
+Acad::ErrorStatus AcDbEntity::setLayer(const ACHAR* newVal, bool, bool) {
+  if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
+  AcDbDatabase* db = entityDb(this);
+  if (!newVal || !db) return Acad::eInvalidInput;
+  AcDbObjectId id = tableRecord(db->layerTableId(), newVal);
+  if (id.isNull() || id.isErased()) return Acad::eKeyNotFound;
+  m_layer = static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setLayer(AcDbObjectId newVal, bool, bool) {
+  if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
+  if (!newVal.isValid()) return Acad::eInvalidInput;
+  auto* rec = AcDbLayerTableRecord::cast(newVal.stub()->object);
+  if (!rec) return Acad::eInvalidInput;
+  m_layer = rec->name();
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setColorIndex(Adesk::UInt16 color, bool) {
+  if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
+  if (color > 257) return Acad::eInvalidInput;
+  m_color = color;
+  return Acad::eOk;
+}
+
+ACHAR* AcDbEntity::linetype() const { return acutNewString(m_linetype.c_str()); }
+
+Acad::ErrorStatus AcDbEntity::setLinetype(const ACHAR* newVal, bool) {
+  if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
+  AcDbDatabase* db = entityDb(this);
+  if (!newVal || !db) return Acad::eInvalidInput;
+  AcDbObjectId id = tableRecord(db->linetypeTableId(), newVal);
+  if (id.isNull()) return Acad::eKeyNotFound;
+  m_linetype = static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
+  return Acad::eOk;
+}

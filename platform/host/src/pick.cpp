@@ -1,0 +1,275 @@
+// Picking entities at a point, entity names and selection sets.
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <unordered_set>
+#include "adslib.h"
+#include "dxfschema.h"
+#include "hostimpl.h"
+
+namespace {
+const int kMaxBlockNesting = 16;  // block references inside blocks, for extents
+
+double segmentDistance2d(const AcGePoint3d& p, const AcGePoint3d& a, const AcGePoint3d& b) {
+  double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
+  double t = len2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0;
+  t = std::max(0.0, std::min(1.0, t));
+  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+struct Box {
+  double lo[2] = {DBL_MAX, DBL_MAX}, hi[2] = {-DBL_MAX, -DBL_MAX};
+  void add(const AcGePoint3d& p) {
+    lo[0] = std::min(lo[0], p.x); lo[1] = std::min(lo[1], p.y);
+    hi[0] = std::max(hi[0], p.x); hi[1] = std::max(hi[1], p.y);
+  }
+  bool empty() const { return lo[0] > hi[0]; }
+  double distance(const AcGePoint3d& p) const {
+    double dx = std::max({lo[0] - p.x, 0.0, p.x - hi[0]});
+    double dy = std::max({lo[1] - p.y, 0.0, p.y - hi[1]});
+    return std::hypot(dx, dy);
+  }
+};
+
+void addExtents(const AcDbEntity* e, const AcGeMatrix3d& m, Box& box, int depth);
+
+void addBlockExtents(AcDbObjectId blockId, const AcGeMatrix3d& m, Box& box, int depth) {
+  if (depth > kMaxBlockNesting || !blockId.isValid()) return;
+  auto* btr = AcDbBlockTableRecord::cast(blockId.stub()->object);
+  if (!btr) return;
+  for (AcDbObjectId id : btr->entities())
+    if (!id.isErased()) addExtents(static_cast<AcDbEntity*>(id.stub()->object), m, box, depth + 1);
+}
+
+void addExtents(const AcDbEntity* e, const AcGeMatrix3d& m, Box& box, int depth) {
+  if (auto* ref = AcDbBlockReference::cast(e)) {
+    addBlockExtents(ref->blockTableRecord(), m * ref->blockTransform(), box, depth);
+    return;
+  }
+  const DxfEntityKind* kind = dxfKindOf(e);
+  if (!kind || !kind->outline) return;
+  Outline out;
+  kind->outline(e, out);
+  for (auto& line : out)
+    for (AcGePoint3d p : line) box.add(p.transformBy(m));
+}
+
+// Distance in the XY plane from the pick point to the entity's shape; a block reference
+// counts as its extents box, a face as its inside too.
+double pickDistance(const AcDbEntity* e, const AcGePoint3d& p) {
+  if (AcDbBlockReference::cast(e)) {
+    Box box;
+    addExtents(e, AcGeMatrix3d::kIdentity, box, 0);
+    return box.empty() ? DBL_MAX : box.distance(p);
+  }
+  const DxfEntityKind* kind = dxfKindOf(e);
+  if (!kind || !kind->outline) return DBL_MAX;
+  Outline out;
+  kind->outline(e, out);
+  double best = DBL_MAX;
+  for (auto& line : out) {
+    if (line.size() == 1) best = std::min(best, std::hypot(p.x - line[0].x, p.y - line[0].y));
+    for (size_t i = 1; i < line.size(); ++i) best = std::min(best, segmentDistance2d(p, line[i - 1], line[i]));
+  }
+  if (AcDbFace::cast(e) && !out.empty() && out[0].size() >= 4) {
+    // Inside test by winding of the corner polygon.
+    const auto& v = out[0];
+    bool inside = false;
+    for (size_t i = 0, j = v.size() - 2; i + 1 < v.size(); j = i++)
+      if (((v[i].y > p.y) != (v[j].y > p.y)) &&
+          p.x < (v[j].x - v[i].x) * (p.y - v[i].y) / (v[j].y - v[i].y) + v[i].x)
+        inside = !inside;
+    if (inside) best = 0;
+  }
+  return best;
+}
+
+AcDbBlockTableRecord* modelSpace(AcDbDatabase* db) {
+  if (!db) return nullptr;
+  AcDbObjectId ms = db->modelSpaceId();
+  return ms.isValid() ? AcDbBlockTableRecord::cast(ms.stub()->object) : nullptr;
+}
+
+std::unordered_set<std::vector<AcDbObjectId>*>& liveSets() {
+  static std::unordered_set<std::vector<AcDbObjectId>*> sets;
+  return sets;
+}
+
+std::vector<AcDbObjectId>* setOf(const ads_name ss) {
+  auto* set = reinterpret_cast<std::vector<AcDbObjectId>*>(ss[0]);
+  return liveSets().count(set) ? set : nullptr;
+}
+
+void nameOf(AcDbObjectId id, ads_name name) {
+  name[0] = reinterpret_cast<Adesk::LongPtr>(id.stub());
+  name[1] = 0;
+}
+
+std::string trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
+  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+enum class PickAnswer { kEntity, kMiss, kEnter, kCancel };
+
+// One pick: "x,y[,z]" (the entity under it) or "#HANDLE"; a line that is neither gets a
+// message and the prompt again.
+PickAnswer pickOnce(const std::wstring& prompt, AcDbObjectId& id, AcGePoint3d& at) {
+  AcDbDatabase* db = acdbHostApplicationServices()->workingDatabase();
+  for (;;) {
+    std::string line;
+    if (!cadhost::readAnswer(cadhost::toUtf8(prompt), line)) return PickAnswer::kCancel;
+    std::string t = trim(line);
+    if (t == "*cancel*") {
+      cadhost::printUtf8("*Cancel*\n");
+      return PickAnswer::kCancel;
+    }
+    if (t.empty()) return PickAnswer::kEnter;
+    if (t[0] == '#') {
+      AcDbHandle h(cadhost::fromUtf8(t.substr(1)).c_str());
+      AcDbObjectId found;
+      if (!h.isNull() && db && db->getAcDbObjectId(found, false, h) == Acad::eOk && !found.isErased() &&
+          AcDbEntity::cast(found.stub()->object)) {
+        id = found;
+        at = AcGePoint3d::kOrigin;
+        return PickAnswer::kEntity;
+      }
+      cadhost::printUtf8("No entity with that handle.\n");
+      return PickAnswer::kMiss;
+    }
+    if (!cadhost::parsePoint(t, at)) {
+      cadhost::printUtf8("Invalid point.\n");
+      continue;
+    }
+    id = cadhost::pickEntity(db, at);
+    return id.isNull() ? PickAnswer::kMiss : PickAnswer::kEntity;
+  }
+}
+
+int newSet(std::vector<AcDbObjectId> ids, ads_name ss) {
+  auto* set = new std::vector<AcDbObjectId>(std::move(ids));
+  liveSets().insert(set);
+  ss[0] = reinterpret_cast<Adesk::LongPtr>(set);
+  ss[1] = 0;
+  return RTNORM;
+}
+}  // namespace
+
+namespace cadhost {
+AcDbObjectId pickEntity(AcDbDatabase* db, const AcGePoint3d& p) {
+  AcDbBlockTableRecord* ms = modelSpace(db);
+  if (!ms) return AcDbObjectId::kNull;
+  Box all;
+  for (AcDbObjectId id : ms->entities())
+    if (!id.isErased()) addExtents(static_cast<AcDbEntity*>(id.stub()->object), AcGeMatrix3d::kIdentity, all, 0);
+  double diag = all.empty() ? 0 : std::hypot(all.hi[0] - all.lo[0], all.hi[1] - all.lo[1]);
+  double pickBox = std::max(diag * 0.01, 1e-3);
+  AcDbObjectId best;
+  double bestDist = DBL_MAX;
+  // Latest first, so that of equally near entities the one drawn last is picked.
+  const auto& ents = ms->entities();
+  for (size_t i = ents.size(); i-- > 0;) {
+    if (ents[i].isErased()) continue;
+    double d = pickDistance(static_cast<AcDbEntity*>(ents[i].stub()->object), p);
+    if (d <= pickBox && d < bestDist) {
+      bestDist = d;
+      best = ents[i];
+    }
+  }
+  return best;
+}
+
+AcDbObjectId lastEntity(AcDbDatabase* db) {
+  AcDbBlockTableRecord* ms = modelSpace(db);
+  if (!ms) return AcDbObjectId::kNull;
+  const auto& ents = ms->entities();
+  for (size_t i = ents.size(); i-- > 0;)
+    if (!ents[i].isErased()) return ents[i];
+  return AcDbObjectId::kNull;
+}
+}  // namespace cadhost
+
+int acedEntSel(const ACHAR* prompt, ads_name entity, ads_point pickedPoint) {
+  AcDbObjectId id;
+  AcGePoint3d at;
+  switch (pickOnce(prompt ? prompt : L"Select object: ", id, at)) {
+    case PickAnswer::kCancel: return RTCAN;
+    case PickAnswer::kEnter:
+    case PickAnswer::kMiss: return RTERROR;
+    default: break;
+  }
+  nameOf(id, entity);
+  if (pickedPoint) {
+    pickedPoint[0] = at.x;
+    pickedPoint[1] = at.y;
+    pickedPoint[2] = at.z;
+  }
+  return RTNORM;
+}
+
+int acedSSGet(const ACHAR* mode, const void* pt1, const void*, const resbuf*, ads_name ss) {
+  std::wstring m = mode ? mode : L"";
+  if (m == L"L" || m == L"l") {
+    AcDbObjectId last = cadhost::lastEntity(acdbHostApplicationServices()->workingDatabase());
+    if (last.isNull()) return RTERROR;
+    return newSet({last}, ss);
+  }
+  bool single = m == L":$:S" || m == L":S:$" || m == L":S";
+  std::wstring prompt = L"Select objects: ";
+  if (m.find(L":$") != std::wstring::npos && pt1) {
+    const ACHAR* const* prompts = static_cast<const ACHAR* const*>(pt1);
+    if (prompts[0] && *prompts[0]) prompt = prompts[0];
+  } else if (!m.empty() && !single) {
+    return RTERROR;
+  }
+  std::vector<AcDbObjectId> picked;
+  for (;;) {
+    AcDbObjectId id;
+    AcGePoint3d at;
+    PickAnswer a = pickOnce(prompt, id, at);
+    if (a == PickAnswer::kCancel) return RTCAN;
+    if (a == PickAnswer::kEnter) break;
+    if (a == PickAnswer::kMiss) {
+      cadhost::printUtf8("0 found\n");
+      continue;
+    }
+    if (std::find(picked.begin(), picked.end(), id) == picked.end()) picked.push_back(id);
+    if (single) break;
+    cadhost::printUtf8("1 found, " + std::to_string(picked.size()) + " total\n");
+  }
+  if (picked.empty()) return RTERROR;
+  return newSet(std::move(picked), ss);
+}
+
+int acedSSName(const ads_name ss, Adesk::Int32 index, ads_name entity) {
+  auto* set = setOf(ss);
+  if (!set || index < 0 || (size_t)index >= set->size()) return RTERROR;
+  nameOf((*set)[index], entity);
+  return RTNORM;
+}
+
+int acedSSLength(const ads_name ss, Adesk::Int32* length) {
+  auto* set = setOf(ss);
+  if (!set || !length) return RTERROR;
+  *length = (Adesk::Int32)set->size();
+  return RTNORM;
+}
+
+int acedSSFree(const ads_name ss) {
+  auto* set = setOf(ss);
+  if (!set) return RTERROR;
+  liveSets().erase(set);
+  delete set;
+  return RTNORM;
+}
+
+Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name entity) {
+  id = AcDbObjectId(reinterpret_cast<AcDbStub*>(entity[0]));
+  return id.isNull() ? Acad::eNullObjectId : Acad::eOk;
+}
+
+Acad::ErrorStatus acdbGetAdsName(ads_name entity, AcDbObjectId id) {
+  if (id.isNull()) return Acad::eNullObjectId;
+  nameOf(id, entity);
+  return Acad::eOk;
+}

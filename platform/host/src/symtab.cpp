@@ -1,0 +1,149 @@
+// Symbol tables and their records; block table records own their entity lists.
+#include "adslib.h"
+#include "hostimpl.h"
+
+Acad::ErrorStatus AcDbSymbolTableRecord::getName(ACHAR*& name) const {
+  name = acutNewString(m_name.c_str());
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbSymbolTableRecord::getName(const ACHAR*& name) const {
+  name = m_name.c_str();
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbSymbolTableRecord::setName(const ACHAR* name) {
+  if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
+  if (!name || !*name) return Acad::eInvalidInput;
+  m_name = name;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbSymbolTableIterator::getRecordId(AcDbObjectId& id) const {
+  if (done()) return Acad::eInvalidIndex;
+  id = m_ids[m_pos];
+  return Acad::eOk;
+}
+
+static const std::wstring& recordName(AcDbObjectId id) {
+  return static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
+}
+
+Acad::ErrorStatus AcDbSymbolTable::getAt(const ACHAR* name, AcDbObjectId& id, bool getErased) const {
+  id.setNull();
+  if (!name) return Acad::eInvalidInput;
+  for (AcDbObjectId r : m_records) {
+    if (r.isErased() && !getErased) continue;
+    if (cadhost::equalsNoCase(recordName(r), name)) {
+      id = r;
+      return Acad::eOk;
+    }
+  }
+  return Acad::eKeyNotFound;
+}
+
+Acad::ErrorStatus AcDbSymbolTable::getAt(const ACHAR* name, AcDbSymbolTableRecord*& rec,
+                                         AcDb::OpenMode mode, bool openErased) const {
+  rec = nullptr;
+  AcDbObjectId id;
+  Acad::ErrorStatus es = getAt(name, id, openErased);
+  if (es != Acad::eOk) return es;
+  return acdbOpenObject(rec, id, mode, openErased);
+}
+
+bool AcDbSymbolTable::has(const ACHAR* name) const {
+  AcDbObjectId id;
+  return getAt(name, id) == Acad::eOk;
+}
+
+bool AcDbSymbolTable::has(AcDbObjectId id) const {
+  if (id.isErased()) return false;
+  for (AcDbObjectId r : m_records)
+    if (r == id) return true;
+  return false;
+}
+
+Acad::ErrorStatus AcDbSymbolTable::add(AcDbSymbolTableRecord* rec) {
+  AcDbObjectId id;
+  return add(id, rec);
+}
+
+Acad::ErrorStatus AcDbSymbolTable::add(AcDbObjectId& id, AcDbSymbolTableRecord* rec) {
+  id.setNull();
+  if (!rec) return Acad::eNullObjectPointer;
+  if (!database()) return Acad::eNoDatabase;
+  if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
+  if (rec->database()) return Acad::eAlreadyInDb;
+  if (rec->name().empty()) return Acad::eInvalidInput;
+  if (has(rec->name().c_str())) return Acad::eDuplicateRecordName;
+  id = database()->addObject(rec, objectId());
+  id.stub()->writer = true;
+  m_records.push_back(id);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbSymbolTable::newIterator(AcDbSymbolTableIterator*& it, bool, bool skipDeleted) const {
+  std::vector<AcDbObjectId> ids;
+  ids.reserve(m_records.size());
+  for (AcDbObjectId r : m_records)
+    if (!skipDeleted || !r.isErased()) ids.push_back(r);
+  it = new AcDbSymbolTableIterator(std::move(ids));
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbBlockTable::getAt(const ACHAR* name, AcDbBlockTableRecord*& rec,
+                                        AcDb::OpenMode mode, bool openErased) const {
+  rec = nullptr;
+  AcDbObjectId id;
+  Acad::ErrorStatus es = AcDbSymbolTable::getAt(name, id, openErased);
+  if (es != Acad::eOk) return es;
+  return acdbOpenObject(rec, id, mode, openErased);
+}
+
+// --- block table records ------------------------------------------------------------
+
+AcDbBlockTableRecord::AcDbBlockTableRecord() = default;
+AcDbBlockTableRecord::~AcDbBlockTableRecord() = default;
+
+Acad::ErrorStatus AcDbBlockTableRecordIterator::getEntityId(AcDbObjectId& id) const {
+  if (done()) return Acad::eInvalidIndex;
+  id = m_ids[m_pos];
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbBlockTableRecordIterator::getEntity(AcDbEntity*& ent, AcDb::OpenMode mode,
+                                                          bool openErased) const {
+  ent = nullptr;
+  if (done()) return Acad::eInvalidIndex;
+  return acdbOpenAcDbEntity(ent, m_ids[m_pos], mode, openErased);
+}
+
+Acad::ErrorStatus AcDbBlockTableRecord::appendAcDbEntity(AcDbEntity* entity) {
+  AcDbObjectId id;
+  return appendAcDbEntity(id, entity);
+}
+
+Acad::ErrorStatus AcDbBlockTableRecord::appendAcDbEntity(AcDbObjectId& id, AcDbEntity* entity) {
+  id.setNull();
+  if (!entity) return Acad::eNullObjectPointer;
+  if (!database()) return Acad::eNoDatabase;
+  if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
+  if (entity->database()) return Acad::eAlreadyInDb;
+  id = database()->addObject(entity, objectId());
+  id.stub()->writer = true;
+  m_entities.push_back(id);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbBlockTableRecord::newIterator(AcDbBlockTableRecordIterator*& it, bool,
+                                                    bool skipDeleted) const {
+  std::vector<AcDbObjectId> ids;
+  ids.reserve(m_entities.size());
+  for (AcDbObjectId e : m_entities)
+    if (!skipDeleted || !e.isErased()) ids.push_back(e);
+  it = new AcDbBlockTableRecordIterator(std::move(ids));
+  return Acad::eOk;
+}
+
+bool AcDbBlockTableRecord::isLayout() const {
+  return cadhost::equalsNoCase(name(), L"*Model_Space") ||
+         cadhost::equalsNoCase(name(), L"*Paper_Space");
+}

@@ -1,0 +1,92 @@
+// Wide and UTF-8 text, letter case.
+#include <cwctype>
+#include "hostimpl.h"
+
+namespace cadhost {
+
+std::string toUtf8(const std::wstring& w) {
+  std::string out;
+  out.reserve(w.size());
+  for (wchar_t wc : w) {
+    uint32_t c = (uint32_t)wc;
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      out += (char)c;
+    } else if (c < 0x800) {
+      out += (char)(0xC0 | (c >> 6));
+      out += (char)(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += (char)(0xE0 | (c >> 12));
+      out += (char)(0x80 | ((c >> 6) & 0x3F));
+      out += (char)(0x80 | (c & 0x3F));
+    } else {
+      out += (char)(0xF0 | (c >> 18));
+      out += (char)(0x80 | ((c >> 12) & 0x3F));
+      out += (char)(0x80 | ((c >> 6) & 0x3F));
+      out += (char)(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Invalid sequences become U+FFFD, one per byte, so nothing is read past the end.
+std::wstring fromUtf8(const std::string& s) {
+  std::wstring out;
+  out.reserve(s.size());
+  size_t i = 0, n = s.size();
+  while (i < n) {
+    unsigned char b = (unsigned char)s[i];
+    int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    if (len == 0 || i + len > n) {
+      out += (wchar_t)0xFFFD;
+      ++i;
+      continue;
+    }
+    uint32_t c = len == 1 ? b : (b & (0x7F >> len));
+    bool ok = true;
+    for (int k = 1; k < len; ++k) {
+      unsigned char cb = (unsigned char)s[i + k];
+      if ((cb & 0xC0) != 0x80) { ok = false; break; }
+      c = (c << 6) | (cb & 0x3F);
+    }
+    if (!ok || c > 0x10FFFF) {
+      out += (wchar_t)0xFFFD;
+      ++i;
+      continue;
+    }
+    out += (wchar_t)c;
+    i += len;
+  }
+  return out;
+}
+
+// Names are compared often (every entity's layer and block); plain ASCII skips the
+// locale's case tables.
+bool equalsNoCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    wchar_t x = a[i], y = b[i];
+    if (x == y) continue;
+    if (x < 128 && y < 128) {
+      if (x >= L'a' && x <= L'z') x -= 32;
+      if (y >= L'a' && y <= L'z') y -= 32;
+      if (x != y) return false;
+    } else if (std::towupper(x) != std::towupper(y)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::wstring upper(std::wstring s) {
+  for (wchar_t& c : s) c = (wchar_t)std::towupper(c);
+  return s;
+}
+
+std::wstring handleText(const AcDbHandle& h) {
+  ACHAR buf[20];
+  h.getIntoAsciiBuffer(buf, 20);
+  return buf;
+}
+
+}  // namespace cadhost

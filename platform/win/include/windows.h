@@ -1,0 +1,7 @@
+// The Windows stand-in: the subset of Win32 that the system and its tests call.
+#pragma once
+#include "wintypes.h"
+#include "winbase_api.h"   // registry, files, modules, resources, text conversion, shell
+#include "winres.h"       // resource types and how a module declares its resources
+#include "winuser_api.h"   // windows, dialogs, controls, message boxes, open-file dialog
+#include "wingdi_api.h"    // device contexts, pens, brushes, text on cairo

@@ -1,0 +1,392 @@
+// The registry functions over the two hives of the machine folder. Every change is
+// written to its hive file at once, through a temporary file renamed into place; a
+// change that cannot be written is undone in memory, so memory and file agree.
+#include "base_internal.h"
+#include "reg_hive.h"
+#include "winhost.h"
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zwin {
+namespace {
+
+enum { kUserHive = 0, kMachineHive = 1 };
+
+struct Hive {
+  const char* fileName;
+  const char* rootName;
+  RegKey root;
+  bool loaded = false;
+  bool broken = false;  // the file did not parse: read as empty, never written
+};
+
+struct OpenKey {
+  int hive = kUserHive;
+  std::vector<std::string> path;
+  REGSAM access = 0;
+};
+
+struct Registry {
+  std::mutex mutex;
+  Hive hives[2] = {{"user.reg", "HKEY_CURRENT_USER", {}}, {"system.reg", "HKEY_LOCAL_MACHINE", {}}};
+  std::map<uintptr_t, OpenKey> handles;
+  uintptr_t nextHandle = 0x10000;
+};
+
+Registry& registry() {
+  static Registry* r = new Registry;  // lives to the very end: modules may close keys at exit
+  return *r;
+}
+
+std::string hiveFilePath(const Hive& h) {
+  const std::string& folder = winMachineFolder();
+  if (folder.empty()) return "";
+  std::string path = folder;
+  if (path.back() != '/' && path.back() != '\\') path += '/';
+  return resolvePath((path + h.fileName).c_str());
+}
+
+bool readWholeFile(const std::string& path, std::string& text, int& err) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    err = errno;
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (size_t)st.st_size > kMaxHiveFileBytes) {
+    err = EFBIG;
+    close(fd);
+    return false;
+  }
+  text.clear();
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      err = errno;
+      close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    text.append(buf, (size_t)n);
+    if (text.size() > kMaxHiveFileBytes) {
+      err = EFBIG;
+      close(fd);
+      return false;
+    }
+  }
+  close(fd);
+  return true;
+}
+
+Hive& loadedHive(int index) {
+  Hive& h = registry().hives[index];
+  if (h.loaded) return h;
+  h.loaded = true;
+  h.broken = false;
+  h.root = RegKey();
+  std::string path = hiveFilePath(h);
+  if (path.empty()) return h;
+  std::string text;
+  int err = 0;
+  if (!readWholeFile(path, text, err)) {
+    if (err == ENOENT) return h;  // a new machine: the hive starts empty
+    h.broken = true;
+    reportToHost("Registry: cannot read " + path + ": " +
+                 (err == EFBIG ? std::string("not a file or too large") : std::string(std::strerror(err))) +
+                 "; it is left as it is and changes to it are refused.\n");
+    return h;
+  }
+  std::string reason;
+  int badLine = parseHive(text, h.rootName, h.root, reason);
+  if (badLine != 0) {
+    h.root = RegKey();
+    h.broken = true;
+    reportToHost("Registry: " + path + " line " + std::to_string(badLine) + ": " + reason +
+                 "; the file is left as it is and changes to it are refused.\n");
+  }
+  return h;
+}
+
+bool writeAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += (size_t)n;
+  }
+  return true;
+}
+
+// Writes the hive: temporary file in the same folder, flushed, then renamed over the hive.
+LONG saveHive(Hive& h) {
+  if (h.broken) return ERROR_REGISTRY_CORRUPT;
+  std::string path = hiveFilePath(h);
+  if (path.empty()) return ERROR_SUCCESS;  // no machine folder: the registry lives in memory
+  std::string folder = path.substr(0, path.find_last_of('/') + 1);
+  if (!folder.empty()) mkdir(folder.c_str(), 0700);
+  std::string temp = folder + "." + h.fileName + ".XXXXXX";
+  std::vector<char> name(temp.begin(), temp.end());
+  name.push_back(0);
+  int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return ERROR_REGISTRY_IO_FAILED;
+  bool ok = writeAll(fd, formatHive(h.root, h.rootName)) && fsync(fd) == 0;
+  ok = (close(fd) == 0) && ok;
+  if (!ok || rename(name.data(), path.c_str()) != 0) {
+    unlink(name.data());
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+  int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {  // the rename itself reaches the disk too
+    fsync(dir);
+    close(dir);
+  }
+  return ERROR_SUCCESS;
+}
+
+// ---------------------------------------------------------------- handles and paths
+
+bool predefined(HKEY key, OpenKey& out) {
+  if (key == HKEY_CURRENT_USER) {
+    out = {kUserHive, {}, KEY_ALL_ACCESS};
+  } else if (key == HKEY_LOCAL_MACHINE) {
+    out = {kMachineHive, {}, KEY_ALL_ACCESS};
+  } else if (key == HKEY_CLASSES_ROOT) {
+    out = {kMachineHive, {"Software", "Classes"}, KEY_ALL_ACCESS};
+  } else {
+    return false;
+  }
+  return true;
+}
+
+LONG lookupHandle(HKEY key, OpenKey& out) {
+  if (predefined(key, out)) return ERROR_SUCCESS;
+  auto& handles = registry().handles;
+  auto it = handles.find((uintptr_t)key);
+  if (it == handles.end()) return ERROR_INVALID_HANDLE;
+  out = it->second;
+  return ERROR_SUCCESS;
+}
+
+LONG splitSubKey(LPCSTR subKey, std::vector<std::string>& parts) {
+  parts.clear();
+  if (!subKey || !*subKey) return ERROR_SUCCESS;
+  std::string s = subKey;
+  if (s[0] == '\\') return ERROR_BAD_PATHNAME;
+  if (s.back() == '\\') s.pop_back();  // "Software\\X\\" names the key "Software\\X"
+  size_t pos = 0;
+  while (pos <= s.size()) {
+    size_t end = s.find('\\', pos);
+    if (end == std::string::npos) end = s.size();
+    std::string part = s.substr(pos, end - pos);
+    if (part.empty()) return ERROR_BAD_PATHNAME;
+    if (!validKeyName(part)) return ERROR_INVALID_PARAMETER;
+    parts.push_back(part);
+    if (parts.size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
+    pos = end + 1;
+  }
+  return ERROR_SUCCESS;
+}
+
+RegKey* findKey(Hive& h, const std::vector<std::string>& path) {
+  RegKey* key = &h.root;
+  for (const std::string& name : path) {
+    key = key->child(name);
+    if (!key) return nullptr;
+  }
+  return key;
+}
+
+HKEY newHandle(const OpenKey& key) {
+  Registry& r = registry();
+  uintptr_t id = r.nextHandle;
+  r.nextHandle += 16;
+  r.handles[id] = key;
+  return (HKEY)id;
+}
+
+// The key behind a handle, with the rights the operation needs.
+LONG keyFor(HKEY handle, REGSAM need, OpenKey& open, RegKey*& key) {
+  LONG rc = lookupHandle(handle, open);
+  if (rc != ERROR_SUCCESS) return rc;
+  if ((open.access & need) != need) return ERROR_ACCESS_DENIED;
+  key = findKey(loadedHive(open.hive), open.path);
+  if (!key) return open.path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+  return ERROR_SUCCESS;
+}
+
+REGSAM plainAccess(REGSAM access) { return access & ~(REGSAM)(KEY_WOW64_32KEY | KEY_WOW64_64KEY); }
+
+}  // namespace
+
+void resetRegistryHives() {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  for (Hive& h : r.hives) {
+    h.loaded = false;
+    h.broken = false;
+    h.root = RegKey();
+  }
+}
+
+}  // namespace zwin
+
+using namespace zwin;
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                     const SECURITY_ATTRIBUTES* security, PHKEY result, LPDWORD disposition) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  OpenKey base;
+  LONG rc = lookupHandle(key, base);
+  if (rc != ERROR_SUCCESS) return rc;
+  std::vector<std::string> parts;
+  if ((rc = splitSubKey(subKey, parts)) != ERROR_SUCCESS) return rc;
+  Hive& h = loadedHive(base.hive);
+  OpenKey target{base.hive, base.path, plainAccess(access)};
+  target.path.insert(target.path.end(), parts.begin(), parts.end());
+  if (target.path.size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
+
+  // Walk down as far as the keys exist, then create the rest in one change.
+  RegKey* k = &h.root;
+  size_t depth = 0;
+  while (depth < target.path.size()) {
+    RegKey* next = k->child(target.path[depth]);
+    if (!next) break;
+    k = next;
+    ++depth;
+  }
+  bool created = depth < target.path.size();
+  if (created) {
+    if (depth < base.path.size()) {
+      // The handle's own key is gone only for the classes root of a new machine.
+    } else if (!(base.access & KEY_CREATE_SUB_KEY)) {
+      return ERROR_ACCESS_DENIED;
+    }
+    if (h.broken) return ERROR_REGISTRY_CORRUPT;
+    RegKey* parent = k;
+    size_t firstNew = parent->children.size();
+    for (size_t i = depth; i < target.path.size(); ++i) k = k->addChild(target.path[i]);
+    rc = saveHive(h);
+    if (rc != ERROR_SUCCESS) {
+      parent->children.erase(parent->children.begin() + (long)firstNew, parent->children.end());
+      return rc;
+    }
+  }
+  *result = newHandle(target);
+  if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  OpenKey base;
+  LONG rc = lookupHandle(key, base);
+  if (rc != ERROR_SUCCESS) return rc;
+  std::vector<std::string> parts;
+  if ((rc = splitSubKey(subKey, parts)) != ERROR_SUCCESS) return rc;
+  OpenKey target{base.hive, base.path, plainAccess(access)};
+  target.path.insert(target.path.end(), parts.begin(), parts.end());
+  if (!target.path.empty() && !findKey(loadedHive(target.hive), target.path)) return ERROR_FILE_NOT_FOUND;
+  *result = newHandle(target);
+  return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+  if (reserved || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  OpenKey open;
+  RegKey* k = nullptr;
+  LONG rc = keyFor(key, KEY_QUERY_VALUE, open, k);
+  if (rc != ERROR_SUCCESS) return rc;
+  RegValue* v = k->value(valueName ? valueName : "");
+  if (!v) return ERROR_FILE_NOT_FOUND;
+  if (type) *type = v->type;
+  DWORD size = (DWORD)v->data.size();
+  if (!dataSize) return ERROR_SUCCESS;
+  DWORD room = *dataSize;
+  *dataSize = size;
+  if (!data) return ERROR_SUCCESS;
+  if (room < size) return ERROR_MORE_DATA;
+  if (size) std::memcpy(data, v->data.data(), size);
+  return ERROR_SUCCESS;
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize) {
+  if (reserved || (!data && dataSize) || dataSize > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
+  std::string name = valueName ? valueName : "";
+  if (!validValueName(name)) return ERROR_INVALID_PARAMETER;
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  OpenKey open;
+  RegKey* k = nullptr;
+  LONG rc = keyFor(key, KEY_SET_VALUE, open, k);
+  if (rc != ERROR_SUCCESS) return rc;
+  Hive& h = loadedHive(open.hive);
+  if (h.broken) return ERROR_REGISTRY_CORRUPT;
+  std::vector<BYTE> bytes(data, data + dataSize);
+  size_t index = k->valueIndex(name);
+  std::optional<RegValue> old;
+  if (index < k->values.size()) {
+    old = k->values[index];
+    k->values[index].type = type;
+    k->values[index].data = std::move(bytes);
+  } else {
+    k->values.push_back(RegValue{name, type, std::move(bytes)});
+  }
+  rc = saveHive(h);
+  if (rc != ERROR_SUCCESS) {
+    if (old) k->values[index] = *old;
+    else k->values.pop_back();
+  }
+  return rc;
+}
+
+LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  OpenKey open;
+  RegKey* k = nullptr;
+  LONG rc = keyFor(key, KEY_SET_VALUE, open, k);
+  if (rc != ERROR_SUCCESS) return rc;
+  size_t index = k->valueIndex(valueName ? valueName : "");
+  if (index >= k->values.size()) return ERROR_FILE_NOT_FOUND;
+  Hive& h = loadedHive(open.hive);
+  if (h.broken) return ERROR_REGISTRY_CORRUPT;
+  RegValue old = k->values[index];
+  k->values.erase(k->values.begin() + (long)index);
+  rc = saveHive(h);
+  if (rc != ERROR_SUCCESS) k->values.insert(k->values.begin() + (long)index, old);
+  return rc;
+}
+
+LONG RegFlushKey(HKEY key) {
+  // Every change is already on disk; only the handle is checked.
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  OpenKey open;
+  return lookupHandle(key, open);
+}
+
+LONG RegCloseKey(HKEY key) {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  OpenKey open;
+  if (predefined(key, open)) return ERROR_SUCCESS;
+  return r.handles.erase((uintptr_t)key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}

@@ -1,0 +1,148 @@
+// Text conversion between the ANSI code page (UTF-8 here) and wide text (UTF-32).
+#include "base_internal.h"
+#include <cstring>
+#include <cwchar>
+
+namespace {
+
+constexpr uint32_t kReplacement = 0xFFFD;
+
+bool supportedCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_UTF8; }
+
+// Decodes one UTF-8 sequence from s[i..n); false for an invalid one (then len = 1).
+bool decodeUtf8(const unsigned char* s, size_t n, size_t i, uint32_t& cp, size_t& len) {
+  len = 1;
+  unsigned char c = s[i];
+  if (c < 0x80) {
+    cp = c;
+    return true;
+  }
+  size_t extra;
+  uint32_t min;
+  if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; min = 0x80; }
+  else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; min = 0x800; }
+  else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; min = 0x10000; }
+  else return false;
+  if (extra >= n - i) return false;
+  for (size_t k = 1; k <= extra; ++k) {
+    if ((s[i + k] & 0xC0) != 0x80) return false;
+    cp = (cp << 6) | (s[i + k] & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  len = extra + 1;
+  return true;
+}
+
+size_t encodeUtf8(uint32_t cp, char out[4]) {
+  if (cp < 0x80) { out[0] = (char)cp; return 1; }
+  if (cp < 0x800) {
+    out[0] = (char)(0xC0 | (cp >> 6));
+    out[1] = (char)(0x80 | (cp & 0x3F));
+    return 2;
+  }
+  if (cp < 0x10000) {
+    out[0] = (char)(0xE0 | (cp >> 12));
+    out[1] = (char)(0x80 | ((cp >> 6) & 0x3F));
+    out[2] = (char)(0x80 | (cp & 0x3F));
+    return 3;
+  }
+  out[0] = (char)(0xF0 | (cp >> 18));
+  out[1] = (char)(0x80 | ((cp >> 12) & 0x3F));
+  out[2] = (char)(0x80 | ((cp >> 6) & 0x3F));
+  out[3] = (char)(0x80 | (cp & 0x3F));
+  return 4;
+}
+
+bool validCodePoint(uint32_t cp) { return cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF); }
+
+}  // namespace
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideSize) {
+  if (!supportedCodePage(codePage) || !text || length == 0 || length < -1 || wideSize < 0 ||
+      (wideSize > 0 && !wide)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  size_t n = length == -1 ? std::strlen(text) + 1 : (size_t)length;
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  bool strict = (flags & MB_ERR_INVALID_CHARS) != 0;
+  // First count, then write, so a short buffer is never written past.
+  size_t count = 0;
+  for (size_t i = 0; i < n;) {
+    uint32_t cp;
+    size_t len;
+    if (!decodeUtf8(s, n, i, cp, len) && strict) {
+      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+      return 0;
+    }
+    i += len;
+    ++count;
+  }
+  if (count > (size_t)INT32_MAX) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (wideSize == 0) return (int)count;
+  if ((size_t)wideSize < count) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  size_t out = 0;
+  for (size_t i = 0; i < n;) {
+    uint32_t cp;
+    size_t len;
+    if (!decodeUtf8(s, n, i, cp, len)) cp = kReplacement;
+    wide[out++] = (wchar_t)cp;
+    i += len;
+  }
+  return (int)count;
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LPSTR text, int textSize,
+                        LPCSTR defaultChar, BOOL* usedDefaultChar) {
+  if (!supportedCodePage(codePage) || !wide || length == 0 || length < -1 || textSize < 0 ||
+      (textSize > 0 && !text) || (codePage == CP_UTF8 && (defaultChar || usedDefaultChar))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  size_t n = length == -1 ? std::wcslen(wide) + 1 : (size_t)length;
+  bool strict = (flags & WC_ERR_INVALID_CHARS) != 0;
+  const char* fallback = (defaultChar && *defaultChar) ? defaultChar : nullptr;
+  bool usedDefault = false;
+  auto encode = [&](uint32_t cp, char buf[4]) -> size_t {
+    if (validCodePoint(cp)) return encodeUtf8(cp, buf);
+    usedDefault = true;
+    if (fallback) {
+      buf[0] = *fallback;
+      return 1;
+    }
+    return encodeUtf8(kReplacement, buf);
+  };
+  size_t count = 0;
+  char buf[4];
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t cp = (uint32_t)wide[i];
+    if (!validCodePoint(cp) && strict) {
+      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+      return 0;
+    }
+    count += encode(cp, buf);
+    if (count > (size_t)INT32_MAX) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+  }
+  if (usedDefaultChar) *usedDefaultChar = usedDefault ? TRUE : FALSE;
+  if (textSize == 0) return (int)count;
+  if ((size_t)textSize < count) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  size_t out = 0;
+  for (size_t i = 0; i < n; ++i) {
+    size_t len = encode((uint32_t)wide[i], buf);
+    std::memcpy(text + out, buf, len);
+    out += len;
+  }
+  return (int)count;
+}

@@ -1,0 +1,259 @@
+// Modal dialogs: creation from a module's template, the modal loop that takes the user's
+// actions from the host's input lines, and EndDialog.
+#include "ui_internal.h"
+#include "winhost.h"
+#include "winres.h"
+#include "base_internal.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace zui {
+
+void say(const std::string& text) {
+  const WinHostIo& io = winHostIo();
+  if (io.print) io.print(text);
+  else fputs(text.c_str(), stdout);
+}
+
+bool ask(const std::string& prompt, std::string& answer) {
+  const WinHostIo& io = winHostIo();
+  answer.clear();
+  return io.readLine && io.readLine(prompt, answer);
+}
+
+std::string trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return std::string();
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+namespace {
+
+int duX(int x) { return x * kBaseUnitX / 4; }
+int duY(int y) { return y * kBaseUnitY / 8; }
+
+// Owner-drawn list boxes ask their dialog for the item height once, when they are made,
+// which is before the dialog's WM_INITDIALOG.
+void measureItems(Window* dialog, Window* list) {
+  MEASUREITEMSTRUCT mis{};
+  mis.CtlType = ODT_LISTBOX;
+  mis.CtlID = static_cast<UINT>(list->id);
+  mis.itemWidth = static_cast<UINT>(clientRect(list).right);
+  mis.itemHeight = static_cast<UINT>(list->itemHeight);
+  if (dialog->proc &&
+      dialog->proc(dialog->handle, WM_MEASUREITEM, static_cast<WPARAM>(list->id), reinterpret_cast<LPARAM>(&mis)) &&
+      mis.itemHeight > 0 && mis.itemHeight < 256) {
+    list->itemHeight = static_cast<int>(mis.itemHeight);
+  }
+}
+
+void createControl(Window* dialog, const DLGITEMTEMPLATEZ& item) {
+  std::string cls = item.className ? item.className : "STATIC";
+  Window* c = create(kindOfClass(cls), cls, (item.style | WS_CHILD) & ~WS_POPUP, dialog->handle);
+  c->id = item.id;
+  c->text = item.text ? item.text : "";
+  int x = duX(item.x), y = duY(item.y);
+  int cy = c->kind == Kind::Combo ? kComboHeight : duY(item.cy);
+  c->rect = RECT{x, y, x + duX(item.cx), y + cy};
+  if (c->kind == Kind::List) {
+    if (c->style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) measureItems(dialog, c);
+    if (!(c->style & LBS_NOINTEGRALHEIGHT)) {
+      int border = nonClientLeft(c);
+      int inner = (c->rect.bottom - c->rect.top) - 2 * border;
+      c->rect.bottom = c->rect.top + inner / c->itemHeight * c->itemHeight + 2 * border;
+    }
+  }
+}
+
+Window* createDialog(const DLGTEMPLATEZ* t, HWND owner, DLGPROC proc, LPARAM param) {
+  Window* d = create(Kind::Dialog, "#32770", (t->style & ~(WS_CHILD | WS_VISIBLE)) | WS_POPUP, owner);
+  d->text = t->caption ? t->caption : "";
+  d->proc = proc;
+  d->initParam = param;
+  int cx = duX(t->cx) + 2 * nonClientLeft(d);
+  int cy = duY(t->cy) + nonClientTop(d) + nonClientLeft(d);
+  POINT origin{duX(t->x), duY(t->y)};
+  if (find(owner)) ClientToScreen(owner, &origin);
+  if (t->style & DS_CENTER) {
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (find(owner)) GetWindowRect(owner, &area);
+    origin = POINT{(area.left + area.right - cx) / 2, (area.top + area.bottom - cy) / 2};
+  }
+  d->rect = RECT{origin.x, origin.y, origin.x + cx, origin.y + cy};
+  for (int i = 0; t->items && i < t->itemCount; ++i) createControl(d, t->items[i]);
+  return d;
+}
+
+HWND firstTabStop(Window* d) {
+  for (HWND h : d->children) {
+    Window* c = find(h);
+    if (c && (c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED)) return h;
+  }
+  return nullptr;
+}
+
+// Finds the control a command names and checks that a user could reach it.
+Window* reachableControl(Window* d, const std::string& idText) {
+  char* end = nullptr;
+  long id = strtol(idText.c_str(), &end, 10);
+  if (idText.empty() || *end != '\0') {
+    say("\"" + idText + "\" is not a control id.\n");
+    return nullptr;
+  }
+  Window* c = find(GetDlgItem(d->handle, static_cast<int>(id)));
+  std::string name = "Control " + std::to_string(id);
+  if (!c) say("There is no control " + std::to_string(id) + ".\n");
+  else if (!IsWindowVisible(c->handle)) say(name + " is hidden.\n");
+  else if (!IsWindowEnabled(c->handle)) say(name + " is disabled.\n");
+  else return c;
+  return nullptr;
+}
+
+void selectItem(Window* d, const std::string& args) {
+  size_t space = args.find(' ');
+  std::string idText = args.substr(0, space);
+  std::string text = space == std::string::npos ? std::string() : trim(args.substr(space + 1));
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+  Window* c = reachableControl(d, idText);
+  if (!c) return;
+  if (c->kind != Kind::Combo && c->kind != Kind::List) {
+    say("Control " + idText + " is not a combo box or list box.\n");
+    return;
+  }
+  bool combo = c->kind == Kind::Combo;
+  LRESULT index = SendMessageA(c->handle, combo ? CB_FINDSTRINGEXACT : LB_FINDSTRINGEXACT,
+                               static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
+  if (index < 0) {
+    say("Control " + idText + " has no item \"" + text + "\".\n");
+    return;
+  }
+  SendMessageA(c->handle, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  if (combo || (c->style & LBS_NOTIFY)) {
+    SendMessageA(d->handle, WM_COMMAND, MAKEWPARAM(c->id, combo ? CBN_SELCHANGE : LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(c->handle));
+  }
+}
+
+void clickButton(Window* d, const std::string& idText) {
+  Window* c = reachableControl(d, idText);
+  if (!c) return;
+  DWORD type = c->style & BS_TYPEMASK;
+  if (c->kind != Kind::Button || type == BS_GROUPBOX) {
+    say("Control " + idText + " is not a button.\n");
+    return;
+  }
+  if (type == BS_AUTOCHECKBOX) c->check = c->check ? BST_UNCHECKED : BST_CHECKED;
+  if (type == BS_AUTORADIOBUTTON) c->check = BST_CHECKED;
+  SendMessageA(d->handle, WM_COMMAND, MAKEWPARAM(c->id, BN_CLICKED), reinterpret_cast<LPARAM>(c->handle));
+}
+
+// Escape: the dialog manager sends the Cancel command, unless a Cancel button is disabled.
+void pressEscape(Window* d) {
+  HWND cancel = GetDlgItem(d->handle, IDCANCEL);
+  if (cancel && !IsWindowEnabled(cancel)) {
+    say("Control 2 is disabled.\n");
+    return;
+  }
+  SendMessageA(d->handle, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+}
+
+void runCommand(Window* d, const std::string& line) {
+  std::string text = trim(line);
+  size_t space = text.find(' ');
+  std::string word = lower(text.substr(0, space));
+  std::string args = space == std::string::npos ? std::string() : trim(text.substr(space + 1));
+  if (word == "select" && !args.empty()) selectItem(d, args);
+  else if (word == "click" && !args.empty()) clickButton(d, args);
+  else if (word == "close" && args.empty()) SendMessageA(d->handle, WM_CLOSE, 0, 0);
+  else if ((word == "escape" && args.empty()) || text == "*cancel*") pressEscape(d);
+  else if (word == "show" && args.empty()) say(describeDialog(d));
+  else if (word == "snapshot" && !args.empty()) {
+    std::string path = zwin::resolvePath(args.c_str());  // "\\" or "/", folders in any letter case
+    if (renderDialog(d, path.c_str()) == 0) say("Snapshot written to " + args + ".\n");
+    else say("Cannot write the snapshot " + args + ".\n");
+  } else {
+    say("Unknown dialog command \"" + text +
+        "\": use select ID TEXT, click ID, close, escape, show or snapshot FILE.png.\n");
+  }
+}
+
+INT_PTR runModal(Window* d) {
+  HWND handle = d->handle;
+  bool inputEnded = false;
+  while ((d = find(handle)) != nullptr && !d->ended) {
+    dispatchPosted(d);
+    if (!(d = find(handle)) || d->ended) break;
+    if (inputEnded) {
+      // Input is over and the procedure did not end the dialog on Cancel: end it here,
+      // or the dialog would wait for ever.
+      say("Input ended: the dialog is closed with Cancel.\n");
+      d->ended = true;
+      d->result = IDCANCEL;
+      break;
+    }
+    if (d->dirty) renderDialog(d, nullptr);
+    std::string line;
+    if (!ask("Dialog: ", line)) {
+      inputEnded = true;
+      pressEscape(d);
+      continue;
+    }
+    runCommand(d, line);
+  }
+  return d && d->ended ? d->result : -1;
+}
+
+}  // namespace
+}  // namespace zui
+
+using namespace zui;
+
+INT_PTR DialogBoxIndirectParamA(HINSTANCE, const DLGTEMPLATEZ* dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param) {
+  if (!dialogTemplate) return -1;
+  if (owner && !find(owner)) {
+    // The real call fails the same way; say so, since callers rarely look at -1.
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    say("DialogBox: the owner window is not a window; no dialog.\n");
+    return -1;
+  }
+  Window* d = createDialog(dialogTemplate, owner, proc, param);
+  HWND handle = d->handle;
+  if (proc) proc(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop(d)), param);
+  INT_PTR result = -1;
+  if (find(handle)) {
+    if (!d->ended) {
+      d->style |= WS_VISIBLE;
+      d->dirty = true;
+      say(describeDialog(d));
+    }
+    result = runModal(d);
+  }
+  if (find(handle)) DestroyWindow(handle);
+  return result;
+}
+
+INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param) {
+  HRSRC found = FindResourceA(instance, templateName, RT_DIALOG);
+  HGLOBAL data = found ? LoadResource(instance, found) : nullptr;
+  const void* locked = data ? LockResource(data) : nullptr;
+  if (locked && SizeofResource(instance, found) < sizeof(DLGTEMPLATEZ)) locked = nullptr;  // not a template
+  if (!locked) {
+    std::string name = IS_INTRESOURCE(templateName)
+                           ? "#" + std::to_string(reinterpret_cast<uintptr_t>(templateName))
+                           : std::string(templateName);
+    say("DialogBox: no dialog template " + name + " in the module.\n");
+    return -1;
+  }
+  return DialogBoxIndirectParamA(instance, static_cast<const DLGTEMPLATEZ*>(locked), owner, proc, param);
+}
+
+BOOL EndDialog(HWND dialog, INT_PTR result) {
+  Window* d = find(dialog);
+  if (!d || d->kind != Kind::Dialog) return FALSE;
+  d->ended = true;
+  d->result = result;
+  return TRUE;
+}

@@ -1,0 +1,91 @@
+// Inside the window manager: the window records behind HWND and the dialog state.
+// Only the ui_*.cpp and gdi_*.cpp files of the stand-in include this.
+#pragma once
+#include "windows.h"
+#include <cairo.h>
+#include <string>
+#include <vector>
+
+namespace zui {
+
+enum class Kind { Dialog, Static, Button, Combo, List, Frame };
+
+struct ListItem {
+  std::string text;
+  LPARAM data = 0;
+};
+
+struct Window {
+  HWND handle = nullptr;
+  Kind kind = Kind::Frame;
+  std::string className;
+  std::string text;
+  DWORD style = 0;
+  int id = 0;
+  HWND parent = nullptr;  // parent of a child, owner of a dialog or frame
+  RECT rect{};            // children: in the parent's client area; top level: screen pixels
+  std::vector<ListItem> items;  // combo and list boxes
+  int curSel = -1;
+  int itemHeight = 16;
+  int check = 0;
+  bool dirty = true;      // top level: waits for its WM_PAINT
+  // dialogs
+  DLGPROC proc = nullptr;
+  LPARAM initParam = 0;
+  bool ended = false;
+  INT_PTR result = 0;
+  std::vector<HWND> children;
+  cairo_surface_t* surface = nullptr;  // top-level windows: the offscreen picture
+};
+
+// Frame around a dialog's client area, in pixels.
+constexpr int kBorder = 3;
+constexpr int kCaption = 22;
+// Closed height of a drop-down combo box, the width of a vertical scroll bar.
+constexpr int kComboHeight = 24;
+constexpr int kScrollWidth = 17;
+constexpr int kBaseUnitX = 8;
+constexpr int kBaseUnitY = 16;
+
+Window* find(HWND handle);  // null for a handle that is not (or no longer) a window
+Window* create(Kind kind, const std::string& className, DWORD style, HWND parent);
+void destroy(HWND handle);  // the window and its children
+Kind kindOfClass(const std::string& className);
+
+Window* topLevel(Window* w);
+// Offset of w's client area from its top-level window's top left corner, in pixels.
+POINT clientOffsetInTop(Window* w);
+RECT clientRect(Window* w);  // from 0, 0
+RECT windowRectOnScreen(Window* w);
+int nonClientLeft(Window* w);
+int nonClientTop(Window* w);
+bool hasVisibleScrollBar(Window* w);
+
+// Messages to controls (no procedure of their own) and the dialog manager's defaults.
+LRESULT controlMessage(Window* w, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT dialogDefault(Window* w, UINT msg, WPARAM wParam, LPARAM lParam);
+// Delivers queued posted messages; stops early when the dialog has ended.
+void dispatchPosted(Window* dialog);
+
+// The dialog as text (caption, visible controls, items) through the host's print.
+std::string describeDialog(Window* dialog);
+// Paints the whole dialog into its picture; writes it to a PNG file when path is given.
+// Returns 0, or -1 when the file cannot be written.
+int renderDialog(Window* dialog, const char* pngPath);
+
+// Device contexts on window pictures (gdi_dc.cpp).
+cairo_surface_t* surfaceOf(Window* top);
+HDC createWindowDc(Window* w, bool wholeWindow);
+void releaseDc(HDC hdc);
+cairo_t* cairoOf(HDC hdc);
+void releaseAllGraphics();
+void releaseSurfaces();  // every window's picture (remade when next painted)
+
+std::string lower(const std::string& s);
+std::string trim(const std::string& s);
+// The host's output and input (winhost.h); without a host, output goes to stdout and
+// every read is the end of input.
+void say(const std::string& text);
+bool ask(const std::string& prompt, std::string& answer);
+
+}  // namespace zui

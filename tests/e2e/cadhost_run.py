@@ -1,0 +1,110 @@
+"""Running the cadhost program in end-to-end tests.
+
+run_cadhost() makes a fresh machine folder (optionally with user.reg / system.reg text),
+runs <ZEPHYR_BIN>/cadhost with --machine, --load ... and a script, and returns the exit
+code and the transcript. ezdxf_audit() and ezdxf_entities() read a saved drawing with
+ezdxf in Debian's /usr/bin/python3.
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+EZDXF_PYTHON = "/usr/bin/python3"
+
+
+def bin_dir():
+    return os.environ.get("ZEPHYR_BIN", os.path.join(os.path.dirname(__file__), "..", "..", "build", "bin"))
+
+
+def source_dir():
+    return os.environ.get("ZEPHYR_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
+
+
+def make_machine(user_reg=None, system_reg=None, parent=None):
+    """A fresh machine folder with the given registry hive texts; returns its path."""
+    machine = tempfile.mkdtemp(prefix="cadhost_machine_", dir=parent)
+    for name, text in (("user.reg", user_reg), ("system.reg", system_reg)):
+        if text is not None:
+            with open(os.path.join(machine, name), "w", encoding="utf-8") as f:
+                f.write(text)
+    return machine
+
+
+def run_cadhost(script, loads=(), drawing=None, machine=None, user_reg=None, system_reg=None,
+                cwd=None, env=None, timeout=300, extra_args=()):
+    """Runs cadhost with the script text; returns (exit code, transcript, machine folder).
+
+    The transcript is standard output followed by standard error."""
+    if machine is None:
+        machine = make_machine(user_reg, system_reg)
+    script_path = os.path.join(machine, "script.scr")
+    with open(script_path, "w", encoding="utf-8") as f:
+        f.write(script if script.endswith("\n") or not script else script + "\n")
+    args = [os.path.join(bin_dir(), "cadhost"), "--machine", machine]
+    for module in loads:
+        args += ["--load", module]
+    args += ["--script", script_path]
+    args += list(extra_args)
+    if drawing is not None:
+        args.append(drawing)
+    run_env = dict(os.environ)
+    if env:
+        for key, value in env.items():
+            if value is None:
+                run_env.pop(key, None)
+            else:
+                run_env[key] = value
+    p = subprocess.run(args, cwd=cwd or machine, env=run_env, stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE, timeout=timeout)
+    transcript = p.stdout.decode("utf-8", "replace") + p.stderr.decode("utf-8", "replace")
+    return p.returncode, transcript, machine
+
+
+_READER = r"""
+import json, sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+auditor = doc.audit()
+out = {"errors": [str(e.message) for e in auditor.errors],
+       "fixes": [str(e.message) for e in auditor.fixes],
+       "entities": [], "blocks": {}}
+def entity(e):
+    xd = {}
+    if e.xdata:
+        for app, tags in e.xdata.data.items():
+            xd[app] = [[t.code, t.value if not isinstance(t.value, tuple) else list(t.value)] for t in tags][1:]
+    return {"type": e.dxftype(), "handle": e.dxf.handle, "layer": e.dxf.layer, "xdata": xd}
+for e in doc.modelspace():
+    out["entities"].append(entity(e))
+for b in doc.blocks:
+    if not b.name.startswith("*"):
+        out["blocks"][b.name] = [entity(e) for e in b]
+print(json.dumps(out))
+"""
+
+
+def ezdxf_read(path):
+    """ezdxf's view of a drawing: audit errors and fixes, model-space entities, blocks."""
+    p = subprocess.run([EZDXF_PYTHON, "-c", _READER, path], stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE, timeout=600)
+    if p.returncode != 0:
+        raise AssertionError("ezdxf could not read %s:\n%s" % (path, p.stderr.decode("utf-8", "replace")))
+    return json.loads(p.stdout.decode("utf-8"))
+
+
+def ezdxf_audit(path):
+    """(True, []) when ezdxf loads the drawing and audit() finds no error."""
+    info = ezdxf_read(path)
+    return not info["errors"], info["errors"]
+
+
+def ezdxf_entities(path):
+    return ezdxf_read(path)["entities"]
+
+
+def check(condition, message, transcript=""):
+    """Fails the test with the message and the transcript."""
+    if not condition:
+        sys.stderr.write("FAILED: %s\n--- transcript ---\n%s\n" % (message, transcript))
+        sys.exit(1)

@@ -1,0 +1,68 @@
+"""Guards against a Ductora stand-in whose registration, duct ends or project file do not
+survive a session: DUREGISTER, DUPROJECT, DUCTEND, DULIST, save, and a second session on
+the saved drawing."""
+import os
+import tempfile
+import xml.etree.ElementTree as ET
+from cadhost_run import run_cadhost, make_machine, ezdxf_read, check
+
+work = tempfile.mkdtemp(prefix="ductora_e2e_")
+drawing = os.path.join(work, "plant.dxf")
+project = os.path.join(work, "plant.ductora.xml")
+journal = os.path.join(work, "plant.ductora.log")
+machine = make_machine()
+
+rc, out, _ = run_cadhost("\n".join([
+    "DUREGISTER",
+    "DUPROJECT", "System", "3", "0", "Supply air",
+    "DUPROJECT", "System", "4", "1", "Extract air",
+    "DUPROJECT", "Serie", "SR", "Spiro", "100;125;160",
+    "DUCTEND", "1000,2000", "3", "120", "350",
+    "DUCTEND", "3000,2000", "99", "10", "10",
+    "DULIST",
+    "QSAVE",
+    "QUIT",
+]), loads=["Ductora.arx"], drawing=drawing, machine=machine)
+check(rc == 0, "exit code %d" % rc, out)
+check("DuraComSrv.Drawing and DuraComSrv.Ductora are installed." in out, "classes installed", out)
+check("The project has no system 99." in out, "a duct end of an unknown system is refused", out)
+with open(os.path.join(machine, "system.reg"), encoding="utf-8") as f:
+    hive = f.read()
+check("[HKEY_LOCAL_MACHINE\\Software\\Classes\\DuraComSrv.Ductora\\CLSID]" in hive, "class key in system.reg", hive)
+
+root = ET.parse(project).getroot()
+parts = root.findall("./Parts/Part")
+check(len(parts) == 1, "one duct end in the project", out)
+end = parts[0]
+check(end.get("class") == "DURAPathwayConnector" and end.get("type") == "EWAPART_UNTYPEDFITTING",
+      "duct end class and type", out)
+check(end.get("system") == "3" and end.get("pressure") == "120" and end.get("airflow") == "350",
+      "duct end values", out)
+check([s.get("name") for s in root.findall("./Ductwork/System")] == ["Supply air", "Extract air"], "systems", out)
+handle = end.get("handle")
+check(("duct end %s created" % handle) in out, "the handle is announced", out)
+
+info = ezdxf_read(drawing)
+check(not info["errors"], "ezdxf audit: %s" % info["errors"], out)
+points = [e for e in info["entities"] if e["handle"].upper() == handle]
+check(len(points) == 1 and points[0]["type"] == "POINT", "the duct end is a point of the drawing", out)
+check("DUCTORA" in points[0]["xdata"], "the point carries DUCTORA extended data", out)
+
+with open(journal, encoding="utf-8") as f:
+    lines = f.read().splitlines()
+check(any(l.startswith("AddDuctEnd position=1000,2000,0 system=3") and l.endswith('-> 0 handle="%s"' % handle)
+          for l in lines), "journal line of the duct end", "\n".join(lines))
+
+# A second session on the saved drawing finds the same part alive.
+rc, out, _ = run_cadhost("\n".join([
+    "DULIST",
+    "DUPROJECT", "Applicationobject", "Off",
+    "DULIST",
+]), loads=["Ductora.arx"], drawing=drawing, machine=machine)
+check(rc == 0, "exit code %d" % rc, out)
+check(("  %s DURAPathwayConnector EWAPART_UNTYPEDFITTING system 3 pressure 120 Pa airflow 350 l/s\n" % handle) in out,
+      "the duct end is listed after reload", out)
+check("(erased)" not in out, "the duct end's entity is still in the drawing", out)
+check("drawing object on, application object off" in out, "the application object is switched off", out)
+check(ET.parse(project).getroot().find("Server").get("applicationObject") == "0", "switch saved", out)
+print("ok")

@@ -1,0 +1,50 @@
+"""Guards against crashes or silent acceptance on bad input: an unreadable drawing, a
+missing module, script lines that the current prompt cannot use, Escape at prompts."""
+import os
+from cadhost_run import run_cadhost, make_machine, check
+
+# A drawing that is not DXF: message, exit 1, script not run.
+machine = make_machine()
+bad = os.path.join(machine, "bad.dxf")
+with open(bad, "w") as f:
+    f.write("  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\nnot-a-number\n  0\nENDSEC\n  0\nEOF\n")
+rc, out, _ = run_cadhost("LINE\n0,0\n1,1\n\nQSAVE\n", machine=machine, drawing=bad)
+check(rc == 1, "unreadable drawing exits 1 (got %d)" % rc, out)
+check('Cannot open drawing' in out and "line 8" in out and "not a number" in out, "the reason with its line", out)
+check("Command:" not in out, "the script did not run", out)
+with open(bad) as f:
+    check("not-a-number" in f.read(), "the bad drawing is left as it was", out)
+
+# A missing module: exit 1.
+rc, out, _ = run_cadhost("QUIT\n", loads=["no_such_module.arx"])
+check(rc == 1, "missing module exits 1 (got %d)" % rc, out)
+check("no_such_module.arx" in out, "the missing module is named", out)
+
+# A file that is not a module.
+machine = make_machine()
+fake = os.path.join(machine, "fake.arx")
+with open(fake, "w") as f:
+    f.write("not an ELF file")
+rc, out, _ = run_cadhost("QUIT\n", loads=[fake], machine=machine)
+check(rc == 1 and "not an application module" in out, "a non-module is refused clearly", out)
+
+# Bad lines at prompts: message and the prompt again; *cancel* ends the command.
+script = "\n".join([
+    "FROBNICATE",
+    "CIRCLE", "abc", "1,2,3,4", "5,5", "x", "-2", "3",
+    "INSERT", "NoSuchBlock",
+    "LINE", "0,0", "*cancel*",
+    "LIST", "500,500", "",
+])
+drawing = os.path.join(make_machine(), "new.dxf")
+rc, out, _ = run_cadhost(script, drawing=drawing)
+check(rc == 0, "bad lines do not end the session (exit %d)" % rc, out)
+check('Unknown command "FROBNICATE".  Press F1 for help.' in out, "unknown command message", out)
+check("Specify center point for circle: abc\nInvalid point.\nSpecify center point for circle: 1,2,3,4\nInvalid point.\n"
+      "Specify center point for circle: 5,5\n" in out, "bad points are asked again", out)
+check("Specify radius of circle: x\nRequires numeric value.\n" in out, "bad number asked again", out)
+check("Value must be positive." in out, "negative radius refused", out)
+check('Block "NoSuchBlock" not found.' in out, "unknown block named", out)
+check("*Cancel*" in out, "Escape at a prompt", out)
+check(not os.path.exists(drawing), "nothing saved unless told", out)
+print("ok")

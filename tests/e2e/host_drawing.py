@@ -1,0 +1,47 @@
+"""Guards against drawings that ezdxf refuses or that lose handles or extended data
+when the host saves and reopens them."""
+import os
+import re
+from cadhost_run import run_cadhost, ezdxf_read, check
+
+LONG = "U.DESC=" + "\u00e9" * 300 + "x" * 700
+
+script = "\n".join([
+    "BEDIT Unit1",
+    "LINE", "0,0", "100,0", "100,50", "",
+    "CIRCLE", "50,25", "10",
+    "ELLIPSE", "50,25", "80,25", "5",
+    "3DFACE", "0,0", "100,0", "100,50", "0,50",
+    "BCLOSE",
+    "INSERT", "Unit1", "1000,500", "1", "1", "90",
+    "XDATA", "1000,500", "ZEPH", "U.ID=42", "U.CODE=\u00c4rger \u20ac \u4e2d", LONG, "",
+    "LIST", "1000,500",
+    "SAVEAS plant.dxf",
+    "QUIT",
+])
+rc, out, machine = run_cadhost(script)
+check(rc == 0, "drawing script exit code %d" % rc, out)
+path = os.path.join(machine, "plant.dxf")
+check(os.path.exists(path), "the drawing was saved", out)
+
+info = ezdxf_read(path)
+check(not info["errors"], "ezdxf audit errors: %s" % info["errors"], out)
+inserts = [e for e in info["entities"] if e["type"] == "INSERT"]
+check(len(inserts) == 1, "one block reference in model space", out)
+kinds = sorted(e["type"] for e in info["blocks"]["Unit1"])
+check(kinds == ["3DFACE", "CIRCLE", "ELLIPSE", "LINE", "LINE"], "block contents %s" % kinds, out)
+texts = [v for code, v in inserts[0]["xdata"]["ZEPH"] if code == 1000]
+# ezdxf keeps characters outside code page 1252 in the file's \U+XXXX form.
+check("U.CODE=\u00c4rger \u20ac \\U+4E2D" in texts, "non-ASCII text seen by ezdxf: %s" % texts[:2], out)
+check(all(len(t) <= 255 for t in texts), "every 1000 group within 255 characters", out)
+
+handle = inserts[0]["handle"]
+listing_before = out[out.index("Select object: 1000,500"):out.index("Command: SAVEAS")]
+rc2, out2, _ = run_cadhost("LIST\n#%s\nQUIT\n" % handle, machine=machine, drawing=path)
+check(rc2 == 0, "reopen exit code %d" % rc2, out2)
+listing_after = out2[out2.index("INSERT  handle"):out2.index("Command: QUIT")]
+check("INSERT  handle %s" % handle in listing_before, "LIST before saving names handle %s" % handle, out)
+check(listing_before[listing_before.index("INSERT"):] == listing_after,
+      "same handle, geometry and extended data after reopening", out + out2)
+check('1000 "%s"' % LONG in listing_after, "the 1000-character item comes back whole", out2)
+print("ok")

@@ -1,0 +1,33 @@
+// A test application for the host's module handling: prints its messages, registers one
+// command, and (module A only) loads module B as the system's loader loads its main module.
+#include "arxhost.h"
+
+#ifndef HOSTAPP_NAME
+#define HOSTAPP_NAME "A"
+#endif
+#define WIDE2(x) L##x
+#define WIDE(x) WIDE2(x)
+
+static void command() { acutPrintf(L"hostapp %s: command runs\n", WIDE(HOSTAPP_NAME)); }
+
+extern "C" ACHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId) {
+  const ACHAR* name = WIDE(HOSTAPP_NAME);
+  if (msg == AcRx::kInitAppMsg) {
+    acutPrintf(L"hostapp %s: init\n", name);
+    acedRegCmds->addCommand(L"HOSTAPP_CMDS_" WIDE(HOSTAPP_NAME), L"HostApp" WIDE(HOSTAPP_NAME),
+                            L"HostApp" WIDE(HOSTAPP_NAME), ACRX_CMD_MODAL, command);
+#ifdef HOSTAPP_LOADS
+    acutPrintf(L"hostapp %s: loading %s gives %d\n", name, WIDE(HOSTAPP_LOADS), acedArxLoad(WIDE(HOSTAPP_LOADS)));
+#endif
+#ifdef HOSTAPP_UNLOCK
+    acrxDynamicLinker->unlockApplication(appId);
+#endif
+    acrxDynamicLinker->registerAppMDIAware(appId);
+  } else if (msg == AcRx::kUnloadAppMsg) {
+    acutPrintf(L"hostapp %s: unload\n", name);
+    acedRegCmds->removeGroup(L"HOSTAPP_CMDS_" WIDE(HOSTAPP_NAME));
+  }
+  return AcRx::kRetOK;
+}
+
+ACRX_DEFINE_API_VERSION

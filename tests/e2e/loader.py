@@ -1,0 +1,52 @@
+"""Guards the start-up sequence: the loader's module lines and order, the menu from the
+program-data folder or beside the loader, a missing library stopping the sequence, and
+the commands of the main module appearing and disappearing with it."""
+import os
+import shutil
+import tempfile
+
+from cadhost_run import bin_dir, check, run_cadhost
+
+MODULES = ["tekcore.dll", "tekshape.dll", "tekpaint.dll", "teksolid.dll", "Zephyr_R20_x32.arx"]
+LOADER = "Zephyr_Load_R20_x32.arx"
+
+# Normal start: five module lines in order, the success line, and the three commands.
+probe = "cwdprobe_%d.dxf" % os.getpid()
+rc, out, machine = run_cadhost("\n".join(["ZephyrView", "SAVEAS " + probe, "MENU"]),
+                               loads=[LOADER], env={"PROGRAMDATA": None})
+check(rc == 0, "exit code %d" % rc, out)
+positions = [out.find("module: %s\n" % m) for m in MODULES]
+check(all(p >= 0 for p in positions) and positions == sorted(positions), "module lines in order", out)
+check("\nZephyr succesfully loaded.\n" in out, "success line", out)
+check("Unknown command" not in out, "ZephyrView is a command", out)
+saved = os.path.join(bin_dir(), probe)
+check(os.path.exists(saved), "the main module's folder is the current directory", out)
+os.remove(saved)
+check(os.path.join(bin_dir(), "ZephyrDC.cuix") in out or "ZephyrDC.cuix" in out,
+      "the menu beside the loader is loaded when PROGRAMDATA is unset", out)
+check("Failed to load" not in out, "no menu failure", out)
+
+# The menu in the machine-wide program-data folder wins.
+program_data = tempfile.mkdtemp(prefix="programdata_")
+menu_folder = os.path.join(program_data, "Ventholm", "ZephyrDC Ductora plugin")
+os.makedirs(menu_folder)
+shutil.copy(os.path.join(bin_dir(), "ZephyrDC.cuix"), menu_folder)
+rc, out, _ = run_cadhost("MENU", loads=[LOADER], env={"PROGRAMDATA": program_data})
+check(menu_folder in out.replace("\\", "/"), "the program-data menu is used", out)
+shutil.rmtree(program_data)
+
+# A loader alone in a folder: no menu anywhere, and teksolid.dll missing.
+alone = tempfile.mkdtemp(prefix="loader_alone_")
+for name in [LOADER, "tekcore.dll", "tekshape.dll", "tekpaint.dll"]:
+    shutil.copy(os.path.join(bin_dir(), name), alone)
+rc, out, _ = run_cadhost("Zephyr", loads=[os.path.join(alone, LOADER)], env={"PROGRAMDATA": None})
+check("Failed to load ZephyrDC.cuix" in out, "menu failure reported", out)
+check(all("module: %s\n" % m in out for m in MODULES[:4]), "four module lines", out)
+check("module: Zephyr_R20_x32.arx" not in out, "the main module is not tried", out)
+expected = "cannot load dll-module <%s>" % (alone + "\\" + "TEKSOLID.DLL").upper()
+check(expected in out, "library error with the upper-cased path", out)
+check("Errors in modules - Application not loaded\n" in out, "sequence stopped", out)
+check("succesfully loaded" not in out, "no success line", out)
+check('Unknown command "ZEPHYR"' in out, "no commands without the main module", out)
+shutil.rmtree(alone)
+print("ok")

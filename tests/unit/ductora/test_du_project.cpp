@@ -1,0 +1,115 @@
+// Guards against a project file that is half-written, loses data on reload, or is
+// overwritten when it could not be read.
+#include <dirent.h>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include "du_fake.h"
+
+namespace {
+size_t filesIn(const std::string& folder) {
+  size_t n = 0;
+  DIR* d = opendir(folder.c_str());
+  while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+  closedir(d);
+  return n;
+}
+}  // namespace
+
+TEST_F(DuctoraTest, PathsBesideTheDrawing) {
+  EXPECT_EQ(du_project_path("/a/b/plant.dxf"), "/a/b/plant.ductora.xml");
+  EXPECT_EQ(du_project_path("/a/b.c/plant"), "/a/b.c/plant.ductora.xml");
+  EXPECT_EQ(du_project_path(""), "");
+  EXPECT_EQ(du_journal_path("/a/plant.ductora.xml"), "/a/plant.ductora.log");
+}
+
+TEST_F(DuctoraTest, SavedProjectReloadsWhole) {
+  writeSampleProject(20080105);
+  std::string unit = customPart();
+  std::string longText(1000, 'x');
+  longText += " \xC3\xA5\xC3\xA4\xC3\xB6 <&> \"'  two  blanks\nline\ttab";
+  std::string h = ductEnd(4);
+  DuProject& p = server.project;
+  DuPart* part = du_find_part(p, unit);
+  ASSERT_NE(part, nullptr);
+  part->description = longText;
+  part->soundGeneration = {1, 2, 3, 4, 5, 6, 7, 8.5};
+  part->position = DuVec{0.1, -1e-7, 123456.789};
+  ASSERT_EQ(du_save(server), DU_OK);
+
+  DuProject reread;
+  std::string error;
+  ASSERT_EQ(du_project_load(projectFile(), reread, error), 0) << error;
+  EXPECT_EQ(reread.version, 20080105);
+  ASSERT_EQ(reread.parts.size(), 2u);
+  EXPECT_EQ(reread.parts[0].description, longText);
+  EXPECT_EQ(reread.parts[0].soundGeneration, part->soundGeneration);
+  EXPECT_EQ(reread.parts[0].position.x, 0.1);
+  EXPECT_EQ(reread.parts[0].position.y, -1e-7);
+  EXPECT_EQ(reread.parts[1].handle, h);
+  EXPECT_EQ(reread.parts[1].systemId, 4);
+  EXPECT_EQ(reread.systems.size(), 2u);
+  EXPECT_EQ(reread.series[0].sizes, (std::vector<std::string>{"100", "125", "160"}));
+  EXPECT_EQ(filesIn(folder), 2u);  // project and journal: no temporary file left behind
+}
+
+TEST_F(DuctoraTest, FailedSaveKeepsFileAndMemory) {
+  writeSampleProject();
+  std::string h = ductEnd();
+  std::string before = read(projectFile());
+  // A file size limit makes every write of the new project fail, also for root.
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit tight = old;
+  tight.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+  long rc = du_set_number(server, h, "/Part/p_SizingFlow/Pa", 999);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_EQ(rc, DU_SAVE);
+  EXPECT_NE(server.lastError.find("cannot be written"), std::string::npos);
+  EXPECT_EQ(read(projectFile()), before);
+  EXPECT_EQ(filesIn(folder), 2u);  // the temporary file is gone
+  double n;
+  ASSERT_EQ(du_get_number(server, h, "/Part/p_SizingFlow/Pa", n), DU_OK);
+  EXPECT_EQ(n, 120);
+}
+
+TEST_F(DuctoraTest, UnreadableProjectIsNeverOverwritten) {
+  const std::string damaged = "<DuctoraProject version=\"20110101\"><Ductwork><System id=\"x\"/>";
+  write(projectFile(), damaged);
+  std::string h;
+  EXPECT_EQ(du_add_duct_end(server, DuVec{0, 0, 0}, 3, 1, 1, h), DU_NO_PROJECT);
+  EXPECT_NE(server.lastError.find("cannot be read"), std::string::npos);
+  EXPECT_EQ(read(projectFile()), damaged);
+  write(projectFile(), "<DuctoraProject version=\"20110101\"><Ductwork><System id=\"x\"/></Ductwork></DuctoraProject>");
+  double n;
+  EXPECT_EQ(du_get_number(server, "", "Count(/Project/Ductwork/System)", n), DU_NO_PROJECT);
+  EXPECT_NE(server.lastError.find("attribute \"id\""), std::string::npos);
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  write(projectFile(), "<DuctoraProject>" + deep);
+  EXPECT_EQ(du_get_number(server, "", "Count(/Project/Ductwork/System)", n), DU_NO_PROJECT);
+}
+
+TEST_F(DuctoraTest, ProjectFollowsTheDrawingAndHandEdits) {
+  writeSampleProject(20071001);
+  EXPECT_EQ(du_version(server), 20071001);
+  writeSampleProject(2005087);
+  EXPECT_EQ(du_version(server), 2005087);  // edited by hand between two calls
+  drawing.path = folder + "/other.dxf";
+  EXPECT_EQ(du_version(server), 20110101);  // a drawing without a project file
+}
+
+TEST_F(DuctoraTest, NewEntityTakesOverAStaleHandle) {
+  writeSampleProject();
+  std::string first = ductEnd(3);
+  drawing.next = 0x100;  // the drawing was not saved: the next entity gets the same handle
+  std::string second = ductEnd(4);
+  ASSERT_EQ(first, second);
+  DuProject reread;
+  std::string error;
+  ASSERT_EQ(du_project_load(projectFile(), reread, error), 0) << error;
+  ASSERT_EQ(reread.parts.size(), 1u);
+  EXPECT_EQ(reread.parts[0].systemId, 4);
+}

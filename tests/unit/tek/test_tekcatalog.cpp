@@ -1,0 +1,378 @@
+// Guards the sample catalogue and the renderer: every product builds with its connection points, and pictures show the model.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+#include <zlib.h>
+
+#include "tekcore.h"
+#include "tekpaint.h"
+#include "teksolid.h"
+
+namespace {
+
+const std::string kDict = std::string(TEK_CATALOG_DIR) + "/Duratcd.ddt";
+const std::string kDb = std::string(TEK_CATALOG_DIR) + "/Ventholm_14a.tcd";
+
+// Product id -> its connection points.
+const std::map<std::string, std::vector<int>> kProducts = {
+    {"VH-CX-1200", {201, 202, 203, 204}},   {"VH-CX-3000", {201, 202, 203, 204}},
+    {"VH-RX-2500", {201, 202, 203, 204}},   {"VH-RX-1000T", {201, 202, 203, 204}},
+    {"VH-CF-800", {201, 202, 204, 205}},    {"VH-CF-1500P", {201, 202, 249, 204, 205}},
+    {"VH-SIL-250", {201, 202}},             {"VH-SIL-600x400", {201, 202}},
+    {"VH-HTR-250", {201, 202}},             {"VH-FLT-500x300", {201, 202}},
+    {"VH-DMP-250", {201, 202}}};
+
+std::string readGzip(const std::string& path, bool& ok) {
+  gzFile f = gzopen(path.c_str(), "rb");
+  std::string out;
+  char buf[8192];
+  int n;
+  while (f && (n = gzread(f, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+  int err = Z_OK;
+  if (f) gzerror(f, &err);
+  ok = f && err == Z_OK;
+  if (f) gzclose(f);
+  return out;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class Catalogue : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    h_ = tc_open_database(kDict.c_str(), kDb.c_str(), 0);
+    ASSERT_GE(h_, 0);
+  }
+  void TearDown() override { tc_close_database(h_); }
+
+  // The product's model with its catalogue parameters (and "cat=0" when asked).
+  ts_model* load(const std::string& id, bool withoutCategory = false) {
+    int16_t count = 0;
+    char name[128], params[1024];
+    if (tc_get_attribute(h_, "OTP", id.c_str(), 1525, &count, name, sizeof name) != 0) return nullptr;
+    if (tc_get_attribute(h_, "OTP", id.c_str(), 1507, &count, params, sizeof params) != 0) return nullptr;
+    tc_record* rec = tc_find_record(h_, "TSD", name, 0);
+    long size = tc_get_data_size(h_, rec);
+    void* data = tc_load_data(h_, rec, &size);
+    ts_model* m = data ? ts_create_model(0, data, size, nullptr) : nullptr;
+    tc_free_data(data);
+    tc_release_record(rec);
+    std::string all = std::string(params) + (withoutCategory ? ";cat=0" : "");
+    size_t start = 0;
+    while (m && start < all.size()) {
+      size_t end = all.find(';', start);
+      std::string field = all.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      size_t eq = field.find('=');
+      EXPECT_EQ(ts_set_parameter(m, field.substr(0, eq).c_str(), field.substr(eq + 1).c_str()), 0)
+          << id << " " << field;
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+    return m;
+  }
+
+  int16_t h_ = -1;
+};
+
+void setColour(cairo_t* cr, uint32_t c) {
+  cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0);
+}
+
+const tp_painter* cairoPainter(cairo_t* cr) {
+  static tp_painter p;
+  p.user = cr;
+  p.clear = [](void* u, uint32_t c) {
+    setColour(static_cast<cairo_t*>(u), c);
+    cairo_paint(static_cast<cairo_t*>(u));
+  };
+  p.polygon = [](void* u, const double* xy, int n, uint32_t c) {
+    cairo_t* cr = static_cast<cairo_t*>(u);
+    cairo_move_to(cr, xy[0], xy[1]);
+    for (int k = 1; k < n; ++k) cairo_line_to(cr, xy[2 * k], xy[2 * k + 1]);
+    cairo_close_path(cr);
+    setColour(cr, c);
+    cairo_fill(cr);
+  };
+  p.line = [](void* u, double x0, double y0, double x1, double y1, uint32_t c, double w) {
+    cairo_t* cr = static_cast<cairo_t*>(u);
+    cairo_move_to(cr, x0, y0);
+    cairo_line_to(cr, x1, y1);
+    setColour(cr, c);
+    cairo_set_line_width(cr, w);
+    cairo_stroke(cr);
+  };
+  return &p;
+}
+
+// Renders the list into a 200 x 150 picture; returns the share of non-white pixels and
+// the count of pure-red pixels (pen 1 lines).
+double render(tp_context* ctx, const std::string& png, int* red = nullptr) {
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 150);
+  cairo_t* cr = cairo_create(s);
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  EXPECT_EQ(tp_render(ctx, cairoPainter(cr)), 0);
+  cairo_destroy(cr);
+  cairo_surface_flush(s);
+  if (!png.empty()) cairo_surface_write_to_png(s, png.c_str());
+  const unsigned char* px = cairo_image_surface_get_data(s);
+  int stride = cairo_image_surface_get_stride(s), inked = 0, reds = 0;
+  for (int y = 0; y < 150; ++y)
+    for (int x = 0; x < 200; ++x) {
+      uint32_t v = *reinterpret_cast<const uint32_t*>(px + y * stride + 4 * x) & 0xFFFFFF;
+      inked += v != 0xFFFFFF;
+      reds += v == 0xFF0000;
+    }
+  cairo_surface_destroy(s);
+  if (red) *red = reds;
+  return inked / (200.0 * 150.0);
+}
+
+}  // namespace
+
+TEST(CatalogueFiles, CompressedFilesHoldThePlainFiles) {
+  for (const char* name : {"Duratcd", "Ventholm_14a"}) {
+    std::string ext = std::string(name) == "Duratcd" ? ".ddt" : ".tcd";
+    bool ok = false;
+    std::string unpacked = readGzip(std::string(TEK_BIN_DIR) + "/" + name + ext + "z", ok);
+    EXPECT_TRUE(ok) << name;
+    EXPECT_EQ(unpacked, readFile(std::string(TEK_CATALOG_DIR) + "/" + name + ext)) << name;
+  }
+}
+
+TEST_F(Catalogue, EveryProductHasItsConnectionPoints) {
+  for (const auto& product : kProducts) {
+    SCOPED_TRACE(product.first);
+    ts_model* m = load(product.first, true);
+    ASSERT_NE(m, nullptr);
+    gm_model list;
+    gm_model_init(&list);
+    ASSERT_EQ(ts_draw(m, &list), 0);
+    for (int number : product.second) {
+      gm_point p;
+      gm_vector dir, normal;
+      ASSERT_EQ(gm_get_connection(&list, static_cast<int16_t>(number), &p, &dir, &normal, 0, 0, 0, 0), 0)
+          << number;
+      EXPECT_NEAR(gm_vector_length(&dir), 1.0, 1e-9);
+      EXPECT_NEAR(gm_vector_dot(&dir, &normal), 0.0, 1e-9);
+    }
+    for (int number : {201, 202, 203, 204, 205, 206, 207, 208, 249}) {
+      bool expected = false;
+      for (int n : product.second) expected = expected || n == number;
+      if (!expected) {
+        EXPECT_NE(gm_get_connection(&list, static_cast<int16_t>(number), nullptr, nullptr, nullptr, 0, 0, 0, 0), 0)
+            << number;
+      }
+    }
+    gm_model_free(&list);
+    ts_free_model(m);
+  }
+}
+
+TEST_F(Catalogue, ComponentsHaveTheirInletAtTheOriginFacingBack) {
+  for (const char* id : {"VH-SIL-250", "VH-SIL-600x400", "VH-HTR-250", "VH-FLT-500x300", "VH-DMP-250"}) {
+    SCOPED_TRACE(id);
+    ts_model* m = load(id);
+    ASSERT_NE(m, nullptr);
+    gm_model list;
+    gm_model_init(&list);
+    ASSERT_EQ(ts_draw(m, &list), 0);
+    gm_point in, out;
+    gm_vector inDir, outDir, n;
+    ASSERT_EQ(gm_get_connection(&list, 201, &in, &inDir, &n, 0, 0, 0, 0), 0);
+    ASSERT_EQ(gm_get_connection(&list, 202, &out, &outDir, &n, 0, 0, 0, 0), 0);
+    EXPECT_EQ(in.x, 0);
+    EXPECT_EQ(in.y, 0);
+    EXPECT_EQ(in.z, 0);
+    EXPECT_EQ(inDir.x, -1);
+    EXPECT_EQ(outDir.x, 1);
+    EXPECT_GT(out.x, 0);
+    gm_model_free(&list);
+    ts_free_model(m);
+  }
+}
+
+TEST_F(Catalogue, UnitsAreDrawnIntoRecognisablePictures) {
+  mkdir(TEK_PREVIEW_DIR, 0755);
+  for (const auto& product : kProducts) {
+    SCOPED_TRACE(product.first);
+    ts_model* m = load(product.first);
+    ASSERT_NE(m, nullptr);
+    gm_model list;
+    gm_model_init(&list);
+    ASSERT_EQ(ts_draw(m, &list), 0);
+    tp_context* ctx = tp_create_without_wnd(0, 0, 200, 150);
+    ASSERT_NE(ctx, nullptr);
+    ts_material mat;
+    for (int i = 0; i < ts_material_count(m); ++i) {
+      if (ts_get_material(m, i, &mat) == 0 && mat.kind != 0) {
+        EXPECT_EQ(tp_define_material(ctx, i + 1, mat.kind, mat.colour, mat.flags, mat.ambient, mat.diffuse), 0);
+      }
+    }
+    tp_define_pen(ctx, 1001, 0, -1, 0, 0, 255);
+    tp_set_depth_offset(ctx, -10.0);
+    const double origin[3] = {0, 0, 0};
+    ASSERT_EQ(tp_add_model(ctx, 1, origin, 0, 0, &list, 65), 0);
+    gm_model_free(&list);  // the context keeps its own copy
+    double dir[3];
+    ASSERT_EQ(ts_default_view(m, dir), 0);
+    ASSERT_EQ(tp_set_view_direction(ctx, dir[0], dir[1], dir[2]), 0);
+    ASSERT_EQ(tp_update_view(ctx), 0);
+    ASSERT_EQ(tp_fit_view(ctx), 0);
+    double share = render(ctx, std::string(TEK_PREVIEW_DIR) + "/" + product.first + ".png");
+    EXPECT_GT(share, 0.15);  // the unit fills a good part of the picture ...
+    EXPECT_LT(share, 0.9);   // ... and the white background shows around it
+    tp_destroy(ctx);
+    ts_free_model(m);
+  }
+}
+
+TEST(TekPaint, LinesBehindFacesAreHidden) {
+  // A unit square face at z = 0 seen from above, and a red line below it (z = -5) and
+  // one above it (z = +5), both across the face.
+  gm_model list;
+  gm_model_init(&list);
+  gm_model_add(&list, GM_FACE, 1, 0, 0, 0);
+  gm_model_add(&list, GM_FACE_VERTEX, 1, 100, 0, 0);
+  gm_model_add(&list, GM_FACE_VERTEX, 1, 100, 100, 0);
+  gm_model_add(&list, GM_FACE_LAST, 1, 0, 100, 0);
+  gm_model_add(&list, GM_RUN_START, 1, 10, 30, -5);
+  gm_model_add(&list, GM_RUN_END, 1, 90, 30, -5);
+  tp_context* ctx = tp_create_without_wnd(0, 0, 200, 150);
+  tp_define_pen(ctx, 1, 0, 1, 255, 0, 0);
+  tp_disable(ctx, TP_EDGES);
+  tp_set_view_direction(ctx, 0, 0, 1);
+  tp_add_model(ctx, 1, nullptr, 0, 0, &list, 0);
+  ASSERT_EQ(tp_fit_view(ctx), 0);
+  int redBelow = 0, redAbove = 0;
+  render(ctx, "", &redBelow);
+  EXPECT_EQ(redBelow, 0);
+  list.items[4].z = list.items[5].z = 5;
+  tp_add_model(ctx, 1, nullptr, 0, 0, &list, 0);  // same number: replaces the object
+  render(ctx, "", &redAbove);
+  EXPECT_GT(redAbove, 40);
+  gm_model_free(&list);
+  tp_destroy(ctx);
+}
+
+TEST(TekPaint, ViewRecordRoundTripsAndRefusesBadInput) {
+  EXPECT_EQ(tp_create_without_wnd(0, 0, -1, 10), nullptr);
+  tp_context* ctx = tp_create_without_wnd(0, 0, 0, 0);  // a context without a picture
+  ASSERT_NE(ctx, nullptr);
+  EXPECT_EQ(tp_fit_view(ctx), -1);                      // nothing to fit
+  ASSERT_EQ(tp_set_window(ctx, -50, -50, 50, 50), 0);
+  EXPECT_NE(tp_set_window(ctx, 1, 1, 1, 2), 0);
+  EXPECT_NE(tp_set_view_direction(ctx, 0, 0, 0), 0);
+  double view[10] = {0};
+  ASSERT_EQ(tp_get_view(ctx, view), 0);
+  EXPECT_EQ(view[2], 100);
+  view[0] += 5;
+  view[2] *= 2;
+  ASSERT_EQ(tp_set_view(ctx, view), 0);
+  double again[10];
+  tp_get_view(ctx, again);
+  EXPECT_EQ(again[0], 5);
+  EXPECT_EQ(again[2], 200);
+  view[3] = NAN;
+  EXPECT_NE(tp_set_view(ctx, view), 0);
+  EXPECT_NE(tp_paint(ctx, nullptr), 0);
+  EXPECT_NE(tp_paint(nullptr, nullptr), 0);
+  tp_destroy(ctx);
+}
+
+TEST(TekPaint, PaintsThroughGdi) {
+  gm_model list;
+  gm_model_init(&list);
+  gm_model_add(&list, GM_FACE, 1, 0, 0, 0);
+  gm_model_add(&list, GM_FACE_VERTEX, 1, 100, 0, 0);
+  gm_model_add(&list, GM_FACE_LAST, 1, 100, 100, 0);
+  gm_model_add(&list, GM_RUN_START, 2, 0, 0, 1);
+  gm_model_add(&list, GM_RUN_END, 2, 100, 100, 1);
+  tp_context* ctx = tp_create_without_wnd(0, 0, 80, 60);
+  ASSERT_EQ(tp_add_model(ctx, 1, nullptr, 0, 0, &list, 65), 0);
+  ASSERT_EQ(tp_fit_view(ctx), 0);
+  HDC dc = GetDC(nullptr);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(tp_paint(ctx, dc), 0);
+  ReleaseDC(nullptr, dc);
+  tp_destroy(ctx);
+  gm_model_free(&list);
+}
+
+// Runs catalog_build on a copy of the source with one file replaced by `text`.
+int buildWith(const std::string& file, const std::string& text, const std::string& out) {
+  std::string src = out + "/src";
+  std::string cmd = "rm -rf '" + out + "' && mkdir -p '" + out + "' && cp -r '" TEK_SOURCE_DIR "' '" + src + "'";
+  if (std::system(cmd.c_str()) != 0) return -100;
+  std::ofstream(src + "/" + file, std::ios::trunc) << text;
+  return std::system(("'" TEK_BIN_DIR "/catalog_build' '" + src + "' '" + out + "' 2>/dev/null").c_str());
+}
+
+TEST(CatalogBuild, BadSourceWritesNothing) {
+  const std::string out = std::string(TEK_PREVIEW_DIR) + "-build";
+  const std::string product =
+      "[OTP T-1]\nname = T\nmodel = DUCT-SIL-R\ndescription = d\nparameters = ";
+  struct Case { const char* file; std::string text; } cases[] = {
+      {"products.ini", product + "P1=11;P2=12;D=250;WIDTH=3\n"},        // parameter unknown to the model
+      {"products.ini", product + "P1=11;P2=12;P3=1;D=250\n"},           // P3 without a connection point
+      {"products.ini", product + "P1=11;P2=12\n"},                      // connections without size
+      {"products.ini", product + "P1=11;P2=12;D=250\ncolour = red\n"}, // attribute not in the dictionary
+      {"series.ini", "[MAS A-KEY-THAT-IS-LONGER-THAN-THIRTY-CHARS]\nname = x\nsizes = 100\n"},
+      {"series.ini", "[MAS S]\nname = x\nsizes = 100;4x\n"},
+      {"models/DUCT-SIL-R.tsd", "teksolid 1\nbox origin=(0,0,0)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_NE(buildWith(c.file, c.text, out), 0);
+    struct stat st;
+    EXPECT_NE(stat((out + "/Duratcd.ddtz").c_str(), &st), 0);
+    EXPECT_NE(stat((out + "/Ventholm_14a.tcdz").c_str(), &st), 0);
+  }
+  EXPECT_EQ(buildWith("products.ini", product + "P1=11;P2=12;D=250\n", out), 0);  // the sound case builds
+  std::system(("rm -rf '" + out + "'").c_str());
+}
+
+TEST(TekPaint, HostileDisplayListsPaintSafely) {
+  const double inf = INFINITY, big = 1e300;
+  gm_model list;
+  gm_model_init(&list);
+  gm_model_add(&list, GM_FACE, 1, 0, 0, 0);
+  gm_model_add(&list, GM_FACE_VERTEX, 1, big, 0, 0);
+  gm_model_add(&list, GM_FACE_VERTEX, 1, big, big, 0);
+  gm_model_add(&list, GM_FACE_LAST, 1, -big, 0, 0);
+  gm_model_add(&list, GM_ARC, 1, 0, 0, 0);  // angles far beyond a turn
+  gm_model_add(&list, GM_ARC_NORMAL, 1, 0, 0, 1);
+  gm_model_add(&list, GM_ARC_MAJOR, 1, 10, 0, 0);
+  gm_model_add(&list, GM_ARC_ANGLES, 1, 1e300, -1e300, 0.5);
+  gm_model_add(&list, GM_CIRCLE, -32768, NAN, 0, 0);
+  gm_model_add(&list, GM_CIRCLE_NORMAL, 1, 0, 0, 0);
+  gm_model_add(&list, GM_CIRCLE_RADIUS, 1, inf, 0, 0);
+  gm_model_add(&list, GM_RUN_START, 1, 0, 0, 0);
+  gm_model_add(&list, GM_RUN_POINT, 1, inf, 0, 0);
+  gm_model_add(&list, GM_FACE, 1, 1, 1, 1);  // a face cut short by the end of the list
+  tp_context* ctx = tp_create_without_wnd(0, 0, 200, 150);
+  tp_define_pen(ctx, 1, 0, -2147483647 - 1, 255, 0, 0);
+  ASSERT_EQ(tp_add_model(ctx, 1, nullptr, 0, 0, &list, 0), 0);
+  tp_fit_view(ctx);  // whatever window it finds, painting stays safe
+  render(ctx, "");
+  double view[10];
+  tp_get_view(ctx, view);
+  view[2] = view[3] = 1e-300;
+  ASSERT_EQ(tp_set_view(ctx, view), 0);
+  render(ctx, "");
+  HDC dc = GetDC(nullptr);
+  EXPECT_EQ(tp_paint(ctx, dc), 0);
+  ReleaseDC(nullptr, dc);
+  tp_destroy(ctx);
+  gm_model_free(&list);
+}
