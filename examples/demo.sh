@@ -29,7 +29,9 @@ sed "s|@EXAMPLES@|$examples|g" "$examples/demo.scr" > "$out/demo.scr"
 "$bin/cadhost" --machine "$out/machine" --load Zephyr_Load_R20_x32.arx --load Ductora.arx \
   --script "$out/demo.scr" "$out/demo.dxf" | tee "$out/demo.txt"
 
+/usr/bin/python3 "$examples/render.py" "$out/demo.dxf" "$out/demo.png"
+
 echo
-echo "Drawing:    $out/demo.dxf"
+echo "Drawing:    $out/demo.dxf (plan view in $out/demo.png)"
 echo "Ductora:    $out/demo.ductora.xml (journal $out/demo.ductora.log)"
 echo "Transcript: $out/demo.txt"

@@ -37,7 +37,9 @@ shutil.rmtree(program_data)
 
 # A loader alone in a folder: no menu anywhere, and teksolid.dll missing.
 alone = tempfile.mkdtemp(prefix="loader_alone_")
-for name in [LOADER, "tekcore.dll", "tekshape.dll", "tekpaint.dll"]:
+# The loader with three of the four libraries, and the platform libraries it links.
+for name in [LOADER, "tekcore.dll", "tekshape.dll", "tekpaint.dll"] + \
+        [n for n in os.listdir(bin_dir()) if n.startswith("lib") and ".so" in n]:
     shutil.copy(os.path.join(bin_dir(), name), alone)
 rc, out, _ = run_cadhost("Zephyr", loads=[os.path.join(alone, LOADER)], env={"PROGRAMDATA": None})
 check("Failed to load ZephyrDC.cuix" in out, "menu failure reported", out)

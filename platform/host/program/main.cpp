@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include "arxhost.h"
 #include "hostimpl.h"
 #include "winhost.h"
@@ -102,6 +105,12 @@ void commandLoop() {
       acutPrintf(L"Unknown command \"%s\".  Press F1 for help.\n", cadhost::upper(name).c_str());
   }
 }
+std::string absolutePath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,6 +126,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cadhost: cannot create the machine folder %s\n", o.machine.c_str());
     return 1;
   }
+  // Applications change the current directory (the system makes its own folder current),
+  // so every path given on the command line is made absolute first.
+  o.machine = absolutePath(o.machine);
+  if (!o.drawing.empty()) o.drawing = absolutePath(o.drawing);
+  if (o.hasScript && o.script != "-") o.script = absolutePath(o.script);
   winSetMachineFolder(o.machine);
 
   FILE* script = nullptr;

@@ -2,11 +2,14 @@
 // series read whole from the project.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "fakeductora.h"
 #include "hosttest.h"
 #include "projectqueries.h"
+#include "tekcore.h"
 
 namespace {
 struct ProjectQueries : ::testing::Test {
@@ -94,4 +97,62 @@ TEST_F(ProjectQueries, DuctSerieSizesComeFromTheirNames) {
 
 TEST_F(ProjectQueries, AddingSeriesNeedsAnOpenDatabase) {
   EXPECT_EQ(dc_add_duct_series(-1), -1);
+}
+
+namespace {
+// The sample catalogue's database, opened for the duct-serie scans.
+struct CatalogueSeries : ProjectQueries {
+  int16_t productDb = -1;
+  void SetUp() override {
+    ProjectQueries::SetUp();
+    const std::string folder = std::string(std::getenv("ZEPHYR_BIN")) + "/catalog/";
+    productDb = tc_open_database((folder + "Duratcd.ddt").c_str(), (folder + "Ventholm_14a.tcd").c_str(), 0);
+    ASSERT_GE(productDb, 0);
+  }
+  void TearDown() override {
+    tc_close_database(productDb);
+    ProjectQueries::TearDown();
+  }
+  void projectHas(const std::vector<std::string>& names) {
+    fake.numbers["Count(/Project/Ductwork/DuctSerie)"] = static_cast<double>(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+      fake.strings["/Project/Ductwork/DuctSerie[" + std::to_string(i) + "]/Name"] = names[i];
+  }
+  std::vector<std::string> requests() const {
+    std::vector<std::string> sent;
+    for (const FakeCall& call : fake.calls)
+      if (call.method == "ManageProductData") sent.push_back(call.query);
+    return sent;
+  }
+};
+}  // namespace
+
+TEST_F(CatalogueSeries, NothingMissingAsksAndSendsNothing) {
+  projectHas({"Ventholm Flexi", "Ventholm Rect", "Ventholm Spiro"});
+  cadhost::startTestSession();
+  EXPECT_EQ(dc_add_duct_series(productDb), 0);
+  EXPECT_TRUE(requests().empty());
+  EXPECT_EQ(cadhost::takeOutput(), "");
+}
+
+TEST_F(CatalogueSeries, OneYesSendsARequestPerMissingSerie) {
+  projectHas({"Ventholm Spiro"});
+  cadhost::startTestSession({"yes"});
+  EXPECT_EQ(dc_add_duct_series(productDb), 0);
+  const std::vector<std::string> sent = requests();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_NE(sent[0].find("<Function><Name>Add</Name></Function>"), std::string::npos);
+  EXPECT_NE(sent[0].find("<TCDClass><Name>DuctSerie</Name></TCDClass><Serie><ID>VH-FLEXI</ID></Serie>"),
+            std::string::npos) << sent[0];
+  EXPECT_NE(sent[1].find("<Serie><ID>VH-RECT</ID></Serie></ManageProductData>"), std::string::npos);
+  const std::string out = cadhost::takeOutput();
+  EXPECT_NE(out.find("Add Zephyr pipe series?"), std::string::npos) << out;
+}
+
+TEST_F(CatalogueSeries, NoDeclinesWithTheBareContext) {
+  projectHas({});
+  cadhost::startTestSession({"no"});
+  EXPECT_EQ(dc_add_duct_series(productDb), -1);
+  EXPECT_TRUE(requests().empty());
+  EXPECT_NE(cadhost::takeOutput().find("\nZephyr: Failed to update duct series \n"), std::string::npos);
 }

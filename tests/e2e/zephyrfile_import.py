@@ -1,0 +1,106 @@
+"""Guards ZephyrFile's import end to end: the unit's block, its insertion where and as the user placed it, its ZEPH extended data, and a drawing that saves clean."""
+import json
+import math
+import os
+import re
+import subprocess
+import xml.etree.ElementTree as ET
+
+from cadhost_run import EZDXF_PYTHON, check, run_cadhost, source_dir
+from zephyr_setup import MODULES, project_drawing, read_text, settings, user_hive
+
+UNITS = os.path.join(source_dir(), "examples", "units")
+FIRST = os.path.join(UNITS, "VH-CX-1200.xml")
+SECOND = os.path.join(UNITS, "VH-RX-2500.xml")
+DRAWN = {"LINE", "CIRCLE", "ELLIPSE", "3DFACE"}
+
+_READER = r"""
+import collections, json, sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+auditor = doc.audit()
+out = {"errors": [str(e.message) for e in auditor.errors], "blocks": {}, "inserts": []}
+for b in doc.blocks:
+    if not b.name.startswith("*"):
+        out["blocks"][b.name] = dict(collections.Counter(e.dxftype() for e in b))
+for e in doc.modelspace().query("INSERT"):
+    xdata = [t.value for t in e.get_xdata("ZEPH")] if e.has_xdata("ZEPH") else []
+    out["inserts"].append({"name": e.dxf.name, "insert": list(e.dxf.insert), "rotation": e.dxf.rotation,
+                           "xdata": xdata})
+print(json.dumps(out))
+"""
+
+
+def read_drawing(path):
+    p = subprocess.run([EZDXF_PYTHON, "-c", _READER, path], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                       timeout=600)
+    check(p.returncode == 0, "ezdxf reads the drawing", p.stderr.decode("utf-8", "replace"))
+    return json.loads(p.stdout.decode("utf-8"))
+
+
+def xdata_items(values):
+    """The "KEY=value" texts of the ZEPH extended data as a dict."""
+    items = {}
+    for v in values:
+        key, sep, value = v.partition("=")
+        check(sep == "=", "extended data item %r is KEY=value" % v)
+        items[key] = value
+    return items
+
+
+def check_unit_data(items, unit_file, out):
+    """The extended data carries the unit file's values."""
+    root = ET.parse(unit_file).getroot()
+    text = lambda name: root.findtext(name).strip()
+    check(items.get("U.ID") == text("UnitId"), "U.ID", out)
+    check(items.get("U.CODE") == text("UnitCode"), "U.CODE", out)
+    check(items.get("U.ZEOID") == text("ZephyrObjectId"), "U.ZEOID", out)
+    check(items.get("U.DESC") == text("UnitDescription"), "U.DESC", out)
+    check(items.get("U.ITEMCODE") == text("UnitItemCode"), "U.ITEMCODE", out)
+    check(items.get("U.MODELDBURL") == text("ModelDatabaseFileUrl"), "U.MODELDBURL", out)
+    check(re.fullmatch(r"\d+", items.get("U.ZEVER", "")) is not None, "U.ZEVER is the record's version", out)
+    for element, key in (("Supply", "SUP1"), ("Extract", "EXT1"), ("Outdoor", "OUT1"), ("Exhaust", "EXH1")):
+        connection = root.find(element)
+        if connection is None:
+            continue
+        for child, suffix in (("Airflow", "QV"), ("Pressure", "DP")):
+            stored = items.get("C.%s.%s" % (key, suffix))
+            check(stored is not None and abs(float(stored) - float(connection.findtext(child))) < 0.01,
+                  "C.%s.%s is the file's %s" % (key, suffix, child.lower()), out)
+        check(items.get("C.%s.SNDGEN" % key) == connection.findtext("Sound/Generation").strip(),
+              "C.%s.SNDGEN" % key, out)
+
+
+folder, drawing = project_drawing()
+rc, out, machine = run_cadhost("\n".join([
+    "DUREGISTER",
+    "ZephyrFile", FIRST, "6000,2500", "90",
+    "ZephyrFile", SECOND, "-1500.5,800,0", "-30",
+    "QSAVE", "QUIT"]), loads=MODULES, drawing=drawing, user_reg=user_hive(settings()))
+check(rc == 0, "exit code %d" % rc, out)
+check("Zephyr: Air handling unit VH-CX-1200." in out and "Zephyr: Air handling unit VH-RX-2500." in out,
+      "both unit files are read", out)
+check("Database is updated" not in out and "Failed" not in out, "the model database opens", out)
+check(os.path.exists(drawing), "the drawing is saved", out)
+
+info = read_drawing(drawing)
+check(not info["errors"], "ezdxf audit: %s" % info["errors"], out)
+inserts = {i["name"]: i for i in info["inserts"]}
+check(sorted(inserts) == ["Zephyr1", "Zephyr2"], "one reference per import, blocks named by the first free number: %s"
+      % sorted(inserts), out)
+for name, unit_file, point, rotation in (("Zephyr1", FIRST, (6000, 2500, 0), 90),
+                                         ("Zephyr2", SECOND, (-1500.5, 800, 0), -30)):
+    block = info["blocks"].get(name, {})
+    check(sum(block.values()) > 0 and set(block) <= DRAWN and "3DFACE" in block,
+          "%s holds the unit's model: %s" % (name, block), out)
+    ref = inserts[name]
+    check(all(abs(a - b) < 1e-6 for a, b in zip(ref["insert"], point)), "%s at %s: %s" % (name, point, ref["insert"]),
+          out)
+    check(abs(math.remainder(ref["rotation"] - rotation, 360)) < 1e-6, "%s rotated %s: %s"
+          % (name, rotation, ref["rotation"]), out)
+    check_unit_data(xdata_items(ref["xdata"]), unit_file, out)
+
+hive = re.sub(r"\\\n\s*", "", read_text(os.path.join(machine, "user.reg")))
+stored = re.search(r'^"XMLFilePath"=hex\(1\):([0-9a-f,]*)$', hive, re.M)
+check(stored is not None and bytes(int(d, 16) for d in stored.group(1).split(",")) == SECOND.encode(),
+      "the last unit file is remembered", hive)
+print("ok")
