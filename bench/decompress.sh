@@ -8,8 +8,9 @@ trap 'rm -rf "$WORK"' EXIT
 make_model_files
 
 gunzip_to() { gzip -dc "$WORK/model.tcdz" > "$1"; }
-reference=$(best_of_three gunzip_to "$WORK/ref.db")
-ours=$(best_of_three "$BIN/zephyr_bench_model" decompress "$WORK/model.tcdz" "$WORK/out.db")
+REFERENCE=(gunzip_to "$WORK/ref.db")
+OURS=("$BIN/zephyr_bench_model" decompress "$WORK/model.tcdz" "$WORK/out.db")
+compare_best_of_five
 cmp -s "$WORK/ref.db" "$WORK/out.db" || { echo "decompress: output differs" >&2; exit 1; }
 tail -n 1 "$WORK/stderr" >&2
 echo "bench decompress ratio $(ratio "$ours" "$reference") goal 1.1"

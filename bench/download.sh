@@ -14,8 +14,9 @@ SERVER=$!
 URL="http://127.0.0.1:$PORT/model.tcdz"
 for _ in $(seq 100); do curl -s -o /dev/null --noproxy '*' "$URL" && break; sleep 0.1; done
 
-reference=$(best_of_three curl -s --noproxy '*' -o "$WORK/ref.tcdz" "$URL")
-ours=$(best_of_three "$BIN/zephyr_bench_model" download "$URL" "$WORK/out.tcdz")
+REFERENCE=(curl -s --noproxy '*' -o "$WORK/ref.tcdz" "$URL")
+OURS=("$BIN/zephyr_bench_model" download "$URL" "$WORK/out.tcdz")
+compare_best_of_five
 cmp -s "$WORK/ref.tcdz" "$WORK/out.tcdz" || { echo "download: output differs" >&2; exit 1; }
 tail -n 1 "$WORK/stderr" >&2
 echo "bench download ratio $(ratio "$ours" "$reference") goal 1.3"

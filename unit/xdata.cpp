@@ -77,13 +77,14 @@ void forEachItem(resbuf* chain, Visit visit) {
     if (visit(rb)) return;
 }
 
-std::string format(const char* pattern, int decimals, double value) {
+// The value as "%.*lf" with that many decimals, however long the text.
+std::string format(int decimals, double value) {
   char small[64];
-  int n = std::snprintf(small, sizeof small, pattern, decimals, value);
+  int n = std::snprintf(small, sizeof small, "%.*lf", decimals, value);
   if (n < 0) return std::string();
   if (static_cast<size_t>(n) < sizeof small) return small;
   std::string text(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(&text[0], text.size(), pattern, decimals, value);
+  std::snprintf(&text[0], text.size(), "%.*lf", decimals, value);
   text.resize(static_cast<size_t>(n));
   return text;
 }
@@ -92,12 +93,10 @@ std::string joinNumbers(const double values[kSoundBands]) {
   std::string text;
   for (int i = 0; i < kSoundBands; ++i) {
     if (i) text += ' ';
-    text += format("%.*lf", 0, values[i]);
+    text += format(0, values[i]);
   }
   return text;
 }
-
-// --- the unit record ---------------------------------------------------------------------
 
 void setText(AcDbObject* object, const char* key, const std::string& value) {
   xdata_set_text(object, kUnitXDataApp, key, value.c_str());
@@ -223,7 +222,7 @@ int xdata_set_double(AcDbObject* object, const char* app, const char* key, doubl
                      int decimals) {
   if (decimals < 0) decimals = 0;
   if (decimals > kMaxDecimals) decimals = kMaxDecimals;
-  return xdata_set_text(object, app, key, format("%.*lf", decimals, value).c_str());
+  return xdata_set_text(object, app, key, format(decimals, value).c_str());
 }
 
 int xdata_set_numbers(AcDbObject* object, const char* app, const char* key,

@@ -1,4 +1,4 @@
-"""Guards the readiness check that starts Zephyr and ZephyrFile: each way Ductora is not ready is named, shown in a message box, and ends the command before the settings."""
+"""Guards the readiness check: each way Ductora is not ready is named, shown in a box, and ends the command first."""
 import os
 
 from cadhost_run import check, make_machine, run_cadhost
@@ -13,7 +13,7 @@ def refused(text, register=True, loads=MODULES, machine=None, **project):
     prints the text, shows it in a warning box and ends there."""
     folder, drawing = project_drawing(**project)
     script = ("DUREGISTER\n" if register else "") + "Zephyr\nok\nZephyrFile\nok\nQUIT"
-    rc, out, _ = run_cadhost(script, loads=loads, drawing=drawing, machine=machine)
+    rc, out, _ = run_cadhost(script, loads=loads, drawing=drawing, machine=machine or make_machine(parent=folder))
     check(rc == 0, "exit code %d" % rc, out)
     for command in ("Zephyr", "ZephyrFile"):
         expected = ('\nZephyr: %s\nMessage box "Zephyr %s"\nWarning: %s\nAnswer (ok): ok\nCommand: '
@@ -29,8 +29,8 @@ def refused(text, register=True, loads=MODULES, machine=None, **project):
 refused("Could not find DuraComSrv.Drawing installed", register=False)
 
 # Installed, but Ductora is not loaded in this session.
-machine = make_machine()
 folder, drawing = project_drawing()
+machine = make_machine(parent=folder)
 rc, out, _ = run_cadhost("DUREGISTER", loads=[DUCTORA], drawing=drawing, machine=machine)
 check(rc == 0 and "are installed" in out, "classes installed", out)
 refused("Could not get running instance of DuraComSrv.Drawing", register=False, loads=[LOADER], machine=machine)
@@ -50,7 +50,8 @@ refused(NO_SYSTEMS, open_=False)
 # The oldest Ductora that will do, with one system: the check passes and the commands go
 # on to the settings (which this machine does not have).
 folder, drawing = project_drawing(version=20080105, systems=[(7, 0, "Supply air")], series=[])
-rc, out, _ = run_cadhost("DUREGISTER\nZephyr\nZephyrFile\nQUIT", loads=MODULES, drawing=drawing)
+rc, out, _ = run_cadhost("DUREGISTER\nZephyr\nZephyrFile\nQUIT", loads=MODULES, drawing=drawing,
+                         machine=make_machine(parent=folder))
 check(rc == 0, "exit code %d" % rc, out)
 check("Message box" not in out, "no warning for a ready Ductora", out)
 for command in ("Zephyr", "ZephyrFile"):

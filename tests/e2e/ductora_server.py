@@ -65,4 +65,10 @@ check(("  %s DURAPathwayConnector EWAPART_UNTYPEDFITTING system 3 pressure 120 P
 check("(erased)" not in out, "the duct end's entity is still in the drawing", out)
 check("drawing object on, application object off" in out, "the application object is switched off", out)
 check(ET.parse(project).getroot().find("Server").get("applicationObject") == "0", "switch saved", out)
+
+# Erasing the duct end's entity in the drawing: Ductora no longer counts it as alive.
+rc, out, _ = run_cadhost("\n".join(["ERASE", "#" + handle, "DULIST"]), loads=["Ductora.arx"], drawing=drawing,
+                         machine=machine)
+check(rc == 0, "exit code %d" % rc, out)
+check(("  %s DURAPathwayConnector" % handle) in out and "(erased)" in out, "the erased duct end is marked", out)
 print("ok")

@@ -1,27 +1,19 @@
-"""Guards the settings as the commands see them: user over machine hive, value size bounds, missing required settings ending the command, and ZephyrFile's remembered file."""
+"""Guards the settings the commands read: user over machine, size bounds, missing values, ZephyrFile's remembered file."""
 import os
 import re
 
-from cadhost_run import check, run_cadhost, source_dir
-from zephyr_setup import (MODULES, after, machine_hive, project_drawing, read_text, settings,
+from cadhost_run import check, make_machine, run_cadhost
+from zephyr_setup import (MODULES, VERSION_TEXT, after, machine_hive, project_drawing, read_text, settings,
                           user_hive)
 
 USER_KEY = "[HKEY_CURRENT_USER\\Software\\Ventholm\\Zephyr\\Any version]"
-
-
-def version_text():
-    """The main module's version as its captions show it: the build's four numbers, zeros left out."""
-    cmake = read_text(os.path.join(source_dir(), "CMakeLists.txt"))
-    numbers = [re.search(r"set\(ZEPHYR_VERSION_%s (\d+)\)" % part, cmake).group(1)
-               for part in ("MAJOR", "MINOR", "BUILD", "REVISION")]
-    return ".".join(n for n in numbers if int(n) != 0)
 
 
 def run(script, user=None, machine=None):
     """Runs the commands with a ready Ductora project; returns (transcript, machine folder)."""
     folder, drawing = project_drawing()
     rc, out, machine_dir = run_cadhost("DUREGISTER\n" + script + "\nQUIT", loads=MODULES, drawing=drawing,
-                                       user_reg=user, system_reg=machine)
+                                       machine=make_machine(user, machine, parent=folder))
     check(rc == 0, "exit code %d" % rc, out)
     check("Could not" not in out and "Ductora systems can not" not in out, "Ductora is ready", out)
     return out, machine_dir
@@ -117,7 +109,7 @@ remembered = os.path.join(units, "VH-CX-3000.xml")
 before_hive = user_hive(settings(XMLFilePath=remembered))
 out, machine_dir = run("ZephyrFile\n%s\n*cancel*" % os.path.join(units, "no-such-unit.xml"), user=before_hive)
 shown = dialog(out)
-check(shown.startswith('Open file "Zephyr %s Open xml file"\n' % version_text()), "the dialog's title", out)
+check(shown.startswith('Open file "Zephyr %s Open xml file"\n' % VERSION_TEXT), "the dialog's title", out)
 check(("  Folder: %s/\n" % units) in shown and "  Types: XML (*.xml)\n" in shown, "folder and filter", out)
 check("File not found" in out, "a file that does not exist is asked again", out)
 check(after(out, "File name: *cancel*\n").startswith("Command: QUIT"), "Escape ends silently", out)

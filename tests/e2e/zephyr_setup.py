@@ -5,15 +5,31 @@ A "ready" setup is a drawing NAME.dxf in a fresh folder with NAME.ductora.xml be
 (a new enough Ductora with systems), Ductora.arx loaded after the loader, and DUREGISTER
 as the first command of the script so the classes are installed.
 """
+import atexit
 import os
+import re
+import shutil
 import tempfile
 from xml.sax.saxutils import quoteattr
+
+from cadhost_run import source_dir
 
 LOADER = "Zephyr_Load_R20_x32.arx"
 DUCTORA = "Ductora.arx"
 MODULES = [LOADER, DUCTORA]
 SETTINGS_KEY = "Software\\Ventholm\\Zephyr\\Any version\\General"
-VERSION_TEXT = "1.2.5"  # the main module's version 1.2.0.5 as its captions show it
+
+
+def _version_text():
+    """The main module's version as its captions show it: the build's four numbers, zeros left out."""
+    with open(os.path.join(source_dir(), "CMakeLists.txt"), encoding="utf-8") as f:
+        cmake = f.read()
+    numbers = [re.search(r"set\(ZEPHYR_VERSION_%s (\d+)\)" % part, cmake).group(1)
+               for part in ("MAJOR", "MINOR", "BUILD", "REVISION")]
+    return ".".join(n for n in numbers if int(n) != 0)
+
+
+VERSION_TEXT = _version_text()  # "1.2.5" for 1.2.0.5
 
 # Every setting the commands need, as the selector's installation leaves them.
 SETTINGS = {
@@ -28,6 +44,17 @@ SETTINGS = {
 SYSTEMS = [(1, 0, "Supply air"), (2, 1, "Extract air"), (3, 2, "Exhaust air"), (4, 3, "Outdoor air")]
 SERIES = [("DS-ROUND", "Spiro round", ["100", "125", "160", "200", "250", "315", "400", "500", "630"]),
           ("DS-RECT", "Rectangular", ["300x150", "400x200", "500x300", "600x400", "800x500", "1000x600"])]
+
+
+_made = []
+
+
+def remove_at_exit(path):
+    """Removes the folder when the test ends; returns it."""
+    if not _made:
+        atexit.register(lambda: [shutil.rmtree(p, ignore_errors=True) for p in _made])
+    _made.append(path)
+    return path
 
 
 def _reg_text(value):
@@ -80,8 +107,8 @@ def write_project(path, version=20110101, open_=True, drawing_object=True, appli
 def project_drawing(name="plant", **project):
     """A drawing path NAME.dxf in a fresh folder with its Ductora project beside it (the
     drawing itself does not exist yet: the host starts a new one that saves there).
-    Returns (folder, drawing path)."""
-    folder = tempfile.mkdtemp(prefix="zephyr_e2e_")
+    Returns (folder, drawing path); the folder goes when the test ends."""
+    folder = remove_at_exit(tempfile.mkdtemp(prefix="zephyr_e2e_"))
     drawing = os.path.join(folder, name + ".dxf")
     write_project(os.path.join(folder, name + ".ductora.xml"), **project)
     return folder, drawing

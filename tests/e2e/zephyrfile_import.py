@@ -1,4 +1,4 @@
-"""Guards ZephyrFile's import end to end: the unit's block, its insertion where and as the user placed it, its ZEPH extended data, and a drawing that saves clean."""
+"""Guards ZephyrFile's import: the unit's block, placed as the user said, its ZEPH data, a clean saved drawing."""
 import json
 import math
 import os
@@ -6,7 +6,7 @@ import re
 import subprocess
 import xml.etree.ElementTree as ET
 
-from cadhost_run import EZDXF_PYTHON, check, run_cadhost, source_dir
+from cadhost_run import EZDXF_PYTHON, check, make_machine, run_cadhost, source_dir
 from zephyr_setup import MODULES, project_drawing, read_text, settings, user_hive
 
 UNITS = os.path.join(source_dir(), "examples", "units")
@@ -75,7 +75,7 @@ rc, out, machine = run_cadhost("\n".join([
     "DUREGISTER",
     "ZephyrFile", FIRST, "6000,2500", "90",
     "ZephyrFile", SECOND, "-1500.5,800,0", "-30",
-    "QSAVE", "QUIT"]), loads=MODULES, drawing=drawing, user_reg=user_hive(settings()))
+    "QSAVE", "QUIT"]), loads=MODULES, drawing=drawing, machine=make_machine(user_hive(settings()), parent=folder))
 check(rc == 0, "exit code %d" % rc, out)
 check("Zephyr: Air handling unit VH-CX-1200." in out and "Zephyr: Air handling unit VH-RX-2500." in out,
       "both unit files are read", out)
@@ -98,6 +98,18 @@ for name, unit_file, point, rotation in (("Zephyr1", FIRST, (6000, 2500, 0), 90)
     check(abs(math.remainder(ref["rotation"] - rotation, 360)) < 1e-6, "%s rotated %s: %s"
           % (name, rotation, ref["rotation"]), out)
     check_unit_data(xdata_items(ref["xdata"]), unit_file, out)
+
+# A second session on the saved drawing: Enter takes the remembered file, the new block
+# gets the next free name, and the earlier references keep their data.
+rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", "", "0,0", "0", "QSAVE", "QUIT"]), loads=MODULES,
+                         drawing=drawing, machine=machine)
+check(rc == 0 and "Zephyr: Air handling unit VH-RX-2500." in out, "the remembered file is imported again", out)
+again = read_drawing(drawing)
+check(not again["errors"], "ezdxf audit after the second session: %s" % again["errors"], out)
+check(sorted(i["name"] for i in again["inserts"]) == ["Zephyr1", "Zephyr2", "Zephyr3"], "Zephyr3 is added", out)
+check(again["blocks"]["Zephyr1"] == info["blocks"]["Zephyr1"], "Zephyr1's block is kept", out)
+check([i for i in again["inserts"] if i["name"] == "Zephyr1"] == [inserts["Zephyr1"]], "Zephyr1's reference is kept",
+      out)
 
 hive = re.sub(r"\\\n\s*", "", read_text(os.path.join(machine, "user.reg")))
 stored = re.search(r'^"XMLFilePath"=hex\(1\):([0-9a-f,]*)$', hive, re.M)

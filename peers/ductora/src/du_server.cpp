@@ -61,7 +61,17 @@ void du_sync(DuServer& s) {
       char cwd[4096];
       if (::getcwd(cwd, sizeof cwd)) path = std::string(cwd) + "/" + path;
     }
+    // A drawing saved under a new name (or named for the first time) takes its project
+    // along when no project waits beside the new name.
+    bool carry = s.loaded && !s.projectBroken && !path.empty() && path != s.projectPath &&
+                 ::access(path.c_str(), F_OK) != 0;
     s.drawingPath = drawing;
+    if (carry) {
+      std::string old = s.projectPath;
+      s.projectPath = path;
+      if (du_save(s) == DU_OK) return;
+      s.projectPath = old;
+    }
     loadProject(s, path);
     return;
   }

@@ -4,6 +4,15 @@
 //
 // Results: DU_OK (0) done; any other value is a refusal and lastError says why in a
 // sentence a user can read.
+//
+// Journal NAME.ductora.log, one line per call:
+//   METHOD name=value ... -> RESULT [out=value] [error="lastError"]
+// e.g.  GetNumber handle="" query="Count(/Project/Ductwork/System)" -> 0 value=2
+//       WriteBinary id=1 offset=10240 hexText="0A" -> 0
+//       WriteBinary id=1 offset=0 hexText=<20480 chars> -> 0
+//       Version -> 20110101
+// Texts are quoted with C escapes (\" \\ \n \r \t \xNN); texts longer than 2048 bytes
+// are written as <N chars>. Numbers as du_format_number writes them, points as x,y,z.
 #pragma once
 #include <cstdint>
 #include <functional>

@@ -80,7 +80,10 @@ bool openDrawing(const std::string& path, AcDbDatabase*& db) {
     return true;
   }
   std::wstring why;
-  if (db->dxfIn(wpath.c_str(), &why) == Acad::eOk) return true;
+  if (db->dxfIn(wpath.c_str(), &why) == Acad::eOk) {
+    if (!why.empty()) acutPrintf(L"%s.\n", why.c_str());
+    return true;
+  }
   acutPrintf(L"Cannot open drawing \"%s\": %s\n", wpath.c_str(), why.c_str());
   delete db;
   db = new AcDbDatabase(true);

@@ -43,7 +43,13 @@ class Reader {
     }
     finish();
   }
-  size_t skipped() const { return m_skipped; }
+  // What the file holds that this host does not keep, for the caller to tell the user.
+  std::string skippedText() const {
+    if (!m_skipped) return "";
+    std::string kinds;
+    for (const std::string& k : m_skippedKinds) kinds += (kinds.empty() ? "" : ", ") + k;
+    return std::to_string(m_skipped) + " entities of kinds this host does not keep were left out (" + kinds + ")";
+  }
 
  private:
   std::wstring text(const std::string& s) { return dxf::decode(s, m_utf8); }
@@ -262,6 +268,7 @@ class Reader {
       const DxfEntityKind* kind = dxfKindNamed(g.value);
       if (!kind) {
         ++m_skipped;
+        m_skippedKinds.insert(g.value.substr(0, 40));
         continue;
       }
       AcDbBlockTableRecord* target = btr;
@@ -503,6 +510,7 @@ class Reader {
   bool m_utf8 = false;
   Adesk::UInt64 m_handseed = 0;
   size_t m_objects = 0, m_skipped = 0;
+  std::set<std::string> m_skippedKinds;
   Adesk::UInt64 m_maxHandle = 0;
   std::vector<AcDbStub*> m_deferred;
   static constexpr Adesk::UInt64 kTempHandleBase = Adesk::UInt64(1) << 62;
@@ -521,6 +529,7 @@ Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::
   try {
     Reader r(&scratch, data);
     r.run();
+    if (message) *message = fromUtf8(r.skippedText());
   } catch (const DxfError& e) {
     if (message) *message = fromUtf8("line " + std::to_string(e.line) + ": " + e.what);
     return Acad::eBadDxfSequence;

@@ -112,7 +112,7 @@ bool parsePoint(const std::string& text, AcGePoint3d& p);
 bool parseReal(const std::string& text, double& v);
 void listEntity(AcDbObjectId id);
 std::wstring handleText(const AcDbHandle& h);
-// Reads DXF text into db (replacing its contents); eOk, or eBadDxfSequence with the reason
-// and db unchanged.
+// Reads DXF text into db (replacing its contents); eOk (message: what was left out, or
+// empty), or eBadDxfSequence with the reason and db unchanged.
 Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::wstring* message);
 }

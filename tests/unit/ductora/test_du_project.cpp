@@ -97,8 +97,6 @@ TEST_F(DuctoraTest, ProjectFollowsTheDrawingAndHandEdits) {
   EXPECT_EQ(du_version(server), 20071001);
   writeSampleProject(2005087);
   EXPECT_EQ(du_version(server), 2005087);  // edited by hand between two calls
-  drawing.path = folder + "/other.dxf";
-  EXPECT_EQ(du_version(server), 20110101);  // a drawing without a project file
 }
 
 TEST_F(DuctoraTest, NewEntityTakesOverAStaleHandle) {
@@ -112,4 +110,20 @@ TEST_F(DuctoraTest, NewEntityTakesOverAStaleHandle) {
   ASSERT_EQ(du_project_load(projectFile(), reread, error), 0) << error;
   ASSERT_EQ(reread.parts.size(), 1u);
   EXPECT_EQ(reread.parts[0].systemId, 4);
+}
+
+TEST_F(DuctoraTest, ProjectGoesAlongWhenTheDrawingIsSavedUnderANewName) {
+  writeSampleProject();
+  std::string h = ductEnd();
+  drawing.path = folder + "/copy.dxf";
+  std::string s;
+  ASSERT_EQ(du_get_string(server, h, "/Part/Class/Name", s), DU_OK);
+  DuProject copy;
+  std::string error;
+  ASSERT_EQ(du_project_load(folder + "/copy.ductora.xml", copy, error), 0) << error;
+  EXPECT_EQ(copy.parts.size(), 1u);
+  // A name that has a project of its own gets that project.
+  write(folder + "/third.ductora.xml", "<DuctoraProject version=\"2005087\"/>");
+  drawing.path = folder + "/third.dxf";
+  EXPECT_EQ(du_version(server), 2005087);
 }

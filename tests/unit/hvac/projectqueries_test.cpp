@@ -105,7 +105,8 @@ struct CatalogueSeries : ProjectQueries {
   int16_t productDb = -1;
   void SetUp() override {
     ProjectQueries::SetUp();
-    const std::string folder = std::string(std::getenv("ZEPHYR_BIN")) + "/catalog/";
+    const char* bin = std::getenv("ZEPHYR_BIN");  // else the test runs in the bin folder
+    const std::string folder = std::string(bin ? bin : ".") + "/catalog/";
     productDb = tc_open_database((folder + "Duratcd.ddt").c_str(), (folder + "Ventholm_14a.tcd").c_str(), 0);
     ASSERT_GE(productDb, 0);
   }
