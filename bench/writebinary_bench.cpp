@@ -14,6 +14,7 @@
 #include "adslib.h"
 #include "hosttest.h"
 #include "rxapi.h"
+#include "windows.h"
 #include "winhost.h"
 
 namespace {
@@ -34,7 +35,14 @@ bool readFile(const char* path, std::vector<unsigned char>& data) {
   return ok;
 }
 
-std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring wide(const std::string& s) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring out(size_t(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &out[0], n);
+  out.resize(size_t(n - 1));
+  return out;
+}
 
 }  // namespace
 

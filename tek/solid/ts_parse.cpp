@@ -104,7 +104,7 @@ class LineParser {
   bool primary(int& out, int depth);
   bool triple(Triple& out, size_t n);
   bool points(std::vector<Triple>& out);
-  bool fields(std::vector<Field>& spec);
+  bool fields(std::vector<Field>& wanted);
   bool param();
   bool material();
   bool drawing(const std::string& keyword);
@@ -205,12 +205,12 @@ bool LineParser::points(std::vector<Triple>& out) {
 }
 
 // "name=value" pairs up to the end of the line, each known to the statement, none twice.
-bool LineParser::fields(std::vector<Field>& spec) {
+bool LineParser::fields(std::vector<Field>& wanted) {
   while (!atEnd()) {
     std::string key;
     if (!name(key) || !accept("=")) return false;
     Field* f = nullptr;
-    for (Field& candidate : spec)
+    for (Field& candidate : wanted)
       if (key == candidate.name) f = &candidate;
     if (!f || f->seen) return false;
     f->seen = true;
@@ -229,7 +229,7 @@ bool LineParser::fields(std::vector<Field>& spec) {
     }
     if (!ok) return false;
   }
-  for (const Field& f : spec)
+  for (const Field& f : wanted)
     if (f.required && !f.seen) return false;
   return true;
 }
@@ -252,12 +252,12 @@ bool LineParser::param() {
 bool LineParser::material() {
   int e[7] = {-1, -1, -1, -1, -1, -1, -1};
   Triple colour;
-  std::vector<Field> spec = {{"kind", FieldType::Expression, &e[0], true, false},
+  std::vector<Field> wanted = {{"kind", FieldType::Expression, &e[0], true, false},
                              {"colour", FieldType::Triple, &colour, false, false},
                              {"flags", FieldType::Expression, &e[4], false, false},
                              {"ambient", FieldType::Expression, &e[5], false, false},
                              {"diffuse", FieldType::Expression, &e[6], false, false}};
-  if (!fields(spec)) return false;
+  if (!fields(wanted)) return false;
   if (!colour.empty())
     for (int i = 0; i < 3; ++i) e[1 + i] = colour[i];
   m_.materialExprs.insert(m_.materialExprs.end(), e, e + 7);
@@ -266,9 +266,9 @@ bool LineParser::material() {
 
 bool LineParser::drawing(const std::string& kw) {
   Statement s;
-  std::vector<Field> spec;
+  std::vector<Field> wanted;
   auto field = [&](const char* n, FieldType t, void* target, bool required) {
-    spec.push_back({n, t, target, required, false});
+    wanted.push_back({n, t, target, required, false});
   };
   if (kw == "box") {
     s.kind = Kind::Box;
@@ -311,7 +311,7 @@ bool LineParser::drawing(const std::string& kw) {
   }
   field("pen", FieldType::Expression, &s.pen, false);
   field("when", FieldType::Expression, &s.when, false);
-  if (!fields(spec)) return false;
+  if (!fields(wanted)) return false;
   if (s.kind == Kind::Line && s.points.size() < 2) return false;
   if (s.kind == Kind::Face && s.points.size() != 3 && s.points.size() != 4) return false;
   if (s.kind == Kind::Connection) {

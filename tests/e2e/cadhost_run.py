@@ -5,8 +5,10 @@ runs <ZEPHYR_BIN>/cadhost with --machine, --load ... and a script, and returns t
 code and the transcript. ezdxf_audit() and ezdxf_entities() read a saved drawing with
 ezdxf in Debian's /usr/bin/python3.
 """
+import atexit
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -22,9 +24,15 @@ def source_dir():
     return os.environ.get("ZEPHYR_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
 
 
+_machines = []
+atexit.register(lambda: [shutil.rmtree(m, ignore_errors=True) for m in _machines])
+
+
 def make_machine(user_reg=None, system_reg=None, parent=None):
-    """A fresh machine folder with the given registry hive texts; returns its path."""
+    """A fresh machine folder with the given registry hive texts, removed when the test
+    ends; returns its path."""
     machine = tempfile.mkdtemp(prefix="cadhost_machine_", dir=parent)
+    _machines.append(machine)
     for name, text in (("user.reg", user_reg), ("system.reg", system_reg)):
         if text is not None:
             with open(os.path.join(machine, name), "w", encoding="utf-8") as f:

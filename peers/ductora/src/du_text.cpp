@@ -99,15 +99,24 @@ bool du_parse_vec(const std::string& text, DuVec& v) {
 
 bool du_parse_hex(const std::string& text, std::vector<uint8_t>& bytes) {
   if (text.size() % 2) return false;
-  size_t start = bytes.size();
-  bytes.reserve(start + text.size() / 2);
+  // Model blocks arrive as megabytes of digits: one table lookup per digit.
+  static const struct Digits {
+    int8_t value[256];
+    Digits() {
+      for (int c = 0; c < 256; ++c) value[c] = int8_t(hexDigit(char(c)));
+    }
+  } digits;
+  const size_t start = bytes.size();
+  bytes.resize(start + text.size() / 2);
+  uint8_t* out = bytes.data() + start;
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
   for (size_t i = 0; i < text.size(); i += 2) {
-    int hi = hexDigit(text[i]), lo = hexDigit(text[i + 1]);
-    if (hi < 0 || lo < 0) {
+    const int hi = digits.value[in[i]], lo = digits.value[in[i + 1]];
+    if ((hi | lo) < 0) {
       bytes.resize(start);
       return false;
     }
-    bytes.push_back(uint8_t(hi << 4 | lo));
+    *out++ = uint8_t(hi << 4 | lo);
   }
   return true;
 }

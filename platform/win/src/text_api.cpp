@@ -69,6 +69,11 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
   // First count, then write, so a short buffer is never written past.
   size_t count = 0;
   for (size_t i = 0; i < n;) {
+    if (s[i] < 0x80) {  // plain ASCII, the common case
+      ++i;
+      ++count;
+      continue;
+    }
     uint32_t cp;
     size_t len;
     if (!decodeUtf8(s, n, i, cp, len) && strict) {
@@ -89,6 +94,10 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
   }
   size_t out = 0;
   for (size_t i = 0; i < n;) {
+    if (s[i] < 0x80) {
+      wide[out++] = (wchar_t)s[i++];
+      continue;
+    }
     uint32_t cp;
     size_t len;
     if (!decodeUtf8(s, n, i, cp, len)) cp = kReplacement;
@@ -122,6 +131,10 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LP
   char buf[4];
   for (size_t i = 0; i < n; ++i) {
     uint32_t cp = (uint32_t)wide[i];
+    if (cp < 0x80) {  // plain ASCII, the common case
+      ++count;
+      continue;
+    }
     if (!validCodePoint(cp) && strict) {
       SetLastError(ERROR_NO_UNICODE_TRANSLATION);
       return 0;
@@ -132,6 +145,10 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LP
       return 0;
     }
   }
+  if (count > (size_t)INT32_MAX) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
   if (usedDefaultChar) *usedDefaultChar = usedDefault ? TRUE : FALSE;
   if (textSize == 0) return (int)count;
   if ((size_t)textSize < count) {
@@ -140,6 +157,10 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LP
   }
   size_t out = 0;
   for (size_t i = 0; i < n; ++i) {
+    if ((uint32_t)wide[i] < 0x80) {
+      text[out++] = (char)wide[i];
+      continue;
+    }
     size_t len = encode((uint32_t)wide[i], buf);
     std::memcpy(text + out, buf, len);
     out += len;
