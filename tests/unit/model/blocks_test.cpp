@@ -1,6 +1,7 @@
 // Guards the block builder against misread element groups, wrong layers or edges, taken
 // block names, changed layers, and bad display lists that crash it or corrupt the drawing.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -436,7 +437,7 @@ TEST_F(BlockBuilder, SavedBlockLoadsCleanInEzdxf) {
   ASSERT_FALSE(block_insertblockref("Zephyr1", "0", false, AcGePoint3d(1, 2, 0), false, 30, 1)
                    .isNull());
   std::string dir = ::testing::TempDir();
-  std::string path = dir + "/blocks_test_saved.dxf";
+  std::string path = dir + "/blocks_test_saved_" + std::to_string(getpid()) + ".dxf";
   std::wstring wpath(path.begin(), path.end());
   ASSERT_EQ(acdbHostApplicationServices()->workingDatabase()->dxfOut(wpath.c_str()), Acad::eOk);
   std::string command =
@@ -502,7 +503,7 @@ TEST_F(BlockBuilder, RandomListsWithHostileNumbersSaveClean) {
     kinds[3] += shape.kind == "face";
   }
   for (int count : kinds) EXPECT_GT(count, 100);
-  std::string path = ::testing::TempDir() + "/blocks_test_random.dxf";
+  std::string path = ::testing::TempDir() + "/blocks_test_random_" + std::to_string(getpid()) + ".dxf";
   std::wstring wpath(path.begin(), path.end());
   ASSERT_EQ(acdbHostApplicationServices()->workingDatabase()->dxfOut(wpath.c_str()), Acad::eOk);
   std::string command =

@@ -1,6 +1,7 @@
 // Guards the device block and connection reading against misread parameters, wrong sizes or
 // connection points, lost earlier connections, double insertion and wrong messages.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sqlite3.h>
 
 #include <climits>
@@ -95,9 +96,12 @@ const std::string kLongDescription = std::string(1500, 'd') + "END";
 class DeviceBlock : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    std::string dir = ::testing::TempDir();
-    dict_ = dir + "/device_test.ddt";
-    file_ = dir + "/device_test.tcd";
+    // Test programs run side by side: each process builds its own pair.
+    const std::string dir = ::testing::TempDir() + "/device_test_" + std::to_string(getpid());
+    dict_ = dir + ".ddt";
+    file_ = dir + ".tcd";
+    std::remove(dict_.c_str());
+    std::remove(file_.c_str());
     ASSERT_TRUE(writeDatabase(dict_, file_, {
         {"ROUND", "BOX8", "P1=1;P2=2;D=250", "Round unit"},
         {"PLUG", "BOX8", "P1=1;P3=5;D=160", ""},
