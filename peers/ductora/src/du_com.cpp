@@ -41,10 +41,27 @@ BSTR resultText(const std::string& text) {
   return out;
 }
 
-template <class Base>
+// The COM plumbing both server objects share: Object is the final class (deleted when the
+// last reference goes), Base its interface, ownIid that interface's identifier.
+template <class Object, class Base, const IID& ownIid>
 class ObjectBase : public Base {
  public:
   explicit ObjectBase(DuServer* server) : m_server(server) {}
+
+  HRESULT QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IDispatch && riid != ownIid) return E_NOINTERFACE;
+    AddRef();
+    *object = static_cast<Base*>(this);
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++m_refs; }
+  ULONG Release() override {
+    ULONG n = --m_refs;
+    if (n == 0) delete static_cast<Object*>(this);
+    return n;
+  }
 
   HRESULT GetTypeInfoCount(UINT* count) override {
     if (count) *count = 0;
@@ -64,42 +81,15 @@ class ObjectBase : public Base {
   DuServer* m_server;
 };
 
-class DrawingObject final : public ObjectBase<IDrawing> {
+class DrawingObject final : public ObjectBase<DrawingObject, IDrawing, IID_IDrawing> {
  public:
   using ObjectBase::ObjectBase;
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IDispatch && riid != IID_IDrawing) return E_NOINTERFACE;
-    AddRef();
-    *object = static_cast<IDrawing*>(this);
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override {
-    ULONG n = --m_refs;
-    if (n == 0) delete this;
-    return n;
-  }
 };
 
-class ApplicationObject final : public ObjectBase<IDuctora200711> {
+class ApplicationObject final
+    : public ObjectBase<ApplicationObject, IDuctora200711, IID_IDuctora200711> {
  public:
   using ObjectBase::ObjectBase;
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IDispatch && riid != IID_IDuctora200711) return E_NOINTERFACE;
-    AddRef();
-    *object = static_cast<IDuctora200711*>(this);
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override {
-    ULONG n = --m_refs;
-    if (n == 0) delete this;
-    return n;
-  }
 
   HRESULT get_Version(LONG* version) override {
     if (!version) return E_POINTER;
