@@ -21,7 +21,9 @@ namespace {
 bool argText(BSTR text, std::string& out) {
   out.clear();
   UINT n = SysStringLen(text);
-  if (n > 0 && text[n - 1] == 0) --n;
+  // The bridge allocates one character per byte of its text plus the terminator, so a
+  // non-ASCII text arrives with several trailing zeros: all of them end the text.
+  while (n > 0 && text[n - 1] == 0) --n;
   for (UINT i = 0; i < n; ++i)
     if (text[i] == 0) return false;
   if (n == 0) return true;

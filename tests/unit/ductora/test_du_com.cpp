@@ -102,6 +102,16 @@ TEST_F(DuctoraTest, TextsCrossTheInterfaceWhole) {
   SysFreeString(q);
   SysFreeString(h);
   SysFreeString(v);
+  // Trailing zeros end the text: a non-ASCII text from the bridge carries several.
+  const OLECHAR padded[] = {L'/', L'P', L'/', L'C', L'l', L'a', L's', L's', L'/', L'N', L'a', L'm', L'e', 0, 0, 0};
+  q = SysAllocStringLen(padded, 16);
+  h = bridgeText("1");
+  EXPECT_EQ(app->GetString(h, q, &v, &result), S_OK);
+  EXPECT_NE(result, DU_BAD_VALUE);
+  SysFreeString(q);
+  SysFreeString(h);
+  SysFreeString(v);
+  v = nullptr;
   // Null strings are empty texts, as in COM.
   result = -1;
   double n = 0;
