@@ -9,11 +9,7 @@
 
 #include "download.h"
 #include "modulepath.h"
-#if __has_include("selectorsettings.h")
-#include "selectorsettings.h"
-#else
 #include "selector_settings.h"
-#endif
 #include "text.h"
 #include "windows.h"
 

@@ -10,11 +10,7 @@
 #include "hosttest.h"
 #include "model_fixtures.h"
 #include "modeldb.h"
-#if __has_include("selectorsettings.h")
-#include "selectorsettings.h"
-#else
 #include "selector_settings.h"
-#endif
 #include "tekcore.h"
 #include "tp_internal.h"
 
