@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "../app/unitfile.h"  // locateUnitFile, linked from the command flows
+#include "unitfile.h"
 #include "report.h"
 #include "rxapi.h"
 #include "text.h"

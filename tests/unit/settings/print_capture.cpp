@@ -1,26 +1,6 @@
-// printMessage of the test: formats as the system's does and keeps the text.
-#include <cstdarg>
-#include <cstdio>
+// What the system printed, taken from the host's test session.
 #include "print_capture.h"
-#include "text.h"
 
-namespace {
-std::string printed;
-}
+#include "hosttest.h"
 
-int printMessage(const char* format, ...) {
-  char buffer[8192];
-  va_list args;
-  va_start(args, format);
-  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  if (n < 0) return 0;
-  printed += buffer;
-  return n;
-}
-
-std::string takePrinted() {
-  std::string text = printed;
-  printed.clear();
-  return text;
-}
+std::string takePrinted() { return cadhost::takeOutput(); }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include "hosttest.h"
 #include "winhost.h"
 
 std::string takePrinted();
@@ -14,9 +15,10 @@ struct MachineFolder {
     char name[] = "/tmp/zsettings-test-XXXXXX";
     path = mkdtemp(name);
     winSetMachineFolder(path);
-    takePrinted();
+    cadhost::startTestSession();
   }
   ~MachineFolder() {
+    cadhost::endTestSession();
     winSetMachineFolder("");
     std::system(("rm -rf '" + path + "'").c_str());
   }

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "test_dialog.h"
+#include "dialog_fixture.h"
 #include "window.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Guards the modal loop: user actions reaching the procedure, refusals, and the text form.
 #include <gtest/gtest.h>
 
-#include "test_dialog.h"
+#include "dialog_fixture.h"
 #include "window.h"
 
 namespace {

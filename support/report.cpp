@@ -3,7 +3,6 @@
 #include <exception>
 #include <string>
 #include "text.h"
-#include "xmlexception.h"
 
 static void reportMessage(const char* context, const char* message) {
   printMessage("\n%s: %s %s\n", "Zephyr", context, message ? message : "");
@@ -12,8 +11,6 @@ static void reportMessage(const char* context, const char* message) {
 void reportCurrentException(const char* context) {
   try {
     throw;
-  } catch (const xmlwrap::Exception& e) {
-    reportMessage(context, e.what());
   } catch (const std::exception& e) {
     reportMessage(context, e.what());
   } catch (const std::string& e) {

@@ -1,7 +1,7 @@
 // Guards dialogs found in a module's resources and the version text of captions.
 #include <gtest/gtest.h>
 
-#include "test_dialog.h"
+#include "dialog_fixture.h"
 #include "window.h"
 
 namespace {

@@ -113,7 +113,7 @@ TEST(Modules, ProgramAndStartupLibrariesAreFound) {
   ASSERT_NE(nullptr, program);
   char path[MAX_PATH];
   ASSERT_GT(GetModuleFileNameA(nullptr, path, sizeof path), 0u);
-  EXPECT_EQ(binFolder() + "/win_base_test", std::string(path));
+  EXPECT_EQ(binFolder() + "/win_tests", std::string(path));
   HMODULE zwin = GetModuleHandleA("LIBZWIN.SO");
   ASSERT_NE(nullptr, zwin);
   ASSERT_GT(GetModuleFileNameA(zwin, path, sizeof path), 0u);

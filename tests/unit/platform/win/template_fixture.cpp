@@ -1,4 +1,4 @@
-#include "test_dialog.h"
+#include "dialog_fixture.h"
 
 static const DLGITEMTEMPLATEZ kItems[] = {
     {"BUTTON", "Frame", ID_FRAME, BS_GROUPBOX | WS_VISIBLE, 3, 3, 194, 98},

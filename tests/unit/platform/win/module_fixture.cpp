@@ -1,6 +1,6 @@
 // A module with the test dialog among its resources and a version record, as the main
 // module carries its own.
-#include "test_dialog.h"
+#include "dialog_fixture.h"
 #include "winres.h"
 
 ZWIN_RESOURCE_TABLE_BEGIN

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "test_dialog.h"
+#include "dialog_fixture.h"
 #include "window.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "commands.h"
+#include "openmodeldb.h"
 #include "hosttest.h"
 #include "modeldb.h"
 #include "tekcore.h"

@@ -1,4 +1,4 @@
-#include "test_dialog.h"
+#include "dialog_fixture.h"
 
 #include "window.h"
 

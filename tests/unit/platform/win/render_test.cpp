@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "test_dialog.h"
+#include "dialog_fixture.h"
 
 namespace {
 
