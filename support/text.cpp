@@ -10,6 +10,8 @@
 namespace {
 const int kMessageCapacity = 8192;
 const size_t kHandleTextCapacity = 300;
+// Ductora names its parts by handle texts of at most this many characters.
+const size_t kHandleTextLength = 32;
 }
 
 int printMessage(const char* format, ...) {
@@ -81,6 +83,12 @@ char* handleToText(const AcDbHandle& handle, char* buffer, size_t size) {
   if (!handle.getIntoAsciiBuffer(wide, kHandleTextCapacity)) return buffer;
   toNarrow(wide, buffer, static_cast<int>(size));
   return buffer;
+}
+
+std::string handleText(const AcDbObjectId& id) {
+  char text[kHandleTextLength + 1] = {0};
+  if (!id.isNull()) handleToText(id.handle(), text, sizeof text);
+  return text;
 }
 
 char* copyTrimmed(char* target, const char* source, size_t n) {

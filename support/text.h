@@ -30,6 +30,10 @@ std::string narrow(const std::wstring& text);
 // The handle's hexadecimal text in the buffer (empty first, at most 300 characters).
 char* handleToText(const AcDbHandle& handle, char* buffer, size_t size);
 
+// The object's drawing handle as hexadecimal text (at most 32 characters), the form in
+// which Ductora names its parts; "" for the null id.
+std::string handleText(const AcDbObjectId& id);
+
 // At most n characters of source, trailing blanks removed; target zero-filled for n + 1.
 char* copyTrimmed(char* target, const char* source, size_t n);
 
