@@ -1,5 +1,6 @@
 #include "fakeductora.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -62,35 +63,45 @@ struct Server : Counted<IDuctora200711> {
     call.offset = offset;
     fake.calls.push_back(call);
   }
+  bool refuses(const char* method, BSTR query = nullptr) const {
+    return fake.refused.count(method) || fake.refused.count(std::string(method) + " " + text(query));
+  }
+  LONG verdict(const char* method, BSTR query = nullptr) const { return refuses(method, query) ? fake.refusal : 0; }
   HRESULT get_Version(LONG* v) override { *v = fake.version; return S_OK; }
   HRESULT get_LastError(BSTR* m) override { *m = reply("The fake refused it."); return S_OK; }
   HRESULT GetString(BSTR h, BSTR q, BSTR* value, LONG* result) override {
     record("GetString", h, q);
     auto it = fake.strings.find(text(q));
     *value = reply(it == fake.strings.end() ? "" : it->second);
-    *result = it == fake.strings.end() ? fake.refusal : 0;
+    *result = it == fake.strings.end() ? fake.refusal : verdict("GetString", q);
     return S_OK;
   }
   HRESULT SetString(BSTR h, BSTR q, BSTR v, LONG* result) override {
     record("SetString", h, q, v);
-    *result = 0;
+    *result = verdict("SetString", q);
     return S_OK;
   }
   HRESULT GetNumber(BSTR h, BSTR q, double* value, LONG* result) override {
     record("GetNumber", h, q);
     auto it = fake.numbers.find(text(q));
     if (it != fake.numbers.end()) *value = it->second;
-    *result = it == fake.numbers.end() ? fake.refusal : 0;
+    *result = it == fake.numbers.end() ? fake.refusal : verdict("GetNumber", q);
     return S_OK;
   }
   HRESULT SetNumber(BSTR h, BSTR q, double, LONG* result) override {
     record("SetNumber", h, q);
-    *result = 0;
+    *result = verdict("SetNumber", q);
     return S_OK;
   }
-  HRESULT GetPoint(BSTR h, BSTR q, double*, double*, double*, LONG* result) override {
+  HRESULT GetPoint(BSTR h, BSTR q, double* x, double* y, double* z, LONG* result) override {
     record("GetPoint", h, q);
-    *result = fake.refusal;
+    auto it = fake.points.find(text(q));
+    if (it != fake.points.end()) {
+      *x = it->second[0];
+      *y = it->second[1];
+      *z = it->second[2];
+    }
+    *result = it == fake.points.end() ? fake.refusal : verdict("GetPoint", q);
     return S_OK;
   }
   HRESULT SetPoint(BSTR h, BSTR q, double, double, double, LONG* result) override {
@@ -100,25 +111,36 @@ struct Server : Counted<IDuctora200711> {
   }
   HRESULT CreatePart(BSTR r, BSTR* handle, LONG* result) override {
     record("CreatePart", nullptr, r);
-    *handle = reply("2A");
-    *result = 0;
+    *result = verdict("CreatePart");
+    *handle = reply(*result ? "" : fake.partHandle);
     return S_OK;
   }
   HRESULT CreatePartInBlock(BSTR, BSTR*, LONG*) override { return E_NOTIMPL; }
   HRESULT UpdateView(LONG*) override { return E_NOTIMPL; }
   HRESULT CreateConnectionStub(BSTR r, BSTR* handle, LONG* result) override {
     record("CreateConnectionStub", nullptr, r);
-    *handle = reply("2B");
-    *result = 0;
+    *result = verdict("CreateConnectionStub");
+    char stub[20];
+    std::snprintf(stub, sizeof stub, "%lX", fake.nextStub);
+    if (!*result) ++fake.nextStub;
+    *handle = reply(*result ? "" : stub);
     return S_OK;
   }
-  HRESULT AllocBinary(LONG, LONG, LONG* result) override { *result = 0; return S_OK; }
+  HRESULT AllocBinary(LONG, LONG size, LONG* result) override {
+    record("AllocBinary", nullptr, nullptr, nullptr, size);
+    *result = verdict("AllocBinary");
+    return S_OK;
+  }
   HRESULT WriteBinary(LONG, LONG offset, BSTR hex, LONG* result) override {
     record("WriteBinary", nullptr, nullptr, hex, offset);
-    *result = 0;
+    *result = verdict("WriteBinary");
     return S_OK;
   }
-  HRESULT FreeBinary(LONG, LONG* result) override { *result = 0; return S_OK; }
+  HRESULT FreeBinary(LONG, LONG* result) override {
+    record("FreeBinary", nullptr, nullptr);
+    *result = verdict("FreeBinary");
+    return S_OK;
+  }
   HRESULT ManageProductData(BSTR r, LONG* result) override {
     record("ManageProductData", nullptr, r);
     *result = 0;

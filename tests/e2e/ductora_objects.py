@@ -1,0 +1,218 @@
+"""Guards the unit's Ductora objects made after ZephyrFile on the sample plant (through the
+test command DCOBJECTS): requests sent exactly as Ductora reads them, the unit's block
+replaced by its custom part, stubs packaged in connection order, components placed on
+their duct's line with branches and ducts, reruns that replace or drop stubs, and server
+refusals that are reported while nothing half-made enters the record."""
+import os
+import re
+import shutil
+import xml.etree.ElementTree as ET
+
+from cadhost_run import check, ezdxf_read, make_machine, run_cadhost, source_dir
+from zephyr_setup import MODULES, read_text, remove_at_exit, settings, user_hive
+
+import tempfile
+
+UNIT = os.path.join(source_dir(), "examples", "units", "VH-CX-1200.xml")
+LOADS = MODULES + ["dcobjects_app.arx"]
+UNIT_TYPE = "Air handling unit with cross-flow heat exchanger, 1200 m3/h, round connections at both ends"
+
+
+def plant():
+    folder = remove_at_exit(tempfile.mkdtemp(prefix="zephyr_objects_"))
+    for name in ("plant.dxf", "plant.ductora.xml"):
+        shutil.copy(os.path.join(source_dir(), "examples", name), folder)
+    return folder, os.path.join(folder, "plant.dxf")
+
+
+def dcobjects(pick, unit_file, unit_system, systems, serie, unit_only):
+    """The answers of one DCOBJECTS run; systems: supply, extract, outdoor, exhaust, plug."""
+    return ["DCOBJECTS", pick, unit_file, unit_system] + systems + [serie, unit_only]
+
+
+def journal(path, start=0):
+    """The journal's calls from line `start` on: (method, {argument: value}, result, {out: value})."""
+    token = re.compile(r'(\w+)=("(?:[^"\\]|\\.)*"|<\d+ chars>|\S+)')
+    unquote = lambda v: re.sub(r'\\(.)', lambda m: {"n": "\n", "t": "\t", "r": "\r"}.get(m.group(1), m.group(1)),
+                               v[1:-1]) if v.startswith('"') else v
+    calls = []
+    for line in read_text(path).splitlines()[start:]:
+        head, _, tail = line.partition(" -> ")
+        method, _, head = head.partition(" ")
+        result, _, outs = tail.partition(" ")
+        if method == "LastError":
+            result, outs = 0, "text=" + tail
+        calls.append((method, {k: unquote(v) for k, v in token.findall(head)}, int(result),
+                      {k: unquote(v) for k, v in token.findall(outs)}))
+    return calls
+
+
+def record(out):
+    """The record that DCOBJECTS printed: [(name, object handle, {type: (system, stub)})]."""
+    parts = []
+    for line in out.splitlines():
+        m = re.match(r"dcobjects: part \d+ (\S+) object (\S*) at", line)
+        if m:
+            parts.append((m.group(1), m.group(2), {}))
+        m = re.match(r"dcobjects:   (\w+) system (-?\d+) stub '(\w*)'", line)
+        if m:
+            parts[-1][2][m.group(1)] = (int(m.group(2)), m.group(3))
+    return parts
+
+
+def wcs(request, element, index=0):
+    return re.findall(r"<%s><WCS>([^<]*)</WCS></%s>" % (element, element), request)[index]
+
+
+def numbers(text):
+    return [float(v) for v in text.split()]
+
+
+def requests(calls, method, marker=""):
+    return [(args["request"], outs.get("handle", ""), result) for m, args, result, outs in calls
+            if m == method and marker in args["request"]]
+
+
+# ---- a unit with three external components, systems on its four connections ----
+folder, drawing = plant()
+log = os.path.join(folder, "plant.ductora.log")
+machine = make_machine(user_hive(settings()), parent=folder)
+rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", UNIT, "6000,2500", "90"] +
+                                   dcobjects("6000,2500", UNIT, "1", ["1", "2", "4", "3", ""], "DS-ROUND", "") +
+                                   ["QSAVE", "QUIT"]), loads=LOADS, drawing=drawing, machine=machine)
+check(rc == 0 and "dcobjects: result 0" in out, "DCOBJECTS runs", out)
+check("Zephyr: Can't" not in out and "\nZephyr: Failed" not in out, "no step fails", out)
+parts = record(out)
+check([p[0] for p in parts] == ["VH-CX-1200", "VH-SIL-250", "VH-HTR-250", "VH-DMP-250"], "four parts", out)
+unit, stubs = parts[0][1], parts[0][2]
+calls = journal(log)
+journal_text = read_text(log)
+
+made = requests(calls, "CreatePart", "EWAPART_CUSTOM")
+check(made[0] == ("<CreatePart><Part><Type><Define>EWAPART_CUSTOM</Define></Type><System><ID>1</ID></System>"
+                  "<Position><WCS>6000.000000 2500.000000 0.000000</WCS></Position>"
+                  "<Direction><WCS>0.000000 1.000000 0.000000</WCS></Direction>"
+                  "<Normal><WCS>0.000000 0.000000 1.000000</WCS></Normal><Productcode>VH-CX-1200</Productcode>"
+                  "<Geometry><Layer><Name>0</Name></Layer></Geometry><CustomPartType>%s</CustomPartType>"
+                  "<Description>%s</Description></Part></CreatePart>" % (UNIT_TYPE, UNIT_TYPE), unit, 0),
+      "the unit's part from its block, layer before the part type: %s" % (made[0],), journal_text)
+check('SetString handle="%s" query="/Part/Geometry/Source[0]/Block/Name" value="Zephyr1" -> 0' % unit in journal_text,
+      "the block is the unit's geometry", journal_text)
+for request, handle, _ in made[1:]:
+    check(re.search(r"</Normal><Productcode>VH-\w+-250</Productcode><CustomPartType>([^<]+)</CustomPartType>"
+                    r"<Description>\1</Description><Geometry><Layer><Name>0</Name></Layer></Geometry></Part>", request),
+          "a component's part from its model, layer last: %s" % request)
+    # Its display list in 10240-byte chunks, then the buffer handed over and freed.
+    i = next(n for n, c in enumerate(calls) if c[0] == "CreatePart" and c[3].get("handle") == handle)
+    size = calls[i + 1][2] == 0 and int(calls[i + 1][1]["size"])
+    length = lambda t: int(t[1:].split()[0]) if t.startswith("<") else len(t)
+    chunks = [(int(c[1]["offset"]), length(c[1]["hexText"])) for c in calls[i + 2:] if c[0] == "WriteBinary"]
+    expected = [(o, 2 * min(10240, size - o)) for o in range(0, size, 10240)]
+    check(size and size % 28 == 0 and chunks[:len(expected)] == expected, "display list of %s: %s" % (handle, chunks))
+    after = [c[0] for c in calls[i + 2 + len(expected):] if c[0] != "Version"][:3]
+    check(after == ["SetNumber", "FreeBinary", "SetString"], "binvar, free, line types: %s" % after)
+
+fans = requests(calls, "CreateConnectionStub", "<Name>Fan</Name>")
+check([numbers(re.search(r"<System><ID>(\d+)", r).group(1)) for r, _, _ in fans] == [[1], [2], [4], [3]],
+      "one Fan stub per connection, in connection order", journal_text)
+check(fans[0][0].startswith("<CreateConnectionStub><Function><Name>Fan</Name></Function><ParentPart>%s</ParentPart>"
+                            "<System><ID>1</ID></System><Sound><Generation><dB>62.000000 66.000000 71.000000 74.000000"
+                            " 73.000000 70.000000 65.000000 58.000000</dB></Generation></Sound><Sound><Attenuation>"
+                            "<dB>4.000000 7.000000 12.000000 18.000000 22.000000 24.000000 20.000000 15.000000</dB>"
+                            "</Attenuation></Sound><Connections><Connection><Position>" % unit)
+      and fans[0][0].endswith("<Shape><ID>0</ID></Shape><Diameter>250</Diameter></Connection></Connections>"
+                              "</CreateConnectionStub>"), "the supply stub's request: %s" % fans[0][0])
+package = " ".join(h for _, h, _ in fans)
+check([stubs[t][1] for t in ("CONN_SUPPLY", "CONN_EXTRACT", "CONN_OUTDOOR", "CONN_EXHAUST")] == package.split()
+      and stubs["CONN_EXTRACT_PLUG"] == (-1, ""), "the record holds the stubs: %s" % stubs, out)
+check('SetString handle="%s" query="/Part/Package/PartList" value="%s" -> 0\nSetString handle="%s" '
+      'query="/Part/Package/Behaviour/MOVE" value="All" -> 0' % (unit, package, unit) in journal_text,
+      "the unit's package lists its stubs and moves as a whole", journal_text)
+
+# Each component stands 1300 ahead of the connection it sits on, facing back; a duct joins them.
+branches = requests(calls, "CreateConnectionStub", "<Name>NBranch</Name>")
+ducts = requests(calls, "CreatePart", "EWAPART_DUCT")
+check(len(branches) == 3 and len(ducts) == 3, "three branches and three ducts", journal_text)
+for (start_request, start_stub), (branch, branch_stub, _), (duct, _, duct_rc), system, type_id in zip(
+        [(fans[0][0], fans[0][1]), (branches[0][0], branches[0][1]), (fans[1][0], fans[1][1])], branches, ducts,
+        [1, 1, 2], [0, 0, 1]):
+    a, direction = wcs(start_request, "Position", -1), numbers(wcs(start_request, "Direction", -1))
+    b, inlet_direction = wcs(branch, "Position"), numbers(wcs(branch, "Direction"))
+    ahead = [p + 1300 * d for p, d in zip(numbers(a), direction)]
+    check(all(abs(x - y) < 1e-5 for x, y in zip(numbers(b), ahead)) and
+          all(abs(x + y) < 1e-9 for x, y in zip(inlet_direction, direction)), "inlet %s faces %s from 1300 ahead"
+          % (b, a), journal_text)
+    check(duct_rc == 0 and duct == (
+        "<CreatePart><Part><Type><Define>EWAPART_DUCT</Define></Type><Connection><ConnectedTo>%s</ConnectedTo>"
+        "<Position><WCS>%s</WCS></Position></Connection><Connection><ConnectedTo>%s</ConnectedTo><Position><WCS>%s"
+        "</WCS></Position></Connection><System><ID>%d</ID><Type><ID>%d</ID></Type></System><Normal><WCS>0.000000 "
+        "0.000000 1.000000</WCS></Normal><Serie><ID>DS-ROUND</ID></Serie><Shape><ID>0</ID></Shape><Diameter>250"
+        "</Diameter></Part></CreatePart>" % (start_stub, a, branch_stub, b, system, type_id)), "duct: %s" % duct)
+
+project = {p.get("handle"): p for p in ET.parse(os.path.join(folder, "plant.ductora.xml")).getroot().iter("Part")}
+check(project[unit].get("block") == "Zephyr1" and project[unit].get("partList") == package, "the unit in the project")
+for name, handle, connections in parts[1:]:
+    branch = connections[sorted(connections)[0]][1]
+    check(project[handle].get("productCode") == name and project[handle].find("gm_model") is not None and
+          project[handle].get("partList") == branch and project[branch].get("function") == "NBranch",
+          "%s with its display list and its branch in its package" % name)
+info = ezdxf_read(drawing)
+check(not info["errors"], "ezdxf audit: %s" % info["errors"])
+entities = {e["handle"]: e for e in info["entities"]}
+check(all(e["type"] != "INSERT" for e in info["entities"]) and "Zephyr1" in info["blocks"],
+      "the unit's reference is replaced by its part; the block stays as the part's geometry")
+check(all(h in entities and "DUCTORA" in entities[h]["xdata"] for h in project if h in journal_text),
+      "every part made is in the saved drawing")
+
+# ---- rerun of the unit alone: the supply system changes to 5 ----
+start = len(calls)
+rc, out, _ = run_cadhost("\n".join(dcobjects("#" + unit, "", "1", ["5", "2", "4", "3", ""], "", "Yes") +
+                                   ["QSAVE", "QUIT"]), loads=LOADS, drawing=drawing, machine=machine)
+again = journal(log, start)
+new = requests(again, "CreateConnectionStub")
+check(rc == 0 and not requests(again, "CreatePart") and len(new) == 1 and "<System><ID>5</ID>" in new[0][0],
+      "only the supply stub is made again", out)
+package = " ".join([new[0][1]] + package.split()[1:])
+check(("SetString", {"handle": unit, "query": "/Part/Package/PartList", "value": package}, 0, {}) in again,
+      "the package is rebuilt in connection order: %s" % package, out)
+check(fans[0][1] not in {e["handle"] for e in ezdxf_read(drawing)["entities"]}, "the old supply stub is erased")
+
+# ---- an older Ductora (2007.10.0): the extract system is taken away ----
+text = read_text(os.path.join(folder, "plant.ductora.xml"))
+with open(os.path.join(folder, "plant.ductora.xml"), "w", encoding="utf-8") as f:
+    f.write(text.replace('version="20110101"', 'version="20071000"', 1))
+start += len(again)
+rc, out, _ = run_cadhost("\n".join(dcobjects("#" + unit, "", "1", ["5", "", "4", "3", ""], "", "Yes") +
+                                   ["QSAVE", "QUIT"]), loads=LOADS, drawing=drawing, machine=machine)
+older = journal(log, start)
+check("\nZephyr: Can't get duct connection data from Ductora Can't initialize Ductora interface Ductora version is "
+      "too old\n" in out and "Failed to create duct connections" not in out, "only the custom part step is refused", out)
+check(record(out)[0][2]["CONN_EXTRACT"] == (-1, "") and not any(c[0] == "CreateConnectionStub" for c in older) and
+      not any("Package" in c[1].get("query", "") for c in older), "the extract stub is dropped, no package kept", out)
+
+# ---- refusals: an unknown unit system, then supply without system and an unknown serie ----
+folder, drawing = plant()
+log = os.path.join(folder, "plant.ductora.log")
+rc, out, _ = run_cadhost("\n".join(
+    ["DUREGISTER", "ZephyrFile", UNIT, "6000,2500", "0"] +
+    dcobjects("6000,2500", "", "99", ["1", "2", "", "", ""], "", "Yes") + ["PRINTMARK"] +
+    dcobjects("6000,2500", UNIT, "1", ["", "2", "", "", ""], "NOPE", "") + ["QSAVE", "QUIT"]),
+    loads=LOADS, drawing=drawing, machine=make_machine(user_hive(settings()), parent=folder))
+first, second = out.split("PRINTMARK", 1)
+check("\nZephyr: Can't create custom object The project has no system 99.\n"
+      "\nZephyr: Can't get duct connection data from Ductora Can't get ACAD object id\n"
+      "\nZephyr: Failed to create duct connections Can't clear Ductora product package\n" in first,
+      "a refused part is reported twice, then its stubs fail", first)
+reference = record(first)[0]
+check(reference[1] and all(s == (-1, "") or s[1] == "" for s in reference[2].values()),
+      "the record keeps the block reference and no stub", first)
+check(second.count("\nZephyr: Failed to create nbrunch Can't create nbrunch The project has no system -1.\n") == 2 and
+      "\nZephyr: Failed to create pipe The project has no duct serie \"NOPE\".\n" in second, "refusals reported", second)
+parts = record(second)
+check(parts[0][1] != reference[1] and parts[1][2]["CONN_SUPPLY_IN"] == (-1, "") and
+      parts[3][2]["CONN_EXTRACT_IN"][1] != "", "the walk goes on past refused branches and ducts", second)
+supply_duct = requests(journal(log), "CreatePart", "EWAPART_DUCT")[0][0]
+check(supply_duct.startswith("<CreatePart><Part><Type><Define>EWAPART_DUCT</Define></Type><Connection><ConnectedTo>"
+                             "</ConnectedTo>"), "a connection without stub sends an empty ConnectedTo", supply_duct)
+check(not ezdxf_read(drawing)["errors"], "ezdxf audit after refusals")
+print("ok")
