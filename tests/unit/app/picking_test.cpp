@@ -75,15 +75,4 @@ TEST_F(Picking, ValueThatCannotBeReadEndsWithItsMessage) {
   }
 }
 
-TEST_F(Picking, TooOldOrMissingDuctoraIsReportedWithoutAPick) {
-  fake.version = 2005086;
-  EXPECT_EQ(pickConnection(connections, CONN_SUPPLY, kPrompt), -1);
-  EXPECT_EQ(cadhost::takeOutput(),
-            "\nZephyr: Can't get duct connection data from Ductora Ductora version is too old\n");
-  fake.stop();
-  EXPECT_EQ(pickConnection(connections, CONN_SUPPLY, kPrompt), -1);
-  EXPECT_EQ(cadhost::takeOutput(), "\nZephyr: Can't get duct connection data from Ductora Could not get running "
-                                   "instance of DuraComSrv.Drawing\n");
-}
-
 }  // namespace
