@@ -68,7 +68,10 @@ void printUtf8(const std::string& text);
 void flushOutput();
 
 // One line of user input after showing the prompt (UTF-8). False at end of input.
-// "*cancel*" is returned as it stands; callers treat it as Escape.
+// "*cancel*" is returned as it stands; callers treat it as Escape. A wait line ("*wait*"
+// or "*wait* SECONDS") is answered here at any prompt: it waits (60 s, or SECONDS up to
+// 600) until the programs the session started through the shell have ended, says so,
+// and asks again.
 bool readAnswer(const std::string& prompt, std::string& answer);
 
 // Where input comes from: a script (prompt printed, answer echoed), the terminal or a

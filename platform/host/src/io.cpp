@@ -3,16 +3,19 @@
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <deque>
 #include <iostream>
+#include <sstream>
 #include "adslib.h"
 #include "hostimpl.h"
 #include "winhost.h"
 
 // The Windows stand-in may not be linked into every program that uses the runtime.
 void winSetHostIo(const WinHostIo& io) __attribute__((weak));
+int winWaitForShellPrograms(unsigned timeoutMs) __attribute__((weak));
 
 namespace cadhost {
 namespace {
@@ -56,7 +59,14 @@ void flushOutput() {
   if (!io().capture) std::fflush(stdout);
 }
 
-bool readAnswer(const std::string& prompt, std::string& answer) {
+namespace {
+// The script line that waits until the programs the session started through the shell
+// (the browser) have ended: "*wait*" waits up to kWaitDefaultSeconds, "*wait* N" up to N.
+const std::string kWaitWord = "*wait*";
+const int kWaitDefaultSeconds = 60;
+const int kWaitMaxSeconds = 600;
+
+bool readOneAnswer(const std::string& prompt, std::string& answer) {
   IoState& s = io();
   answer.clear();
   printUtf8(prompt);
@@ -85,6 +95,46 @@ bool readAnswer(const std::string& prompt, std::string& answer) {
   }
   printUtf8(answer + "\n");
   return true;
+}
+
+// True for a wait line; seconds is its bound, or 0 when the bound is not a number of
+// seconds from 1 to kWaitMaxSeconds.
+bool isWaitLine(const std::string& line, int& seconds) {
+  std::istringstream words(line);
+  std::string word, extra;
+  long value = kWaitDefaultSeconds;
+  if (!(words >> word) || word != kWaitWord) return false;
+  seconds = 0;
+  if (words >> extra) {
+    char* end = nullptr;
+    value = std::strtol(extra.c_str(), &end, 10);
+    if (*end != 0 || (words >> extra)) return true;
+  }
+  if (value >= 1 && value <= kWaitMaxSeconds) seconds = (int)value;
+  return true;
+}
+
+void waitForShellPrograms(int seconds) {
+  if (seconds == 0) {
+    printUtf8(kWaitWord + " takes a number of seconds from 1 to " + std::to_string(kWaitMaxSeconds) + ".\n");
+    return;
+  }
+  int running = winWaitForShellPrograms ? winWaitForShellPrograms((unsigned)seconds * 1000u) : 0;
+  if (running == 0)
+    printUtf8("Every program started through the shell has ended.\n");
+  else
+    printUtf8(std::to_string(running) + " program(s) started through the shell still running after " +
+              std::to_string(seconds) + " s.\n");
+}
+}  // namespace
+
+bool readAnswer(const std::string& prompt, std::string& answer) {
+  int seconds = 0;
+  while (readOneAnswer(prompt, answer)) {
+    if (!isWaitLine(answer, seconds)) return true;
+    waitForShellPrograms(seconds);
+  }
+  return false;
 }
 
 void setScriptInput(FILE* in) {

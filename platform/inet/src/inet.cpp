@@ -12,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <strings.h>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ const long kReceiveBuffer = 64 * 1024;
 // The system's own limits: a connection attempt, and a transfer that stalls completely.
 const long kConnectTimeoutSeconds = 60;
 const long kStallSeconds = 60;
+// Redirects followed for one address; a longer chain (or a loop) is a failed open.
+const long kMaxRedirects = 5;
 
 enum HandleKind { kSession = 1, kTransfer = 2 };
 
@@ -51,6 +54,7 @@ struct Transfer : Handle {
   size_t head = 0;
   bool paused = false;
   bool headDone = false;  // the final answer's head has arrived
+  bool location = false;  // the head being read names a Location
   bool done = false;
   CURLcode result = CURLE_OK;
   Transfer() : Handle(kTransfer) {}
@@ -125,16 +129,24 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
+bool startsNoCase(const char* data, size_t n, const char* prefix) {
+  size_t k = std::strlen(prefix);
+  return n >= k && strncasecmp(data, prefix, k) == 0;
+}
+
 // The blank line that ends a head: the answer's head is final unless it is an interim
-// (1xx) answer or a redirect that libcurl is about to follow.
+// (1xx) answer or a redirect (3xx with a Location, not 304). A redirect is libcurl's to
+// follow; one it cannot follow (a dead address, another scheme, too many) fails the
+// transfer before any final head, so the open fails instead of giving the 3xx as the file.
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
   Transfer* t = static_cast<Transfer*>(user);
   size_t n = size * count;
+  if (startsNoCase(data, n, "HTTP/")) t->location = false;
+  if (startsNoCase(data, n, "Location:")) t->location = true;
   if (n <= 2 && (n == 0 || data[0] == '\r' || data[0] == '\n')) {
     long status = 0;
-    char* redirect = nullptr;
     curl_easy_getinfo(t->easy, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_getinfo(t->easy, CURLINFO_REDIRECT_URL, &redirect);
+    bool redirect = status >= 300 && status < 400 && status != 304 && t->location;
     if (status >= 200 && !redirect) t->headDone = true;
   }
   return n;
@@ -195,7 +207,7 @@ bool configure(Transfer* t, const Session* s, LPCSTR url, DWORD flags) {
   curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
+  curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);

@@ -270,8 +270,10 @@ struct SHELLEXECUTEINFOA {
 };
 typedef SHELLEXECUTEINFOA* LPSHELLEXECUTEINFOA;
 
-// Verb null or "open": starts "$BROWSER FILE" when BROWSER is set, else "xdg-open FILE",
-// directly (never through a shell), FILE as one argument, in lpDirectory when given.
+// Verb null or "open": starts $BROWSER when it is set, split at blanks, with every "%s"
+// replaced by FILE (FILE appended as the last argument when no word has "%s"), else
+// "xdg-open FILE"; directly (never through a shell), FILE whole in one argument, in
+// lpDirectory when given. The process remembers the program for winWaitForShellPrograms.
 // lpParameters is not passed on (it does not apply to a document or address). TRUE when
 // the process started; it is never waited for. With SEE_MASK_NOCLOSEPROCESS, hProcess is
 // a handle to close with CloseHandle.

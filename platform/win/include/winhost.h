@@ -25,5 +25,9 @@ const WinHostIo& winHostIo();
 void winSetMachineFolder(const std::string& folder);
 const std::string& winMachineFolder();
 
+// Waits up to timeoutMs until every program this process started through ShellExecuteExA
+// has ended; returns how many still run (0: all have ended). Ended ones are forgotten.
+int winWaitForShellPrograms(unsigned timeoutMs);
+
 // Why the last LoadLibraryA of this thread failed, in the system loader's words.
 std::string winLastLoadError();

@@ -49,6 +49,31 @@ TEST_F(DownloadTest, UnreachableOrMalformedAddressCannotBeOpened) {
   EXPECT_EQ(readFile(target.file("c")), "");
 }
 
+// A redirect that leads nowhere used to end as an empty "successful" download: the 302
+// itself was taken for the answer. Redirects are followed to http and https only, a few
+// times at most, and one that cannot be followed is a failed open.
+TEST_F(DownloadTest, RedirectsAreFollowedOnlyToWebAddresses) {
+  FileServer server(served.path.string());
+  writeFile(served.file("a.bin"), "abc");
+  EXPECT_EQ(DownloadFile(server.url("redirect?to=/a.bin").c_str(), target.file("moved").c_str()), 1);
+  EXPECT_EQ(readFile(target.file("moved")), "abc");
+  EXPECT_EQ(cadhost::takeOutput(), "");
+
+  const std::string chain = server.url("redirect?to=/redirect%3Fto%3D/a.bin");
+  EXPECT_EQ(DownloadFile(chain.c_str(), target.file("chain").c_str()), 1);
+  EXPECT_EQ(readFile(target.file("chain")), "abc");
+
+  const std::string bad[] = {server.url("redirect?to=" + deadAddress("x")),
+                             server.url("redirect?to=file:///etc/passwd"),
+                             server.url("redirect?to=ftp://127.0.0.1/x"),
+                             server.url("loop")};
+  for (const std::string& address : bad) {
+    EXPECT_EQ(DownloadFile(address.c_str(), target.file("bad").c_str()), -4) << address;
+    EXPECT_EQ(cadhost::takeOutput(), "Error DownloadFile: Can't open file from internet\n") << address;
+    EXPECT_EQ(readFile(target.file("bad")), "") << address;
+  }
+}
+
 TEST_F(DownloadTest, BodiesArriveWholeAndOverwriteTheTarget) {
   FileServer server(served.path.string());
   std::string big = sampleBytes(3 * 1024 * 1024 + 17);

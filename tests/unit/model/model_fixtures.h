@@ -70,7 +70,9 @@ inline std::string gzipBytes(const std::string& bytes) {
 }
 
 // Serves the files of a folder on 127.0.0.1 at a free port, plus "/cut": an answer that
-// announces 100000 bytes and breaks off after 10.
+// announces 100000 bytes and breaks off after 10, and "/redirect?to=ADDRESS": a 302 to
+// the address (a path on this server when it starts with "/"), and "/loop": a redirect to
+// itself.
 class FileServer {
  public:
   explicit FileServer(const std::string& folder) {
@@ -83,6 +85,12 @@ class FileServer {
                                  return true;
                                });
     });
+    server_.Get("/redirect", [this](const httplib::Request& req, httplib::Response& res) {
+      std::string to = req.get_param_value("to");
+      res.set_redirect(to.rfind("/", 0) == 0 ? url(to.substr(1)) : to);
+      res.set_content("moved", "text/plain");
+    });
+    server_.Get("/loop", [this](const httplib::Request&, httplib::Response& res) { res.set_redirect(url("loop")); });
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     while (port_ > 0 && !server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));

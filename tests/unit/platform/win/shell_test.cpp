@@ -1,11 +1,13 @@
 // Guards the browser launch: the address must arrive whole as one argument, never pass
-// through a shell, and leave no zombie process behind.
+// through a shell, and leave no zombie process behind; $BROWSER is a command whose "%s"
+// takes the address; a started browser can be waited for.
 #include <gtest/gtest.h>
 #include <cerrno>
 #include <sys/wait.h>
 #include <unistd.h>
 #include "test_folder.h"
 #include "windows.h"
+#include "winhost.h"
 
 namespace {
 
@@ -14,7 +16,7 @@ struct Browser : ::testing::Test {
   std::string record = folder / "args.txt";
   void SetUp() override {
     writeText(folder / "browser.sh",
-              "#!/bin/sh\n{ echo \"$#\"; printf '%s\\n' \"$1\"; pwd; } > \"" + record + ".part\"\nmv \"" + record +
+              "#!/bin/sh\n{ echo \"$#\"; printf '%s\\n' \"$@\"; pwd; } > \"" + record + ".part\"\nmv \"" + record +
                   ".part\" \"" + record + "\"\n");
     chmod((folder / "browser.sh").c_str(), 0755);
     setenv("BROWSER", (folder / "browser.sh").c_str(), 1);
@@ -53,6 +55,38 @@ TEST_F(Browser, AddressArrivesAsOneArgumentAndNoShellSeesIt) {
   errno = 0;
   EXPECT_EQ(-1, waitpid(-1, nullptr, WNOHANG));
   EXPECT_EQ(ECHILD, errno);
+}
+
+TEST_F(Browser, BrowserCommandIsSplitAtBlanksAndTakesTheAddressForPercentS) {
+  const std::string url = "http://h/p?passw=a b&x=%s";
+  setenv("BROWSER", (" " + folder / "browser.sh" + "  --new-window\t%s --to=%s ").c_str(), 1);
+  SHELLEXECUTEINFOA info = openInfo(url.c_str());
+  ASSERT_TRUE(ShellExecuteExA(&info));
+  CloseHandle(info.hProcess);
+  std::string record1 = waitForRecord();
+  EXPECT_EQ(0u, record1.find("3\n--new-window\n" + url + "\n--to=" + url + "\n")) << record1;
+
+  unlink(record.c_str());
+  setenv("BROWSER", (folder / "browser.sh" + " --new-window").c_str(), 1);
+  info = openInfo(url.c_str());
+  ASSERT_TRUE(ShellExecuteExA(&info));
+  CloseHandle(info.hProcess);
+  std::string record2 = waitForRecord();
+  EXPECT_EQ(0u, record2.find("2\n--new-window\n" + url + "\n")) << record2;
+}
+
+TEST_F(Browser, StartedProgramsCanBeWaitedFor) {
+  EXPECT_EQ(0, winWaitForShellPrograms(10000));  // those of earlier tests
+  writeText(folder / "slow.sh", "#!/bin/sh\nwhile [ ! -e \"" + folder / "release" + "\" ]; do sleep 0.02; done\n");
+  chmod((folder / "slow.sh").c_str(), 0755);
+  setenv("BROWSER", (folder / "slow.sh").c_str(), 1);
+  SHELLEXECUTEINFOA info = openInfo("http://x/");
+  info.fMask = 0;
+  ASSERT_TRUE(ShellExecuteExA(&info));
+  EXPECT_EQ(1, winWaitForShellPrograms(100));
+  writeText(folder / "release", "");
+  EXPECT_EQ(0, winWaitForShellPrograms(10000));
+  EXPECT_EQ(0, winWaitForShellPrograms(0));
 }
 
 TEST_F(Browser, FailuresAreReported) {
