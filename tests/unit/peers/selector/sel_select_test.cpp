@@ -105,7 +105,8 @@ TEST(SelSelect, SoundFollowsTheFanLawsAtTheOperatingPoint) {
   SelDemand d = demand(0);
   d.airflow[UNIT_SUPPLY] = d.airflow[UNIT_OUTDOOR] = 333.33 / 2;   // half the nominal airflow: -15 dB
   d.airflow[UNIT_EXTRACT] = d.airflow[UNIT_EXHAUST] = 333.33 * 1.2;  // 1.2 times: +4 dB
-  const SelChoice& c = choice(sel_select(cat, d), "CX-1200");
+  std::vector<SelChoice> got = sel_select(cat, d);
+  const SelChoice& c = choice(got, "CX-1200");
   const UnitData& u = c.unit->data;
   for (int b = 0; b < kOctaveBands; ++b) {
     EXPECT_EQ(c.sound[UNIT_SUPPLY][b], u.sound[UNIT_SUPPLY][b] - 15);
