@@ -4,7 +4,8 @@
 // writes OUT_DIR/Duratcd.ddtz and OUT_DIR/Ventholm_14a.tcdz (gzip) and, when PLAIN_DIR is
 // given, the uncompressed SQLite files PLAIN_DIR/Duratcd.ddt and PLAIN_DIR/Ventholm_14a.tcd.
 // Every product is checked first: known attributes, a model that parses, parameters the
-// model accepts, and a connection point for each connection the parameters name. Nothing
+// model accepts, a connection point for each connection the parameters name, and for an
+// air-handling unit its selection data, with external components of its own size. Nothing
 // is written when a check fails; files are replaced only once complete.
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <zlib.h>
 
 #include "catalog_source.h"
+#include "catalog_units.h"
 #include "tc_hash.h"
 #include "teksolid.h"
 
@@ -101,6 +103,42 @@ bool checkProduct(const Source& src, const Section& p, std::string& error) {
   gm_model_free(&drawn);
   ts_free_model(m);
   return ok;
+}
+
+Attributes attributesOf(const Section& s) {
+  Attributes out;
+  for (const Entry& e : s.entries) out[e.key] = e.value;
+  return out;
+}
+
+// A unit's selection data reads, and each external component it names is a component of
+// the catalogue with the unit's connection size.
+bool checkUnit(const Source& src, const Section& p, std::string& error) {
+  Attributes attributes = attributesOf(p);
+  if (!isUnit(attributes)) return true;
+  UnitData unit;
+  if (readUnitData(attributes, unit, error) != 0) {
+    error = where(p) + p.name + ": " + error;
+    return false;
+  }
+  for (const std::vector<ComponentRef>& duct : unit.components)
+    for (const ComponentRef& c : duct) {
+      const Section* found = nullptr;
+      for (const Section& other : src.products)
+        if (other.name == c.id) found = &other;
+      Attributes component = found ? attributesOf(*found) : Attributes();
+      const std::string& params = component["parameters"];
+      if (!found || isUnit(component)) {
+        error = where(p) + p.name + ": no external component " + c.id;
+        return false;
+      }
+      if (parameterValue(params, "D", 0) != unit.diameter || parameterValue(params, "B", 0) != unit.width ||
+          parameterValue(params, "H", 0) != unit.height) {
+        error = where(p) + p.name + ": " + c.id + " does not fit the unit's connections";
+        return false;
+      }
+    }
+  return true;
 }
 
 // "250" or "400x200": positive whole millimetres, nothing else.
@@ -294,7 +332,8 @@ int main(int argc, char** argv) {
     }
     ts_free_model(model);
   }
-  for (size_t i = 0; ok && i < src.products.size(); ++i) ok = checkProduct(src, src.products[i], error);
+  for (size_t i = 0; ok && i < src.products.size(); ++i)
+    ok = checkProduct(src, src.products[i], error) && checkUnit(src, src.products[i], error);
   for (size_t i = 0; ok && i < src.series.size(); ++i) ok = checkSerie(src.series[i], error);
   if (ok && !plainDir.empty()) mkdir(plainDir.c_str(), 0755);
   ok = ok && buildFile(src, fillDictionary, outDir, plainDir, kDictionaryName, ".ddtz", ".ddt", error) &&

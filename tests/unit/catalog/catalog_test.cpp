@@ -3,6 +3,7 @@
 
 #include <cairo.h>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <vector>
 #include <zlib.h>
 
+#include "catalog_units.h"
 #include "tekcore.h"
 #include "tekpaint.h"
 #include "teksolid.h"
@@ -23,12 +25,19 @@ const std::string kDb = std::string(TEK_CATALOG_DIR) + "/Ventholm_14a.tcd";
 
 // Product id -> its connection points.
 const std::map<std::string, std::vector<int>> kProducts = {
-    {"VH-CX-1200", {201, 202, 203, 204}},   {"VH-CX-3000", {201, 202, 203, 204}},
-    {"VH-RX-2500", {201, 202, 203, 204}},   {"VH-RX-1000T", {201, 202, 203, 204}},
-    {"VH-CF-800", {201, 202, 204, 205}},    {"VH-CF-1500P", {201, 202, 249, 204, 205}},
-    {"VH-SIL-250", {201, 202}},             {"VH-SIL-600x400", {201, 202}},
-    {"VH-HTR-250", {201, 202}},             {"VH-FLT-500x300", {201, 202}},
-    {"VH-DMP-250", {201, 202}}};
+    {"VH-CX-1200", {201, 202, 203, 204}},   {"VH-CX-1800", {201, 202, 203, 204}},
+    {"VH-CX-3000", {201, 202, 203, 204}},   {"VH-RX-2500", {201, 202, 203, 204}},
+    {"VH-RX-1000T", {201, 202, 203, 204}},  {"VH-CF-800", {201, 202, 204, 205}},
+    {"VH-CF-1500P", {201, 202, 249, 204, 205}}};
+const char* const kComponents[] = {"VH-SIL-250", "VH-SIL-315", "VH-SIL-500x300", "VH-HTR-250",
+                                   "VH-HTR-315", "VH-FLT-500x300", "VH-DMP-250", "VH-DMP-315"};
+
+// Units and components with their connection points.
+std::map<std::string, std::vector<int>> allProducts() {
+  std::map<std::string, std::vector<int>> products = kProducts;
+  for (const char* id : kComponents) products[id] = {201, 202};
+  return products;
+}
 
 std::string readGzip(const std::string& path, bool& ok) {
   gzFile f = gzopen(path.c_str(), "rb");
@@ -151,7 +160,7 @@ TEST(CatalogueFiles, CompressedFilesHoldThePlainFiles) {
 }
 
 TEST_F(Catalogue, EveryProductHasItsConnectionPoints) {
-  for (const auto& product : kProducts) {
+  for (const auto& product : allProducts()) {
     SCOPED_TRACE(product.first);
     ts_model* m = load(product.first, true);
     ASSERT_NE(m, nullptr);
@@ -180,7 +189,7 @@ TEST_F(Catalogue, EveryProductHasItsConnectionPoints) {
 }
 
 TEST_F(Catalogue, ComponentsHaveTheirInletAtTheOriginFacingBack) {
-  for (const char* id : {"VH-SIL-250", "VH-SIL-600x400", "VH-HTR-250", "VH-FLT-500x300", "VH-DMP-250"}) {
+  for (const char* id : kComponents) {
     SCOPED_TRACE(id);
     ts_model* m = load(id);
     ASSERT_NE(m, nullptr);
@@ -204,7 +213,7 @@ TEST_F(Catalogue, ComponentsHaveTheirInletAtTheOriginFacingBack) {
 
 TEST_F(Catalogue, UnitsAreDrawnIntoRecognisablePictures) {
   mkdir(TEK_PREVIEW_DIR, 0755);
-  for (const auto& product : kProducts) {
+  for (const auto& product : allProducts()) {
     SCOPED_TRACE(product.first);
     ts_model* m = load(product.first);
     ASSERT_NE(m, nullptr);
@@ -233,6 +242,64 @@ TEST_F(Catalogue, UnitsAreDrawnIntoRecognisablePictures) {
     EXPECT_GT(share, 0.15);  // the unit fills a good part of the picture ...
     EXPECT_LT(share, 0.9);   // ... and the white background shows around it
     tp_destroy(ctx);
+    ts_free_model(m);
+  }
+}
+
+// A unit's selection figures from the built database, read as the selector reads them.
+catalog::UnitData unitFigures(int16_t h, const std::string& id) {
+  int16_t count = 0;
+  char params[1024] = "", airflow[256] = "";
+  EXPECT_EQ(tc_get_attribute(h, "OTP", id.c_str(), 1507, &count, params, sizeof params), 0) << id;
+  EXPECT_EQ(tc_get_attribute(h, "OTP", id.c_str(), 1531, &count, airflow, sizeof airflow), 0) << id;
+  catalog::UnitData unit;
+  unit.diameter = catalog::parameterValue(params, "D", 0);
+  unit.width = catalog::parameterValue(params, "B", 0);
+  unit.height = catalog::parameterValue(params, "H", 0);
+  EXPECT_EQ(std::sscanf(airflow, "%lf;%lf;%lf", &unit.airflow[0], &unit.airflow[1], &unit.airflow[2]), 3) << id;
+  return unit;
+}
+
+// Ducts sized as a designer sizes them, for about 5 m/s at the unit's nominal airflow
+// (a 1500 m3/h unit once blew 8.5 m/s through 250 mm connections).
+TEST_F(Catalogue, UnitConnectionsCarryTheNominalAirflowAtAboutFiveMetresPerSecond) {
+  for (const auto& product : kProducts) {
+    catalog::UnitData unit = unitFigures(h_, product.first);
+    double velocity = unit.airflow[catalog::FAN_NOMINAL] / 3600.0 / catalog::connectionArea(unit);
+    EXPECT_GT(velocity, 3.5) << product.first;
+    EXPECT_LT(velocity, 6.0) << product.first;
+  }
+}
+
+// In a cross-flow plate pack each stream changes deck; across a wheel each keeps its own.
+// So a cross-flow unit's supply leaves above its outdoor inlet and its exhaust above its
+// extract inlet, a rotary unit's leave level with them.
+TEST_F(Catalogue, AirPathsFollowTheHeatExchanger) {
+  struct Case {
+    const char* id;
+    bool changesDeck;
+  } cases[] = {{"VH-CX-1200", true}, {"VH-CX-1800", true}, {"VH-CX-3000", true}, {"VH-RX-2500", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    ts_model* m = load(c.id, true);
+    ASSERT_NE(m, nullptr);
+    gm_model list;
+    gm_model_init(&list);
+    ASSERT_EQ(ts_draw(m, &list), 0);
+    gm_point at[4];
+    for (int k = 0; k < 4; ++k)
+      ASSERT_EQ(gm_get_connection(&list, static_cast<int16_t>(201 + k), &at[k], nullptr, nullptr, 0, 0, 0, 0), 0);
+    const gm_point &supply = at[0], &extract = at[1], &outdoor = at[2], &exhaust = at[3];
+    EXPECT_LT(supply.x * outdoor.x, 0);  // the streams run through the unit from end to end
+    EXPECT_LT(extract.x * exhaust.x, 0);
+    if (c.changesDeck) {
+      EXPECT_GT(supply.z, outdoor.z);
+      EXPECT_GT(exhaust.z, extract.z);
+    } else {
+      EXPECT_EQ(supply.z, outdoor.z);
+      EXPECT_EQ(exhaust.z, extract.z);
+    }
+    gm_model_free(&list);
     ts_free_model(m);
   }
 }
@@ -318,6 +385,24 @@ int buildWith(const std::string& file, const std::string& text, const std::strin
   return std::system(("'" TEK_BIN_DIR "/catalog_build' '" + src + "' '" + out + "' 2>/dev/null").c_str());
 }
 
+// A unit with complete selection data and two components, one of its size, with the text
+// `from` replaced by `to`.
+std::string unit(const std::string& from, const std::string& to) {
+  std::string text =
+      "[OTP U-1]\nname = U\nmodel = AHU-CX\ndescription = d\nparameters = P1=1;P2=2;P3=3;P4=4;D=315\n"
+      "exchanger = cross\nairflow = 500;1200;1500\npressure = 560;420;300\ncode = c\nitem = i\nobject = o\n"
+      "components_supply = C-315\n";
+  for (const char* key : {"surrounding", "supply", "extract", "outdoor", "exhaust"})
+    text += std::string("sound_") + key + " = 62 66 71 74 73 70 65 58\n";
+  for (const char* key : {"supply", "extract", "outdoor", "exhaust"})
+    text += std::string("attenuation_") + key + " = 4 7 12 18 22 24 20 15\n";
+  for (const char* size : {"315", "250"})
+    text += std::string("[OTP C-") + size + "]\nname = C\nmodel = DUCT-SIL-R\ndescription = d\nparameters = "
+            "P1=11;P2=12;D=" + size + "\n";
+  if (!from.empty()) text.replace(text.find(from), from.size(), to);
+  return text;
+}
+
 TEST(CatalogBuild, BadSourceWritesNothing) {
   const std::string out = std::string(TEK_PREVIEW_DIR) + "-build";
   const std::string product =
@@ -330,6 +415,11 @@ TEST(CatalogBuild, BadSourceWritesNothing) {
       {"series.ini", "[MAS A-KEY-THAT-IS-LONGER-THAN-THIRTY-CHARS]\nname = x\nsizes = 100\n"},
       {"series.ini", "[MAS S]\nname = x\nsizes = 100;4x\n"},
       {"models/DUCT-SIL-R.tsd", "teksolid 1\nbox origin=(0,0,0)\n"},
+      {"products.ini", unit("exchanger = cross", "exchanger = plate")},           // no such exchanger
+      {"products.ini", unit("airflow = 500;1200;1500", "airflow = 1500;1200;500")},  // range upside down
+      {"products.ini", unit("sound_supply = 62 66 71 74 73 70 65 58", "sound_supply = 62 66 71")},
+      {"products.ini", unit("components_supply = C-315", "components_supply = C-250")},  // wrong size
+      {"products.ini", unit("components_supply = C-315", "components_supply = C-999")},  // no such component
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -338,7 +428,8 @@ TEST(CatalogBuild, BadSourceWritesNothing) {
     EXPECT_NE(stat((out + "/Duratcd.ddtz").c_str(), &st), 0);
     EXPECT_NE(stat((out + "/Ventholm_14a.tcdz").c_str(), &st), 0);
   }
-  EXPECT_EQ(buildWith("products.ini", product + "P1=11;P2=12;D=250\n", out), 0);  // the sound case builds
+  EXPECT_EQ(buildWith("products.ini", product + "P1=11;P2=12;D=250\n", out), 0);  // the sound cases build
+  EXPECT_EQ(buildWith("products.ini", unit("", ""), out), 0);
   std::system(("rm -rf '" + out + "'").c_str());
 }
 
