@@ -83,7 +83,7 @@ rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", UNIT, "6000,2500
 check(rc == 0 and "dcobjects: result 0" in out, "DCOBJECTS runs", out)
 check("Zephyr: Can't" not in out and "\nZephyr: Failed" not in out, "no step fails", out)
 parts = record(out)
-check([p[0] for p in parts] == ["VH-CX-1200", "VH-SIL-250", "VH-HTR-250", "VH-DMP-250"], "four parts", out)
+check([p[0] for p in parts] == ["VH-CX-1200", "VH-SIL-315", "VH-HTR-315", "VH-DMP-315"], "four parts", out)
 unit, stubs = parts[0][1], parts[0][2]
 calls = journal(log)
 journal_text = read_text(log)
@@ -99,7 +99,7 @@ check(made[0] == ("<CreatePart><Part><Type><Define>EWAPART_CUSTOM</Define></Type
 check('SetString handle="%s" query="/Part/Geometry/Source[0]/Block/Name" value="Zephyr1" -> 0' % unit in journal_text,
       "the block is the unit's geometry", journal_text)
 for request, handle, _ in made[1:]:
-    check(re.search(r"</Normal><Productcode>VH-\w+-250</Productcode><CustomPartType>([^<]+)</CustomPartType>"
+    check(re.search(r"</Normal><Productcode>VH-\w+-315</Productcode><CustomPartType>([^<]+)</CustomPartType>"
                     r"<Description>\1</Description><Geometry><Layer><Name>0</Name></Layer></Geometry></Part>", request),
           "a component's part from its model, layer last: %s" % request)
     # Its display list in 10240-byte chunks, then the buffer handed over and freed.
@@ -120,7 +120,7 @@ check(fans[0][0].startswith("<CreateConnectionStub><Function><Name>Fan</Name></F
                             " 73.000000 70.000000 65.000000 58.000000</dB></Generation></Sound><Sound><Attenuation>"
                             "<dB>4.000000 7.000000 12.000000 18.000000 22.000000 24.000000 20.000000 15.000000</dB>"
                             "</Attenuation></Sound><Connections><Connection><Position>" % unit)
-      and fans[0][0].endswith("<Shape><ID>0</ID></Shape><Diameter>250</Diameter></Connection></Connections>"
+      and fans[0][0].endswith("<Shape><ID>0</ID></Shape><Diameter>315</Diameter></Connection></Connections>"
                               "</CreateConnectionStub>"), "the supply stub's request: %s" % fans[0][0])
 package = " ".join(h for _, h, _ in fans)
 check([stubs[t][1] for t in ("CONN_SUPPLY", "CONN_EXTRACT", "CONN_OUTDOOR", "CONN_EXHAUST")] == package.split()
@@ -146,7 +146,7 @@ for (start_request, start_stub), (branch, branch_stub, _), (duct, _, duct_rc), s
         "<CreatePart><Part><Type><Define>EWAPART_DUCT</Define></Type><Connection><ConnectedTo>%s</ConnectedTo>"
         "<Position><WCS>%s</WCS></Position></Connection><Connection><ConnectedTo>%s</ConnectedTo><Position><WCS>%s"
         "</WCS></Position></Connection><System><ID>%d</ID><Type><ID>%d</ID></Type></System><Normal><WCS>0.000000 "
-        "0.000000 1.000000</WCS></Normal><Serie><ID>DS-ROUND</ID></Serie><Shape><ID>0</ID></Shape><Diameter>250"
+        "0.000000 1.000000</WCS></Normal><Serie><ID>DS-ROUND</ID></Serie><Shape><ID>0</ID></Shape><Diameter>315"
         "</Diameter></Part></CreatePart>" % (start_stub, a, branch_stub, b, system, type_id)), "duct: %s" % duct)
 
 project = {p.get("handle"): p for p in ET.parse(os.path.join(folder, "plant.ductora.xml")).getroot().iter("Part")}
