@@ -24,10 +24,6 @@ void loadFile(TiXmlDocument& doc, const std::string& path);
 // The same for a document already in memory (the bytes up to the first zero byte).
 void parseText(TiXmlDocument& doc, const std::string& text);
 
-// The deepest element nesting that TinyXML could reach parsing these bytes: exact for
-// well-formed ASCII or UTF-8 markup, an upper bound for anything else.
-size_t nestingDepth(const char* data, size_t size);
-
 // The document's first element; throws when there is none.
 const TiXmlElement& rootElement(const TiXmlDocument& doc);
 // The first child element of that name, or null.

@@ -1,6 +1,7 @@
 """Guards against a Ductora stand-in whose registration, duct ends or project file do not
 survive a session: DUREGISTER, DUPROJECT, DUCTEND, DULIST, save, and a second session on
-the saved drawing."""
+the saved drawing; and against a project file beside the drawing that crashes the host
+(nested deep behind "/>" in values) or is refused for its comments."""
 import os
 import tempfile
 import xml.etree.ElementTree as ET
@@ -71,4 +72,26 @@ rc, out, _ = run_cadhost("\n".join(["ERASE", "#" + handle, "DULIST"]), loads=["D
                          machine=machine)
 check(rc == 0, "exit code %d" % rc, out)
 check(("  %s DURAPathwayConnector" % handle) in out and "(erased)" in out, "the erased duct end is marked", out)
+
+# Comments ahead of the project are no nesting: the project still reads.
+with open(project, encoding="utf-8") as f:
+    saved = f.read()
+noted = saved.replace("?>", "?>" + "<!-- a note -->" * 20, 1)
+check(noted != saved, "the saved project starts with a declaration", saved)
+with open(project, "w", encoding="utf-8") as f:
+    f.write(noted)
+rc, out, _ = run_cadhost("DULIST", loads=["Ductora.arx"], drawing=drawing, machine=machine)
+check(rc == 0 and "cannot be read" not in out, "a project behind 20 comments is read (exit %d)" % rc, out)
+check(("  %s DURAPathwayConnector" % handle) in out, "its duct end is listed", out)
+
+# A crafted project nested 100 000 deep behind "/>" in its values: refused, not parsed.
+crafted = '<?xml version="1.0"?>' + '<a x="/>">' * 100000
+with open(project, "w", encoding="utf-8") as f:
+    f.write(crafted)
+rc, out, _ = run_cadhost("DULIST", loads=["Ductora.arx"], drawing=drawing, machine=machine)
+check(rc == 0, "the host survives the crafted project (exit %d)" % rc, out)
+check("The Ductora project file %s cannot be read: the file is nested too deeply to be a Ductora project."
+      % project in out, "the crafted project is refused in Ductora's words", out)
+with open(project, encoding="utf-8") as f:
+    check(f.read() == crafted, "the unreadable project is left as it was", out)
 print("ok")

@@ -1,5 +1,6 @@
 """Guards against crashes or silent acceptance on bad input: an unreadable drawing, a
-missing module, script lines that the current prompt cannot use, Escape at prompts."""
+missing module, script lines that the current prompt cannot use, Escape at prompts, a
+menu file nested 200 000 deep."""
 import os
 from cadhost_run import run_cadhost, make_machine, check
 
@@ -47,4 +48,15 @@ check("Value must be positive." in out, "negative radius refused", out)
 check('Block "NoSuchBlock" not found.' in out, "unknown block named", out)
 check("*Cancel*" in out, "Escape at a prompt", out)
 check(not os.path.exists(drawing), "nothing saved unless told", out)
+
+# A menu nested 200 000 deep in the program-data folder: refused unread, and the loader
+# takes the menu beside it instead.
+program_data = make_machine()
+menu_folder = os.path.join(program_data, "Ventholm", "ZephyrDC Ductora plugin")
+os.makedirs(menu_folder)
+with open(os.path.join(menu_folder, "ZephyrDC.cuix"), "w") as f:
+    f.write('<Menu name="Deep">' + "<a>" * 200000)
+rc, out, _ = run_cadhost("MENU", loads=["Zephyr_Load_R20_x32.arx"], env={"PROGRAMDATA": program_data})
+check(rc == 0, "the deep menu does not end the host (exit %d)" % rc, out)
+check('Menu "Deep"' not in out and 'Menu "Zephyr"' in out, "the deep menu is refused, the loader's own taken", out)
 print("ok")

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <tinyxml.h>
+#include "xmldoc.h"
 #include "du_text.h"
 
 namespace {
@@ -265,15 +266,15 @@ int du_project_load(const std::string& path, DuProject& project, std::string& er
     error = "cannot read the file";
     return -1;
   }
-  if (!du_xml_depth_ok(content, kMaxProjectDepth)) {
+  TiXmlDocument doc;
+  XmlDocStatus status =
+      xmldoc_parse(doc, content.data(), content.size(), kMaxProjectDepth, TIXML_ENCODING_UTF8);
+  if (status.result == XMLDOC_TOO_DEEP) {
     error = "the file is nested too deeply to be a Ductora project";
     return -1;
   }
-  TiXmlDocument doc;
-  doc.Parse(content.c_str(), nullptr, TIXML_ENCODING_UTF8);
-  if (doc.Error()) {
-    error = std::string(doc.ErrorDesc() ? doc.ErrorDesc() : "cannot read the file") +
-            " (line " + std::to_string(doc.ErrorRow()) + ")";
+  if (status.result != XMLDOC_OK) {
+    error = status.description + " (line " + std::to_string(doc.ErrorRow()) + ")";
     return -1;
   }
   const TiXmlElement* root = doc.RootElement();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <tinyxml.h>
+#include "xmldoc.h"
 #include "du_internal.h"
 #include "du_text.h"
 
@@ -196,9 +197,10 @@ long setLinetypes(Ctx& c, const DuValue& v) {
   long rc = onlyFirst(c, "line type definition");
   if (rc != DU_OK) return rc;
   TiXmlDocument doc;
-  if (v.text.size() > kDuMaxRequestSize || !du_xml_depth_ok(v.text, kDuMaxRequestDepth))
+  if (v.text.size() > kDuMaxRequestSize ||
+      xmldoc_parse(doc, v.text.data(), v.text.size(), kDuMaxRequestDepth, TIXML_ENCODING_UTF8).result ==
+          XMLDOC_TOO_DEEP)
     return du_fail(c.server, DU_BAD_VALUE, "The line type definition is too large or too deeply nested.");
-  doc.Parse(v.text.c_str(), nullptr, TIXML_ENCODING_UTF8);
   const TiXmlElement* root = doc.RootElement();
   if (doc.Error() || !root || std::strcmp(root->Value(), "Linetypedef") != 0)
     return du_fail(c.server, DU_BAD_VALUE, "A line type definition is one <Linetypedef> element.");

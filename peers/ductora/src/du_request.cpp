@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <tinyxml.h>
+#include "xmldoc.h"
 #include "du_internal.h"
 #include "du_product.h"
 #include "du_text.h"
@@ -126,15 +127,16 @@ const TiXmlElement* parse(Req& req, TiXmlDocument& doc, const std::string& reque
     req.fail("The request is too large.");
     return nullptr;
   }
-  if (!du_xml_depth_ok(request, kDuMaxRequestDepth)) {
+  XmlDocStatus status =
+      xmldoc_parse(doc, request.data(), request.size(), kDuMaxRequestDepth, TIXML_ENCODING_UTF8);
+  if (status.result == XMLDOC_TOO_DEEP) {
     req.fail("The request is nested too deeply.");
     return nullptr;
   }
-  doc.Parse(request.c_str(), nullptr, TIXML_ENCODING_UTF8);
   const TiXmlElement* root = doc.RootElement();
-  if (doc.Error() || !root) {
-    req.fail(std::string("The request is not well-formed XML: ") +
-             (doc.ErrorDesc() ? doc.ErrorDesc() : "no element") + ".");
+  if (status.result != XMLDOC_OK || !root) {
+    req.fail("The request is not well-formed XML: " +
+             (status.result != XMLDOC_OK ? status.description : std::string("no element")) + ".");
     return nullptr;
   }
   if (std::strcmp(root->Value(), rootName) != 0 || root->NextSiblingElement()) {

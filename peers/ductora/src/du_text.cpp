@@ -152,28 +152,3 @@ std::string du_format_vec(const DuVec& v) {
 }
 
 bool du_is_zero(const DuVec& v) { return v.x == 0 && v.y == 0 && v.z == 0; }
-
-bool du_xml_depth_ok(const std::string& xml, int maxDepth) {
-  // Only a "/>" inside a start tag closes a level; anything unusual counts as deeper.
-  int depth = 0;
-  bool inStartTag = false;
-  for (size_t i = 0; i < xml.size(); ++i) {
-    char c = xml[i];
-    char next = i + 1 < xml.size() ? xml[i + 1] : 0;
-    if (c == '<') {
-      if (next == '/') {
-        if (depth > 0) --depth;
-      } else if (next != '?') {
-        if (++depth > maxDepth) return false;
-        inStartTag = true;
-      }
-    } else if (c == '/' && next == '>' && inStartTag) {
-      if (depth > 0) --depth;
-      inStartTag = false;
-      ++i;
-    } else if (c == '>') {
-      inStartTag = false;
-    }
-  }
-  return true;
-}

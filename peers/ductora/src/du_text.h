@@ -27,8 +27,3 @@ std::string du_format_number(double value);
 std::string du_format_exact(double value);
 std::string du_format_vec(const DuVec& v);
 bool du_is_zero(const DuVec& v);
-
-// False when the XML text nests elements deeper than maxDepth (checked before parsing:
-// the parser recurses once per level). Counts generously: comments and the like may
-// count as levels too.
-bool du_xml_depth_ok(const std::string& xml, int maxDepth);

@@ -4,10 +4,17 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <tinyxml.h>
+#include <fstream>
+#include <sstream>
 #include "hostimpl.h"
 #include "rxapi.h"
+#include "xmldoc.h"
 
 namespace {
+// A menu file is a few items: anything larger or deeper is refused unread.
+const size_t kMaxMenuFileBytes = 1024 * 1024;
+const size_t kMaxMenuDepth = 16;
+
 struct MenuItem {
   std::string label, command;
 };
@@ -54,6 +61,22 @@ std::string resolvePath(std::string path) {
   }
   return out;
 }
+
+// The menu file parsed into doc; false when it cannot be read, is too large or too deep,
+// or is not well-formed.
+bool parseMenuFile(const std::string& path, TiXmlDocument& doc) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<size_t>(st.st_size) > kMaxMenuFileBytes)
+    return false;
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!in && !in.eof()) return false;
+  const std::string data = text.str();
+  return xmldoc_parse(doc, data.data(), data.size(), kMaxMenuDepth, TIXML_DEFAULT_ENCODING).result ==
+         XMLDOC_OK;
+}
 }  // namespace
 
 namespace cadhost {
@@ -72,7 +95,7 @@ bool acedLoadPartialMenu(const ACHAR* menuFile) {
   std::string path = resolvePath(cadhost::toUtf8(menuFile));
   if (path.empty()) return false;
   TiXmlDocument doc;
-  if (!doc.LoadFile(path.c_str())) return false;
+  if (!parseMenuFile(path, doc)) return false;
   TiXmlElement* root = doc.RootElement();
   if (!root || std::string(root->Value()) != "Menu" || !root->Attribute("name")) return false;
   Menu menu;

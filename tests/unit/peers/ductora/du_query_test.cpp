@@ -115,6 +115,11 @@ TEST_F(DuctoraTest, SettersCheckTheirValues) {
                           "<Linetypedef><Linetype id=\"1\"><Layer><Name>0</Name></Layer></Linetype></Linetypedef>"),
             DU_OK);
   EXPECT_EQ(du_set_string(server, h, "/Part/Geometry/Linetypedef[0]", "<Linetypedef>"), DU_BAD_VALUE);
+  // "/>" inside a value once let a crafted definition past the depth check into the parser.
+  std::string crafted = "<Linetypedef>";
+  for (int i = 0; i < 100000; ++i) crafted += "<Linetype x=\"/>\">";
+  EXPECT_EQ(du_set_string(server, h, "/Part/Geometry/Linetypedef[0]", crafted), DU_BAD_VALUE);
+  EXPECT_EQ(server.lastError, "The line type definition is too large or too deeply nested.");
   // Refused changes left the saved project as it was.
   DuProject reread;
   std::string error;

@@ -113,6 +113,10 @@ TEST_F(DuctoraTest, RequestsThatAreRefused) {
   std::string h;
   EXPECT_EQ(du_create_part(server, "<CreatePart>" + nested, h), DU_BAD_REQUEST);
   EXPECT_EQ(server.lastError, "The request is nested too deeply.");
+  std::string crafted;  // "/>" in a value once passed the depth check
+  for (int i = 0; i < 100000; ++i) crafted += "<Part x='/>'>";
+  EXPECT_EQ(du_create_part(server, "<CreatePart>" + crafted, h), DU_BAD_REQUEST);
+  EXPECT_EQ(server.lastError, "The request is nested too deeply.");
   EXPECT_EQ(du_create_part(server, ductRequest(unit, unit, "-1"), h), DU_BAD_REQUEST);
   EXPECT_EQ(server.lastError, "The project has no duct serie \"-1\".");
   EXPECT_EQ(du_create_part(server,
