@@ -32,6 +32,7 @@ def browser(javascript):
         options.add_experimental_option("prefs", {"profile.managed_default_content_settings.javascript": 2})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.set_page_load_timeout(60)
+    driver.implicitly_wait(30)  # a page that follows a click may still be loading on a busy machine
     return driver, profile
 
 
