@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include "test_temp.h"
+
 namespace modeltest {
 
 namespace fs = std::filesystem;
@@ -21,7 +23,7 @@ namespace fs = std::filesystem;
 struct TempDir {
   fs::path path;
   TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "zephyr-model-test-XXXXXX").string();
+    std::string pattern = (fs::path(testTempRoot()) / "zephyr-model-test-XXXXXX").string();
     char* made = mkdtemp(pattern.data());
     path = made ? fs::path(made) : fs::path();
   }
@@ -70,7 +72,7 @@ inline std::string gzipBytes(const std::string& bytes) {
 }
 
 // Serves the files of a folder on 127.0.0.1 at a free port, plus "/cut": an answer that
-// announces 100000 bytes and breaks off after 10.
+// announces 100000 bytes and breaks off after 10, and "/endless".
 class FileServer {
  public:
   explicit FileServer(const std::string& folder) {
@@ -82,6 +84,13 @@ class FileServer {
                                  sink.write("0123456789", 10);
                                  return true;
                                });
+    });
+    // "/endless": an answer that never ends, 64 KB at a time.
+    server_.Get("/endless", [](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("application/octet-stream", [](size_t, httplib::DataSink& sink) {
+        static const std::string piece(64 * 1024, 'z');
+        return sink.write(piece.data(), piece.size());
+      });
     });
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
