@@ -18,9 +18,9 @@ struct DownloadError {
 // download spend more time in writes than in the transfer.
 const DWORD kReadSize = 64 * 1024;
 
-// Largest answer accepted: the largest file fetched is the compressed model database, far
-// smaller; a server that never ends its answer would otherwise fill the disk.
-const unsigned long long kMaxDownloadSize = 512ULL * 1024 * 1024;
+// Largest answer accepted: a server that never ends its answer would otherwise fill the
+// disk. The largest file fetched, the compressed model database, stays far below it.
+const unsigned long long kMaxDownloadSize = 1024ULL * 1024 * 1024;
 
 }  // namespace
 
@@ -57,7 +57,7 @@ int DownloadFile(const char* url, const char* saveFileName) {
       total += got;
       if (total > kMaxDownloadSize) {
         tooLarge = true;
-        throw DownloadError{"File is larger than 512 MB", -7};
+        throw DownloadError{"File is larger than 1 GB", -7};
       }
       DWORD written = 0;
       if (!WriteFile(file, buffer.data(), got, &written, nullptr)) throw DownloadError{"Can't write to file", -5};

@@ -81,7 +81,7 @@ TEST_F(DownloadTest, BodyBrokenOffPartWayCountsAsSuccessWithWhatCame) {
 TEST_F(DownloadTest, AnswerPastTheSizeBoundFailsAndLeavesNoFile) {
   FileServer server(served.path.string());
   EXPECT_EQ(DownloadFile(server.url("endless").c_str(), target.file("e").c_str()), -7);
-  EXPECT_EQ(cadhost::takeOutput(), "Error DownloadFile: File is larger than 512 MB\n");
+  EXPECT_EQ(cadhost::takeOutput(), "Error DownloadFile: File is larger than 1 GB\n");
   EXPECT_FALSE(exists(target.file("e")));
 }
 
