@@ -201,6 +201,12 @@ bool insert(sqlite3* db, const char* sql, const std::vector<std::string>& values
   return ok;
 }
 
+bool storeContentHash(sqlite3* db, tekcore::ContentKind kind, std::string& error) {
+  if (tekcore::writeContentHash(db, kind)) return true;
+  error = "cannot store the content hash";
+  return false;
+}
+
 using Filler = bool (*)(sqlite3*, const Source&, std::string&);
 
 bool fillDictionary(sqlite3* db, const Source& src, std::string& error) {
@@ -217,7 +223,7 @@ bool fillDictionary(sqlite3* db, const Source& src, std::string& error) {
                       {"#" + std::to_string(a.number), a.title, a.key}, error);
   for (const auto& t : src.tables)
     ok = ok && insert(db, "INSERT INTO table_names VALUES(?1, ?2)", {t.first, t.second}, error);
-  return ok;
+  return ok && storeContentHash(db, tekcore::ContentKind::kDictionary, error);
 }
 
 bool fillDatabase(sqlite3* db, const Source& src, std::string& error) {
@@ -244,9 +250,7 @@ bool fillDatabase(sqlite3* db, const Source& src, std::string& error) {
       ok = ok && insert(db, "INSERT INTO record_attributes VALUES('MAS', ?1, ?2, ?3)",
                         {s.name, "#" + std::to_string(findAttribute(src, e.key)->number), e.value}, error);
   }
-  std::string hash = ok ? tekcore::contentHash(db) : "";
-  return ok && !hash.empty() &&
-         insert(db, "INSERT INTO meta VALUES('content_hash', ?1)", {hash}, error);
+  return ok && storeContentHash(db, tekcore::ContentKind::kDatabase, error);
 }
 
 bool writeSqlite(const std::string& path, const Source& src, Filler fill, std::string& error) {

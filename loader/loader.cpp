@@ -65,11 +65,26 @@ int moduleFolder(const char* moduleFileName, char* folder, int capacity) {
   return 0;
 }
 
-int loadModule(LoaderModule& entry, const char* folder) {
-  std::string path = std::string(folder) + "\\" + entry.fileName;
-  for (char& c : path) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+namespace {
 
-  if (path.find(".ARX") != std::string::npos) {
+std::string upperCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// An application module by its own file name: a folder named like "x.arx.d" says nothing.
+bool isApplicationModule(const char* fileName) {
+  const std::string name = upperCase(fileName);
+  const std::string suffix = ".ARX";
+  return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+int loadModule(LoaderModule& entry, const char* folder) {
+  const std::string path = upperCase(std::string(folder) + "\\" + entry.fileName);
+
+  if (isApplicationModule(entry.fileName)) {
     if (acedArxLoad(widen(path).c_str()) < 1) {
       printMessage("Error: %d - cannot load arx-module: %s\n", static_cast<int>(GetLastError()),
                    path.c_str());
@@ -88,7 +103,7 @@ int loadModule(LoaderModule& entry, const char* folder) {
 
 void freeModules() {
   for (LoaderModule& entry : gModules) {
-    if (entry.handle && !std::strstr(entry.fileName, ".ARX")) {
+    if (entry.handle && !isApplicationModule(entry.fileName)) {
       FreeLibrary(entry.handle);
       entry.handle = nullptr;
     }

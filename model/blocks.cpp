@@ -128,9 +128,9 @@ struct BlockWalk {
     if (vertices == 4)
       entity = new AcDbFace(pointOf(items[i]), pointOf(items[i + 1]), pointOf(items[i + 2]),
                             pointOf(items[i + 3]), visible[0], visible[1], visible[2], visible[3]);
-    else
+    else  // the host repeats the third corner: edge 2 has no length, edge 3 closes the triangle
       entity = new AcDbFace(pointOf(items[i]), pointOf(items[i + 1]), pointOf(items[i + 2]),
-                            visible[0], visible[1], visible[2], false);
+                            visible[0], visible[1], visible[2], visible[2]);
     append(entity);
     return vertices;
   }

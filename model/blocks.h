@@ -9,7 +9,9 @@
 
 class AcDbEntity;
 
-// The four block functions are exported by the main module under their own names.
+// The four block functions are exported by the main module under their own names (C
+// linkage, so that another module finds them by name); their C++ argument and result
+// types are the host's own, passed as the host passes them.
 #define ZEPHYR_EXPORT ACHOST_EXPORT
 
 // Longest block, layer or linetype name the builder carries (the record's fields hold it
@@ -23,6 +25,12 @@ struct blkprop {
   char linetype[kBlkPropNameSize];   // "" = the entity's linetype is not set
   Adesk::UInt16 color;               // colour index; 256 = ByLayer
 };
+
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wreturn-type-c-linkage"
+#endif
+extern "C" {
 
 // A new block named blockName holding the display list's lines, circles, elliptical arcs
 // and 3-D faces; pens 2, 3 and 4 put an entity on layer2..layer4, any other pen on layer1.
@@ -48,6 +56,11 @@ ZEPHYR_EXPORT int block_get_free_blkname(const char* prefix, char* name);
 // Makes sure the layer exists: a new one gets the colour index and the linetype
 // "CONTINUOUS"; an existing one is left as it is. 0 exists or created; -1 failed.
 ZEPHYR_EXPORT int layer_create(const char* layer, int color);
+
+}  // extern "C"
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 // Appends a new entity to the block the record names, with the record's layer, colour and
 // linetype. 0 appended; -1 block table not readable; -2 block not found or not writable;

@@ -1,6 +1,7 @@
 #include "modeldb.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -21,6 +22,15 @@ const unsigned kChunkSize = 1024;
 // zlib's own input buffer; larger than its default so that inflate runs in long strides.
 const unsigned kGzipBufferSize = 128 * 1024;
 
+// Largest decompressed model file accepted. The sample catalogue's database is well under
+// a megabyte and a manufacturer's whole range a few hundred; beyond this a file is taken
+// for a compression bomb, which would otherwise fill the temporary folder.
+const long long kMaxModelFileSize = 512LL * 1024 * 1024;
+
+// Files SQLite may leave beside a database it opened for writing; the library opens the
+// copies immutable, but a copy someone else opened may still have them.
+const char* const kDatabaseCompanions[] = {"-wal", "-shm", "-journal"};
+
 char dictionaryPath[MAX_PATH] = "";
 char databasePath[MAX_PATH] = "";
 
@@ -28,7 +38,10 @@ std::string localFolderOverride;
 bool localFolderOverridden = false;
 
 void deleteAndClear(char* path) {
-  if (path[0]) DeleteFileA(path);
+  if (path[0]) {
+    DeleteFileA(path);
+    for (const char* suffix : kDatabaseCompanions) DeleteFileA((std::string(path) + suffix).c_str());
+  }
   path[0] = '\0';
 }
 
@@ -59,10 +72,18 @@ void makeTempName(char* name) {
   DeleteFileA(name);
 }
 
-// The output file, created anew without following a symbolic link at its name.
+// The output file, created anew. In a shared temporary folder someone else may have put a
+// file of theirs, a link or a pipe at the name since it was made free: only a plain file of
+// this user's with no other name is emptied and written, and a symbolic link is not followed.
 FILE* createOutput(const char* name) {
-  int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  int fd = open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
+      ftruncate(fd, 0) != 0) {
+    close(fd);
+    return nullptr;
+  }
   FILE* out = fdopen(fd, "wb");
   if (!out) close(fd);
   return out;
@@ -146,8 +167,11 @@ int DecompressFile(const char* infilename, const char* outfilename) {
   int result = 0;
   char buffer[kChunkSize];
   int got = 0;
+  long long written = 0;
   while ((got = gzread(in, buffer, kChunkSize)) > 0) {
-    if (fwrite(buffer, 1, static_cast<size_t>(got), out) < static_cast<size_t>(got)) {
+    written += got;
+    if (written > kMaxModelFileSize ||
+        fwrite(buffer, 1, static_cast<size_t>(got), out) < static_cast<size_t>(got)) {
       printMessage("Zephyr: Failed to fwrite to file %s\n", outfilename);
       result = -5;
       break;
@@ -168,6 +192,7 @@ int DecompressFile(const char* infilename, const char* outfilename) {
     printMessage("Zephyr: Failed to fwrite to file %s\n", outfilename);
     result = -5;
   }
+  if (result != 0) DeleteFileA(outfilename);  // no half-written model file stays behind
   return result;
 }
 

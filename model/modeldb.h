@@ -15,14 +15,17 @@ int retrieveModelDatabase(const std::string& modelDatabaseUrl, const SelectorSet
 
 // Gunzips infilename into outfilename; a file that is not gzip data is copied unchanged.
 // 0; -1/-2 a name missing; -3 input cannot be opened; -4 output cannot be created;
-// -5 output cannot be written; -6 input cannot be read, truncated or corrupt.
+// -5 output cannot be written, or would grow past 512 MB (no plausible model file is that
+// large: a compression bomb); -6 input cannot be read, truncated or corrupt. After -5 and
+// -6 the output file is removed.
 int DecompressFile(const char* infilename, const char* outfilename);
 
 // Paths of the decompressed model dictionary and model database; "" when there are none.
 const char* modelDictionaryPath();
 const char* modelDatabasePath();
 
-// Deletes both decompressed files (a missing one is ignored) and empties both paths.
+// Deletes both decompressed files with any journal, WAL or shared-memory file beside them
+// (a missing one is ignored) and empties both paths.
 void deleteModelFiles();
 
 // Tests only: the folder searched for the local copies instead of the main module's

@@ -18,6 +18,10 @@ struct DownloadError {
 // download spend more time in writes than in the transfer.
 const DWORD kReadSize = 64 * 1024;
 
+// Largest answer accepted: a server that never ends its answer would otherwise fill the
+// disk. The largest file fetched, the compressed model database, stays far below it.
+const unsigned long long kMaxDownloadSize = 1024ULL * 1024 * 1024;
+
 }  // namespace
 
 int DownloadFile(const char* url, const char* saveFileName) {
@@ -25,6 +29,7 @@ int DownloadFile(const char* url, const char* saveFileName) {
   HINTERNET session = nullptr;
   HINTERNET address = nullptr;
   int result = 0;
+  bool tooLarge = false;
   try {
     if (!url) throw DownloadError{"Wrong parameter Url == NULL\n", -1};
     if (!saveFileName) throw DownloadError{"Wrong parameter SaveFileName == NULL\n", -1};
@@ -40,6 +45,7 @@ int DownloadFile(const char* url, const char* saveFileName) {
     if (!address) throw DownloadError{"Can't open file from internet", -4};
 
     std::vector<char> buffer(kReadSize);
+    unsigned long long total = 0;
     for (;;) {
       DWORD got = 0;
       BOOL ok = InternetReadFile(address, buffer.data(), kReadSize, &got);
@@ -47,6 +53,11 @@ int DownloadFile(const char* url, const char* saveFileName) {
         // A failed read part way is no error here: whoever reads the file decides.
         result = ok ? 1 : 0;
         break;
+      }
+      total += got;
+      if (total > kMaxDownloadSize) {
+        tooLarge = true;
+        throw DownloadError{"File is larger than 1 GB", -7};
       }
       DWORD written = 0;
       if (!WriteFile(file, buffer.data(), got, &written, nullptr)) throw DownloadError{"Can't write to file", -5};
@@ -62,5 +73,6 @@ int DownloadFile(const char* url, const char* saveFileName) {
   if (address) InternetCloseHandle(address);
   if (session) InternetCloseHandle(session);
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (tooLarge) DeleteFileA(saveFileName);  // what came so far is of no use
   return result;
 }

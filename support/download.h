@@ -6,5 +6,6 @@
 // came so far is in the file); negative, after an "Error DownloadFile: " message:
 // -1 a parameter missing or the file cannot be created, -2 no connection to the internet,
 // -3 no internet session, -4 the address cannot be opened, -5/-6 the file cannot be
-// written; -100 any other failure. A failed download may leave a partial file.
+// written, -7 the answer is larger than 1 GB (the file is removed); -100 any other
+// failure. Any other failed download may leave a partial file.
 int DownloadFile(const char* url, const char* saveFileName);

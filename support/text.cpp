@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include "adslib.h"
 #include "objbase.h"
 #include "windows.h"
@@ -12,6 +13,18 @@ const int kMessageCapacity = 8192;
 const size_t kHandleTextCapacity = 300;
 // Ductora names its parts by handle texts of at most this many characters.
 const size_t kHandleTextLength = 32;
+
+bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Drops a character whose last bytes were cut off the end of the text (UTF-8).
+void dropCutCharacter(char* text, size_t length) {
+  size_t lead = length;
+  while (lead > 0 && isContinuationByte(text[lead - 1])) --lead;
+  if (lead == 0) return;
+  const unsigned char c = static_cast<unsigned char>(text[--lead]);
+  const size_t needed = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  if (lead + needed > length) text[lead] = '\0';
+}
 }
 
 int printMessage(const char* format, ...) {
@@ -19,9 +32,10 @@ int printMessage(const char* format, ...) {
   char buffer[kMessageCapacity];
   va_list args;
   va_start(args, format);
-  int n = std::vsnprintf(buffer, sizeof buffer, format, args);  // a longer text is cut
+  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
   va_end(args);
   if (n < 0) return 0;
+  if (n >= kMessageCapacity) dropCutCharacter(buffer, kMessageCapacity - 1);
   return acutPrintf(L"%ls", widen(buffer).c_str());
 }
 
@@ -46,7 +60,7 @@ char* toNarrow(const wchar_t* text, char* buffer, int bufferSize, unsigned int c
   whole.resize(static_cast<size_t>(needed - 1));
   size_t n = whole.size() < static_cast<size_t>(bufferSize) ? whole.size() : bufferSize - 1;
   // Cut at a character boundary so a cut text is still valid UTF-8.
-  while (n > 0 && n < whole.size() && (static_cast<unsigned char>(whole[n]) & 0xC0) == 0x80) --n;
+  while (n > 0 && n < whole.size() && isContinuationByte(whole[n])) --n;
   std::memcpy(buffer, whole.data(), n);
   buffer[n] = '\0';
   return buffer;
@@ -81,6 +95,8 @@ char* handleToText(const AcDbHandle& handle, char* buffer, size_t size) {
   buffer[0] = '\0';
   ACHAR wide[kHandleTextCapacity + 1] = {0};
   if (!handle.getIntoAsciiBuffer(wide, kHandleTextCapacity)) return buffer;
+  // A shortened handle names another object: a buffer too small gets the empty text.
+  if (std::wcslen(wide) >= size) return buffer;
   toNarrow(wide, buffer, static_cast<int>(size));
   return buffer;
 }
@@ -107,7 +123,7 @@ const char* getField(char* target, const char* source, char separator, int index
   const char* p = source;
   for (int skipped = 0; skipped < index; ++skipped) {
     p = std::strchr(p, separator);
-    if (!p) return nullptr;
+    if (!p || *p == '\0') return nullptr;  // separator '\0': the text is one field
     ++p;
   }
   if (*p == '\0') return nullptr;  // an empty last field counts as missing
@@ -117,5 +133,5 @@ const char* getField(char* target, const char* source, char separator, int index
     ++p;
   }
   target[copied] = '\0';
-  return *p == separator ? p + 1 : p;
+  return *p != '\0' ? p + 1 : p;
 }

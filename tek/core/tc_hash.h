@@ -1,7 +1,8 @@
-// The content hash of a model database: 64-bit FNV-1a over every row of its data tables in
-// key order, each value with its type and length. The database's meta row "content_hash"
-// (16 hexadecimal digits) carries it, so damage inside stored values, which SQLite's own
-// checks do not see, is found when the file is opened. Shared with the catalogue builder.
+// The content hash of a model database or a model dictionary: 64-bit FNV-1a over every row
+// of the file's data tables in key order, each value with its type and length. The file's
+// meta row "content_hash" (16 hexadecimal digits) carries it, so damage inside stored
+// values, which SQLite's own checks do not see, is found when the file is opened. Shared
+// with the catalogue builder.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include <string>
 
 namespace tekcore {
+
+enum class ContentKind { kDictionary, kDatabase };
 
 inline void hashBytes(uint64_t& h, const void* data, size_t n) {
   const unsigned char* p = static_cast<const unsigned char*>(data);
@@ -19,15 +22,19 @@ inline void hashBytes(uint64_t& h, const void* data, size_t n) {
 }
 
 // The hash as 16 hexadecimal digits, or "" when the tables cannot be read.
-inline std::string contentHash(sqlite3* db) {
-  static const char* const kQueries[] = {
+inline std::string contentHash(sqlite3* db, ContentKind kind) {
+  static const char* const kDatabaseQueries[] = {
       "SELECT class, product, number, value FROM attributes ORDER BY class, product, number",
       "SELECT tab, key, data FROM records ORDER BY tab, key",
-      "SELECT tab, key, number, value FROM record_attributes ORDER BY tab, key, number"};
+      "SELECT tab, key, number, value FROM record_attributes ORDER BY tab, key, number", nullptr};
+  static const char* const kDictionaryQueries[] = {
+      "SELECT number, name, description FROM attribute_names ORDER BY number",
+      "SELECT tab, description FROM table_names ORDER BY tab", nullptr};
   uint64_t h = 1469598103934665603ULL;
-  for (const char* sql : kQueries) {
+  for (const char* const* sql = kind == ContentKind::kDatabase ? kDatabaseQueries : kDictionaryQueries;
+       *sql; ++sql) {
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) return "";
+    if (sqlite3_prepare_v2(db, *sql, -1, &st, nullptr) != SQLITE_OK) return "";
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
       for (int c = 0; c < sqlite3_column_count(st); ++c) {
@@ -46,6 +53,15 @@ inline std::string contentHash(sqlite3* db) {
   char buf[17];
   std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
   return buf;
+}
+
+// Stores the file's content hash in its meta table (the catalogue builder, test files):
+// false when the tables cannot be read or the row cannot be written.
+inline bool writeContentHash(sqlite3* db, ContentKind kind) {
+  const std::string hash = contentHash(db, kind);
+  if (hash.empty()) return false;
+  const std::string sql = "INSERT OR REPLACE INTO meta VALUES('content_hash', '" + hash + "')";
+  return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 }  // namespace tekcore

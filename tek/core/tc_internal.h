@@ -23,7 +23,8 @@ struct OpenDatabase {
   std::set<std::string> tables;
 };
 
-// The open database behind a handle, or null. For a record, also checks that the record
+// The open database behind a handle, or null; starts the time budget of the caller's
+// statements (a statement past it is interrupted and fails). For a record, also checks that the record
 // was found in this very database (not one closed since whose handle was given out again).
 OpenDatabase* lookup(int16_t handle);
 OpenDatabase* lookup(int16_t handle, const tc_record* record);

@@ -1,19 +1,24 @@
 // tekcore: read access to a product database (a model database with its model dictionary).
 //
-// Both files are SQLite databases, opened read-only.
+// Both files are SQLite databases, opened read-only and immutable (no journal, WAL or
+// shared-memory file is made beside them).
 // Model database:
 //   meta(name TEXT PRIMARY KEY, value TEXT)          "format" = "tek-database 1", "stamp",
-//                                                     "content_hash" (optional, tc_hash.h)
+//                                                     "content_hash" (tc_hash.h)
 //   attributes(class, product, number, value)         product attributes, e.g. ("OTP", id, 1501)
 //   records(tab, key, data BLOB)                      table records with their data blocks
 //   record_attributes(tab, key, number, value)        attributes of a table record
 // Model dictionary:
-//   meta(name, value)                                 "format" = "tek-dictionary 1", "stamp"
+//   meta(name, value)                                 "format" = "tek-dictionary 1", "stamp",
+//                                                     "content_hash" (tc_hash.h)
 //   attribute_names(number INTEGER PRIMARY KEY, name TEXT, description TEXT)
 //   table_names(tab TEXT PRIMARY KEY, description TEXT)
-// Both must pass SQLite's quick_check, and a database with a content hash must match it.
-// The two belong together when their stamps are equal. Only attribute numbers and tables
-// that the dictionary names can be read. Keys are compared byte by byte ("key order").
+// A file opens only when its schema is exactly these tables with these columns (indexes
+// of them allowed; no view, trigger or other table), it passes SQLite's quick_check, and
+// its content matches its content hash. The two belong together when their stamps are
+// equal. Only attribute numbers and tables that the dictionary names can be read. Keys are
+// compared byte by byte ("key order"). Every call is bounded in time: opening by two
+// minutes, any other call by twenty seconds, after which its statement fails.
 //
 // Texts are narrow and zero-terminated. A database is named by a 16-bit handle (negative:
 // not open). Records are opaque; each one found must be released with tc_release_record.
@@ -33,8 +38,9 @@ typedef struct tc_record tc_record;
 
 enum {
   TC_ERR_ARGUMENT = -1,      // a path missing, or no free handle
-  TC_ERR_DICTIONARY = -2,    // dictionary missing, not a database, damaged or of another format
-  TC_ERR_DATABASE = -3,      // model database missing, not a database, damaged or another format
+  TC_ERR_DICTIONARY = -2,    // dictionary missing, not a database, damaged, of another format
+                             // or schema, or past its time
+  TC_ERR_DATABASE = -3,      // model database: as TC_ERR_DICTIONARY
   TC_ERR_STAMP = -4,         // the two files do not belong together
   TC_ERR_FULL = -5           // TC_MAX_DATABASES already open
 };

@@ -6,8 +6,9 @@ import os
 import tempfile
 import xml.etree.ElementTree as ET
 from cadhost_run import run_cadhost, make_machine, ezdxf_read, check
+from zephyr_setup import remove_at_exit
 
-work = tempfile.mkdtemp(prefix="ductora_e2e_")
+work = remove_at_exit(tempfile.mkdtemp(prefix="ductora_e2e_"))
 drawing = os.path.join(work, "plant.dxf")
 project = os.path.join(work, "plant.ductora.xml")
 journal = os.path.join(work, "plant.ductora.log")

@@ -1,8 +1,12 @@
 """Guards against crashes or silent acceptance on bad input: an unreadable drawing, a
 missing module, script lines that the current prompt cannot use, Escape at prompts, a
-menu file nested 200 000 deep."""
+menu file nested 200 000 deep,
+a script without line ends, and a script handed on to the programs the session starts."""
 import os
-from cadhost_run import run_cadhost, make_machine, check
+import stat
+import subprocess
+import time
+from cadhost_run import bin_dir, run_cadhost, make_machine, check
 
 # A drawing that is not DXF: message, exit 1, script not run.
 machine = make_machine()
@@ -59,4 +63,35 @@ with open(os.path.join(menu_folder, "ZephyrDC.cuix"), "w") as f:
 rc, out, _ = run_cadhost("MENU", loads=["Zephyr_Load_R20_x32.arx"], env={"PROGRAMDATA": program_data})
 check(rc == 0, "the deep menu does not end the host (exit %d)" % rc, out)
 check('Menu "Deep"' not in out and 'Menu "Zephyr"' in out, "the deep menu is refused, the loader's own taken", out)
+# A script of 1 MB without a line end: the host reads at most 64 KB of one line and ends
+# the input there (memory grew with the file before), and saves nothing.
+machine = make_machine()
+script_path = os.path.join(machine, "noline.scr")
+with open(script_path, "wb") as f:
+    f.write(b"LINE " + b"x" * (1024 * 1024))
+p = subprocess.run([os.path.join(bin_dir(), "cadhost"), "--machine", machine, "--script", script_path],
+                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+out = p.stdout.decode("utf-8", "replace")
+check(p.returncode == 0, "an overlong line ends the session normally (exit %d)" % p.returncode, out[:2000])
+check("input line is longer than 65536 bytes; input ends here" in out, "the overlong line is named", out[:2000])
+check(len(out) < 200 * 1024, "the line is not echoed whole (%d bytes)" % len(out), out[:2000])
+
+# The browser does not get the script's descriptor: it lists its open files.
+machine = make_machine()
+listing = os.path.join(machine, "fds.txt")
+browser = os.path.join(machine, "browser.sh")
+with open(browser, "w") as f:
+    f.write('#!/bin/sh\nls -l /proc/$$/fd > "%s.part"; mv "%s.part" "%s"\n' % (listing, listing, listing))
+os.chmod(browser, stat.S_IRWXU)
+rc, out, machine = run_cadhost("HostAppBrowseA\nQUIT\n", loads=["hostapp_A.arx"], machine=machine,
+                               env={"BROWSER": browser})
+check("hostapp A: browser started" in out, "the browser is started", out)
+for _ in range(200):
+    if os.path.exists(listing):
+        break
+    time.sleep(0.05)
+check(os.path.exists(listing), "the browser wrote its open files", out)
+with open(listing) as f:
+    fds = f.read()
+check("script.scr" not in fds, "the script is not open in the browser:\n" + fds, out)
 print("ok")

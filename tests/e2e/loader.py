@@ -1,6 +1,7 @@
 """Guards the start-up sequence: the loader's module lines and order, the menu from the
-program-data folder or beside the loader, a missing library stopping the sequence, and
-the commands of the main module appearing and disappearing with it."""
+program-data folder or beside the loader, an install folder named like "x.arx.d", a
+missing library stopping the sequence, and the commands of the main module appearing and
+disappearing with it."""
 import os
 import shutil
 import tempfile
@@ -22,7 +23,7 @@ check("Unknown command" not in out, "ZephyrView is a command", out)
 saved = os.path.join(bin_dir(), probe)
 check(os.path.exists(saved), "the main module's folder is the current directory", out)
 os.remove(saved)
-check(os.path.join(bin_dir(), "ZephyrDC.cuix") in out or "ZephyrDC.cuix" in out,
+check('Menu "Zephyr" (%s)' % os.path.join(os.path.realpath(bin_dir()), "ZephyrDC.cuix") in out,
       "the menu beside the loader is loaded when PROGRAMDATA is unset", out)
 check("Failed to load" not in out, "no menu failure", out)
 
@@ -35,12 +36,31 @@ rc, out, _ = run_cadhost("MENU", loads=[LOADER], env={"PROGRAMDATA": program_dat
 check(menu_folder in out.replace("\\", "/"), "the program-data menu is used", out)
 shutil.rmtree(program_data)
 
+
+
+def install(folder, names):
+    """Copies the named files and the platform libraries the modules link into the folder."""
+    for name in names + [n for n in os.listdir(bin_dir()) if n.startswith("lib") and ".so" in n]:
+        shutil.copy(os.path.join(bin_dir(), name), folder)
+
+
+# Installed in a folder whose name holds ".arx": the modules are told apart by their own
+# file names, so the libraries load as libraries and the main module as an application.
+parent = tempfile.mkdtemp(prefix="loader_folder_")
+folder = os.path.join(parent, "x.arx.d")
+os.makedirs(folder)
+install(folder, [LOADER, "ZephyrDC.cuix"] + MODULES)
+rc, out, _ = run_cadhost("MENU\nZephyrView", loads=[os.path.join(folder, LOADER)], env={"PROGRAMDATA": None})
+check("\nZephyr succesfully loaded.\n" in out and "cannot load" not in out, "all five modules load", out)
+check('Menu "Zephyr" (%s)' % os.path.join(os.path.realpath(folder), "ZephyrDC.cuix") in out,
+      "the menu beside the loader in x.arx.d", out)
+check("Unknown command" not in out, "the main module's commands are there", out)
+shutil.rmtree(parent)
+
 # A loader alone in a folder: no menu anywhere, and teksolid.dll missing.
 alone = tempfile.mkdtemp(prefix="loader_alone_")
 # The loader with three of the four libraries, and the platform libraries it links.
-for name in [LOADER, "tekcore.dll", "tekshape.dll", "tekpaint.dll"] + \
-        [n for n in os.listdir(bin_dir()) if n.startswith("lib") and ".so" in n]:
-    shutil.copy(os.path.join(bin_dir(), name), alone)
+install(alone, [LOADER, "tekcore.dll", "tekshape.dll", "tekpaint.dll"])
 rc, out, _ = run_cadhost("Zephyr", loads=[os.path.join(alone, LOADER)], env={"PROGRAMDATA": None})
 check("Failed to load ZephyrDC.cuix" in out, "menu failure reported", out)
 check(all("module: %s\n" % m in out for m in MODULES[:4]), "four module lines", out)

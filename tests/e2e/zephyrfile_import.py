@@ -18,10 +18,12 @@ _READER = r"""
 import collections, json, sys, ezdxf
 doc = ezdxf.readfile(sys.argv[1])
 auditor = doc.audit()
-out = {"errors": [str(e.message) for e in auditor.errors], "blocks": {}, "inserts": []}
+out = {"errors": [str(e.message) for e in auditor.errors], "blocks": {}, "inserts": [], "triangles": {}}
 for b in doc.blocks:
     if not b.name.startswith("*"):
         out["blocks"][b.name] = dict(collections.Counter(e.dxftype() for e in b))
+        # invisible-edge flags (group 70) of the 3-vertex faces: corners 3 and 4 the same
+        out["triangles"][b.name] = [f.dxf.invisible for f in b.query("3DFACE") if f.dxf.vtx2 == f.dxf.vtx3]
 for e in doc.modelspace().query("INSERT"):
     xdata = [t.value for t in e.get_xdata("ZEPH")] if e.has_xdata("ZEPH") else []
     out["inserts"].append({"name": e.dxf.name, "insert": list(e.dxf.insert), "rotation": e.dxf.rotation,
@@ -71,12 +73,17 @@ def check_unit_data(items, unit_file, out):
 
 
 folder, drawing = project_drawing()
+temp = os.path.join(folder, "temp")
+os.mkdir(temp)
 rc, out, machine = run_cadhost("\n".join([
     "DUREGISTER",
     "ZephyrFile", FIRST, "6000,2500", "90",
     "ZephyrFile", SECOND, "-1500.5,800,0", "-30",
-    "QSAVE", "QUIT"]), loads=MODULES, drawing=drawing, machine=make_machine(user_hive(settings()), parent=folder))
+    "QSAVE", "QUIT"]), loads=MODULES, drawing=drawing, machine=make_machine(user_hive(settings()), parent=folder),
+    env={"TMP": temp})
 check(rc == 0, "exit code %d" % rc, out)
+check(os.listdir(temp) == [], "the model files go at the end, and nothing beside them stays: %s" % os.listdir(temp),
+      out)
 check("Zephyr: Air handling unit VH-CX-1200." in out and "Zephyr: Air handling unit VH-RX-2500." in out,
       "both unit files are read", out)
 check("Database is updated" not in out and "Failed" not in out, "the model database opens", out)
@@ -92,17 +99,26 @@ for name, unit_file, point, rotation in (("Zephyr1", FIRST, (6000, 2500, 0), 90)
     block = info["blocks"].get(name, {})
     check(sum(block.values()) > 0 and set(block) <= DRAWN and "3DFACE" in block,
           "%s holds the unit's model: %s" % (name, block), out)
+    # A triangle's closing edge (corner 4 back to corner 1) is hidden exactly when the edge
+    # from its third corner is: the visible airflow arrows are drawn whole.
+    triangles = info["triangles"][name]
+    check(all(bool(f & 4) == bool(f & 8) for f in triangles), "%s triangle edge flags: %s"
+          % (name, sorted(set(triangles))), out)
     ref = inserts[name]
     check(all(abs(a - b) < 1e-6 for a, b in zip(ref["insert"], point)), "%s at %s: %s" % (name, point, ref["insert"]),
           out)
     check(abs(math.remainder(ref["rotation"] - rotation, 360)) < 1e-6, "%s rotated %s: %s"
           % (name, rotation, ref["rotation"]), out)
     check_unit_data(xdata_items(ref["xdata"]), unit_file, out)
+check(0 in info["triangles"]["Zephyr1"], "the VH-CX-1200's arrows are triangles with every edge visible: %s"
+      % sorted(set(info["triangles"]["Zephyr1"])), out)
 
 # A second session on the saved drawing: Enter takes the remembered file, the new block
-# gets the next free name, and the earlier references keep their data.
+# gets the next free name, and the earlier references keep their data. TMPDIR names a
+# folder that does not exist: the temporary files go to the user's own folder instead.
 rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", "", "0,0", "0", "QSAVE", "QUIT"]), loads=MODULES,
-                         drawing=drawing, machine=machine)
+                         drawing=drawing, machine=machine,
+                         env={"TMP": None, "TEMP": None, "TMPDIR": os.path.join(folder, "missing")})
 check(rc == 0 and "Zephyr: Air handling unit VH-RX-2500." in out, "the remembered file is imported again", out)
 again = read_drawing(drawing)
 check(not again["errors"], "ezdxf audit after the second session: %s" % again["errors"], out)

@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
 
   FILE* script = nullptr;
   if (o.hasScript && o.script != "-") {
-    script = std::fopen(o.script.c_str(), "rb");
+    script = std::fopen(o.script.c_str(), "rbe");  // close-on-exec: not for the browser
     if (!script) {
       std::fprintf(stderr, "cadhost: cannot open script %s\n", o.script.c_str());
       return 1;

@@ -32,18 +32,39 @@ IoState& io() {
   return state;
 }
 
-bool readRawLine(FILE* f, std::string& line) {
+// Longest input line: far beyond any answer, path or dialog action. A file with no line
+// end (a binary file, /dev/zero given as the script) would otherwise be read whole.
+const size_t kMaxInputLine = 64 * 1024;
+
+enum class LineRead { kLine, kEnd, kTooLong };
+
+LineRead readRawLine(FILE* f, std::string& line) {
   line.clear();
   int c;
   bool any = false;
   while ((c = std::fgetc(f)) != EOF) {
     any = true;
     if (c == '\n') break;
+    if (line.size() >= kMaxInputLine) return LineRead::kTooLong;
     line += (char)c;
   }
-  if (!any) return false;
+  if (!any) return LineRead::kEnd;
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
+  return LineRead::kLine;
+}
+
+// A line from the script or the terminal; an overlong line ends the input there, since
+// nothing after it can be trusted to line up with the prompts.
+bool readInputLine(FILE* f, std::string& line) {
+  switch (readRawLine(f, line)) {
+    case LineRead::kLine: return true;
+    case LineRead::kEnd: return false;
+    case LineRead::kTooLong: break;
+  }
+  line.clear();
+  std::fprintf(stderr, "cadhost: an input line is longer than %zu bytes; input ends here\n", kMaxInputLine);
+  io().mode = InputMode::kNone;
+  return false;
 }
 }  // namespace
 
@@ -72,14 +93,14 @@ bool readOneAnswer(const std::string& prompt, std::string& answer) {
   printUtf8(prompt);
   switch (s.mode) {
     case InputMode::kScript:
-      if (!readRawLine(s.script, answer)) {
+      if (!readInputLine(s.script, answer)) {
         printUtf8("\n");
         return false;
       }
       break;
     case InputMode::kTerminal:
       flushOutput();
-      if (!readRawLine(stdin, answer)) return false;
+      if (!readInputLine(stdin, answer)) return false;
       return true;
     case InputMode::kQueue:
       if (s.queue.empty()) {

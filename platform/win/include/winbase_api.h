@@ -140,8 +140,9 @@ struct OVERLAPPED;
 typedef OVERLAPPED* LPOVERLAPPED;
 
 // Length without the terminating zero; when the buffer is too small, the size needed
-// including it; 0 on failure. The folder ends with "/". From TMP, TEMP or TMPDIR, else a
-// folder of the user's own (/tmp/zephyr-<uid>/, mode 0700).
+// including it; 0 on failure. The folder ends with "/". The first of TMP, TEMP and TMPDIR
+// that names an existing folder, else a folder of the user's own (/tmp/zephyr-<uid>/,
+// mode 0700).
 DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer);
 // unique 0: creates a new empty file <path>/<up to 3 prefix chars><4 hex digits>.tmp
 // readable only by the user, never through a symbolic link, and returns its number.
@@ -149,7 +150,9 @@ DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer);
 UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR result);
 BOOL DeleteFileA(LPCSTR fileName);
 DWORD GetFileAttributesA(LPCSTR fileName);
-// Creating dispositions never follow a symbolic link in the last component.
+// Creating dispositions never follow a symbolic link in the last component, and open an
+// existing file only when it is a plain file of this user's with no second name (so a name
+// in a shared folder cannot be turned against another file); it is emptied only then.
 // Sharing modes are accepted and not enforced. INVALID_HANDLE_VALUE on failure.
 HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);

@@ -41,13 +41,21 @@ bool userTempFolder(std::string& folder, DWORD& error) {
   return true;
 }
 
+bool isFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace
 
+// The first of TMP, TEMP and TMPDIR that names a folder; a variable naming nothing (a
+// folder removed since, a typing error) is passed over like an unset one, so the files go
+// to a folder that exists instead of every temporary file failing.
 DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer) {
   std::string folder;
   for (const char* var : {"TMP", "TEMP", "TMPDIR"}) {
     const char* value = getenv(var);
-    if (value && *value) {
+    if (value && *value && isFolder(resolveAbsolutePath(value))) {
       folder = withSlash(resolveAbsolutePath(value));
       break;
     }
@@ -146,14 +154,20 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_AT
   bool wantRead = (access & GENERIC_READ) != 0;
   bool wantWrite = (access & GENERIC_WRITE) != 0;
   int oflags = O_CLOEXEC;
+  bool truncate = false;
   switch (disposition) {
     case CREATE_NEW: oflags |= O_CREAT | O_EXCL | O_NOFOLLOW; break;
-    case CREATE_ALWAYS: oflags |= O_CREAT | O_TRUNC | O_NOFOLLOW; wantWrite = true; break;
+    case CREATE_ALWAYS: oflags |= O_CREAT | O_NOFOLLOW; truncate = wantWrite = true; break;
     case OPEN_EXISTING: break;
     case OPEN_ALWAYS: oflags |= O_CREAT | O_NOFOLLOW; break;
-    case TRUNCATE_EXISTING: oflags |= O_TRUNC | O_NOFOLLOW; wantWrite = true; break;
+    case TRUNCATE_EXISTING: oflags |= O_NOFOLLOW; truncate = wantWrite = true; break;
     default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
   }
+  // A name that may be taken over (a temporary name in a shared folder) never opens
+  // another user's file, a second name of a file, a pipe or a device, and is emptied only
+  // once that is known; O_NONBLOCK keeps a planted pipe from blocking the open.
+  const bool guarded = disposition != OPEN_EXISTING;
+  if (guarded) oflags |= O_NONBLOCK;
   oflags |= wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY;
   std::string path = resolvePath(fileName);
   struct stat before;
@@ -164,7 +178,12 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_AT
     return INVALID_HANDLE_VALUE;
   }
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  bool refused = fstat(fd, &st) != 0 || S_ISDIR(st.st_mode);
+  if (!refused && guarded)
+    refused = !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
+              (truncate && ftruncate(fd, 0) != 0) ||
+              fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0;
+  if (refused) {
     close(fd);
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;

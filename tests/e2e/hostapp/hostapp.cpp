@@ -1,6 +1,8 @@
-// A test application for the host's module handling: prints its messages, registers one
-// command, and (module A only) loads module B as the system's loader loads its main module.
+// A test application for the host's module handling: prints its messages, registers a
+// command and one that opens the browser, and (module A only) loads module B as the
+// system's loader loads its main module.
 #include "arxhost.h"
+#include "windows.h"
 
 #ifndef HOSTAPP_NAME
 #define HOSTAPP_NAME "A"
@@ -10,12 +12,23 @@
 
 static void command() { acutPrintf(L"hostapp %s: command runs\n", WIDE(HOSTAPP_NAME)); }
 
+// Opens an address in the browser, as the selection command does.
+static void openBrowser() {
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof info;
+  info.lpVerb = "open";
+  info.lpFile = "http://127.0.0.1:9/selector/";
+  acutPrintf(L"hostapp %s: browser %s\n", WIDE(HOSTAPP_NAME), ShellExecuteExA(&info) ? L"started" : L"failed");
+}
+
 extern "C" ACHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId) {
   const ACHAR* name = WIDE(HOSTAPP_NAME);
   if (msg == AcRx::kInitAppMsg) {
     acutPrintf(L"hostapp %s: init\n", name);
     acedRegCmds->addCommand(L"HOSTAPP_CMDS_" WIDE(HOSTAPP_NAME), L"HostApp" WIDE(HOSTAPP_NAME),
                             L"HostApp" WIDE(HOSTAPP_NAME), ACRX_CMD_MODAL, command);
+    acedRegCmds->addCommand(L"HOSTAPP_CMDS_" WIDE(HOSTAPP_NAME), L"HostAppBrowse" WIDE(HOSTAPP_NAME),
+                            L"HostAppBrowse" WIDE(HOSTAPP_NAME), ACRX_CMD_MODAL, openBrowser);
 #ifdef HOSTAPP_LOADS
     acutPrintf(L"hostapp %s: loading %s gives %d\n", name, WIDE(HOSTAPP_LOADS), acedArxLoad(WIDE(HOSTAPP_LOADS)));
 #endif

@@ -1,6 +1,8 @@
 // Guards the start-up and shut-down of the system's modules: a loader that stops at a
 // missing library must leave none of the others loaded, and the main module must take
-// its commands and its service away when it is unloaded.
+// its commands and its service away when it is unloaded, and its exported functions must
+// be found by their names.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <link.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 
 #include "arxhost.h"
 #include "hosttest.h"
+#include "test_temp.h"
 #include "text.h"
 
 namespace fs = std::filesystem;
@@ -40,7 +43,7 @@ int countLoadedFrom(const std::string& folder) {
 }  // namespace
 
 TEST(Loader, MissingLibraryStopsTheSequenceAndFreesTheOthers) {
-  const fs::path folder = fs::temp_directory_path() / ("loader_" + std::to_string(getpid()));
+  const fs::path folder = fs::path(testTempRoot()) / ("loader_" + std::to_string(getpid()));
   fs::create_directories(folder);
   // The loader with three of the four libraries, and the platform libraries it links.
   for (const char* name : {"Zephyr_Load_R20_x32.arx", "tekcore.dll", "tekshape.dll", "tekpaint.dll"})
@@ -67,12 +70,18 @@ TEST(Loader, MissingLibraryStopsTheSequenceAndFreesTheOthers) {
 TEST(MainModule, UnloadRemovesCommandsAndService) {
   cadhost::startTestSession();
   const fs::path module = binFolder() / "Zephyr_R20_x32.arx";
-  fs::current_path(fs::temp_directory_path());
+  fs::current_path(fs::path(testTempRoot()));
   ASSERT_EQ(acedArxLoad(widen(module.string()).c_str()), RTNORM) << cadhost::takeOutput();
   EXPECT_EQ(fs::current_path(), fs::canonical(binFolder()));
   for (const wchar_t* command : {L"Zephyr", L"ZephyrFile", L"ZephyrView"})
     EXPECT_NE(acedRegCmds->lookupCmd(command), nullptr);
   EXPECT_TRUE(acrxServiceIsRegistered(L"ZEPH"));
+  // Other modules find the block functions by their plain names.
+  void* loaded = dlopen(module.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  ASSERT_NE(loaded, nullptr);
+  for (const char* name : {"block_build_from_a2d", "block_insertblockref", "block_get_free_blkname", "layer_create"})
+    EXPECT_NE(dlsym(loaded, name), nullptr) << name;
+  dlclose(loaded);
 
   EXPECT_EQ(acedArxUnload(L"Zephyr_R20_x32.arx"), RTNORM);
   EXPECT_EQ(acedRegCmds->lookupCmd(L"ZephyrFile"), nullptr);

@@ -15,7 +15,9 @@
 #include "blocks.h"
 #include "device.h"
 #include "hosttest.h"
+#include "tc_hash.h"
 #include "tekcore.h"
+#include "test_temp.h"
 
 namespace {
 
@@ -86,6 +88,8 @@ bool writeDatabase(const std::string& dictPath, const std::string& dbPath,
       ok = ok && exec(db, "INSERT INTO attributes VALUES('OTP', ?1, 9552, ?2)",
                       {p.id, p.description});
   }
+  ok = ok && tekcore::writeContentHash(dict, tekcore::ContentKind::kDictionary) &&
+       tekcore::writeContentHash(db, tekcore::ContentKind::kDatabase);
   sqlite3_close(dict);
   sqlite3_close(db);
   return ok;
@@ -97,7 +101,7 @@ class DeviceBlock : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     // Test programs run side by side: each process builds its own pair.
-    const std::string dir = ::testing::TempDir() + "/device_test_" + std::to_string(getpid());
+    const std::string dir = testTempRoot() + "/device_test_" + std::to_string(getpid());
     dict_ = dir + ".ddt";
     file_ = dir + ".tcd";
     std::remove(dict_.c_str());
@@ -124,7 +128,10 @@ class DeviceBlock : public ::testing::Test {
     std::remove(dict_.c_str());
     std::remove(file_.c_str());
   }
-  void SetUp() override { cadhost::startTestSession(); }
+  void SetUp() override {
+    ASSERT_GE(db_, 0) << "the test database did not open";  // a failed suite set-up only skips
+    cadhost::startTestSession();
+  }
   void TearDown() override { cadhost::endTestSession(); }
 
   static std::string dict_, file_;

@@ -102,6 +102,14 @@ TEST_F(DownloadTest, BodyBrokenOffPartWayCountsAsSuccessWithWhatCame) {
   EXPECT_EQ(cadhost::takeOutput(), "");
 }
 
+// A server that never ends its answer must not fill the disk.
+TEST_F(DownloadTest, AnswerPastTheSizeBoundFailsAndLeavesNoFile) {
+  FileServer server(served.path.string());
+  EXPECT_EQ(DownloadFile(server.url("endless").c_str(), target.file("e").c_str()), -7);
+  EXPECT_EQ(cadhost::takeOutput(), "Error DownloadFile: File is larger than 1 GB\n");
+  EXPECT_FALSE(exists(target.file("e")));
+}
+
 TEST(InternetStandIn, HandlesAreCheckedAndReadsEndCleanly) {
   TempDir served;
   writeFile(served.file("f"), "hello");

@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include "test_temp.h"
+
 namespace modeltest {
 
 namespace fs = std::filesystem;
@@ -21,7 +23,7 @@ namespace fs = std::filesystem;
 struct TempDir {
   fs::path path;
   TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "zephyr-model-test-XXXXXX").string();
+    std::string pattern = (fs::path(testTempRoot()) / "zephyr-model-test-XXXXXX").string();
     char* made = mkdtemp(pattern.data());
     path = made ? fs::path(made) : fs::path();
   }
@@ -70,7 +72,7 @@ inline std::string gzipBytes(const std::string& bytes) {
 }
 
 // Serves the files of a folder on 127.0.0.1 at a free port, plus "/cut": an answer that
-// announces 100000 bytes and breaks off after 10, and "/redirect?to=ADDRESS": a 302 to
+// announces 100000 bytes and breaks off after 10, "/endless", "/redirect?to=ADDRESS": a 302 to
 // the address (a path on this server when it starts with "/"), and "/loop": a redirect to
 // itself.
 class FileServer {
@@ -91,6 +93,13 @@ class FileServer {
       res.set_content("moved", "text/plain");
     });
     server_.Get("/loop", [this](const httplib::Request&, httplib::Response& res) { res.set_redirect(url("loop")); });
+    // "/endless": an answer that never ends, 64 KB at a time.
+    server_.Get("/endless", [](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("application/octet-stream", [](size_t, httplib::DataSink& sink) {
+        static const std::string piece(64 * 1024, 'z');
+        return sink.write(piece.data(), piece.size());
+      });
+    });
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     while (port_ > 0 && !server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));

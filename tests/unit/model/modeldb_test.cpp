@@ -53,6 +53,18 @@ TEST_F(DecompressTest, TruncatedOrCorruptStreamIsAReadFailure) {
   EXPECT_EQ(DecompressFile(dir.file("bad.gz").c_str(), dir.file("bad").c_str()), -6);
 }
 
+// A small gzip file can unpack to any size: past the bound it is a write failure, and the
+// partial output goes. 520 members of 1 MB of zeros each, about 540 KB packed.
+TEST_F(DecompressTest, CompressionBombStopsAtTheSizeBoundAndLeavesNothing) {
+  const std::string member = gzipBytes(std::string(1024 * 1024, '\0'));
+  std::string bomb;
+  for (int k = 0; k < 520; ++k) bomb += member;
+  writeFile(dir.file("bomb.gz"), bomb);
+  EXPECT_EQ(DecompressFile(dir.file("bomb.gz").c_str(), dir.file("bomb").c_str()), -5);
+  EXPECT_EQ(cadhost::takeOutput(), "Zephyr: Failed to fwrite to file " + dir.file("bomb") + "\n");
+  EXPECT_FALSE(exists(dir.file("bomb")));
+}
+
 TEST_F(DecompressTest, MissingNamesAndUnopenableFiles) {
   writeFile(dir.file("in"), "x");
   EXPECT_EQ(DecompressFile(nullptr, dir.file("o").c_str()), -1);
@@ -147,6 +159,11 @@ TEST_F(RetrieveTest, ModuleFolderCopiesAreUsedAndKept) {
   EXPECT_EQ(temp.count(), 2u);
 
   ASSERT_EQ(retrieveModelDatabase(deadAddress(kDatabase), settings), 0);
+  // What SQLite may leave beside a database goes with it.
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    writeFile(std::string(modelDatabasePath()) + suffix, "x");
+    writeFile(std::string(modelDictionaryPath()) + suffix, "x");
+  }
   deleteModelFiles();
   EXPECT_TRUE(exists(moduleFolder.file(kDictionary)));
   EXPECT_TRUE(exists(moduleFolder.file(kDatabase)));

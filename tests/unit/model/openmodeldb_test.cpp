@@ -12,6 +12,7 @@
 #include "hosttest.h"
 #include "modeldb.h"
 #include "tekcore.h"
+#include "test_temp.h"
 
 namespace fs = std::filesystem;
 
@@ -32,7 +33,7 @@ size_t count(const std::string& text, const std::string& part) {
 struct ModuleFolder {
   fs::path path;
   explicit ModuleFolder(const std::string& database) {
-    std::string pattern = (fs::temp_directory_path() / "zephyr-open-XXXXXX").string();
+    std::string pattern = (fs::path(testTempRoot()) / "zephyr-open-XXXXXX").string();
     path = mkdtemp(pattern.data());
     fs::copy_file(binFolder() / "Duratcd.ddtz", path / "Duratcd.ddtz");
     std::ofstream(path / "Ventholm_14a.tcdz", std::ios::binary) << database;

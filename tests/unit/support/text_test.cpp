@@ -32,6 +32,16 @@ TEST(GetField, LongFieldIsCutAndTheRestSkipped) {
   EXPECT_STREQ(rest, "next");
 }
 
+TEST(GetField, SeparatorZeroMakesTheWholeTextOneFieldAndNeverStepsPastIt) {
+  char field[8];
+  const char source[] = "ab\0cd";  // bytes behind the terminator must never be read as fields
+  const char* rest = getField(field, source, '\0', 0, sizeof field);
+  ASSERT_EQ(rest, source + 2);
+  EXPECT_STREQ(field, "ab");
+  EXPECT_EQ(getField(field, source, '\0', 1, sizeof field), nullptr);
+  EXPECT_STREQ(field, "");
+}
+
 TEST(GetField, RefusesMissingSourceNegativeIndexAndZeroSize) {
   char field[8] = "x";
   EXPECT_EQ(getField(field, nullptr, ';', 0, sizeof field), nullptr);
@@ -64,10 +74,14 @@ TEST(TextConversion, ACutNarrowTextStaysWholeCharacters) {
   EXPECT_STREQ(buffer, "ü");
 }
 
-TEST(HandleText, UpperCaseHexadecimal) {
+TEST(HandleText, UpperCaseHexadecimalAndNeverAShortenedHandle) {
   char buffer[32];
-  EXPECT_STREQ(handleToText(AcDbHandle(static_cast<Adesk::UInt64>(0x1F3)), buffer, sizeof buffer), "1F3");
+  const AcDbHandle handle(static_cast<Adesk::UInt64>(0x1F3));
+  EXPECT_STREQ(handleToText(handle, buffer, sizeof buffer), "1F3");
   EXPECT_STREQ(handleToText(AcDbHandle(static_cast<Adesk::UInt64>(0)), buffer, sizeof buffer), "0");
+  // "1F" would name another object: a buffer one byte short gives the empty text.
+  EXPECT_STREQ(handleToText(handle, buffer, 3), "");
+  EXPECT_STREQ(handleToText(handle, buffer, 4), "1F3");
 }
 
 TEST(PrintMessage, PercentInTheTextIsPrintedAsItStands) {
@@ -83,5 +97,8 @@ TEST(PrintMessage, TextLongerThanTheBufferIsCutNotOverrun) {
   printMessage("%s", huge.c_str());
   const std::string printed = cadhost::takeOutput();
   EXPECT_EQ(printed.size(), 8191u);
+  // Cut where a two-byte character straddles the last byte: the character goes whole.
+  printMessage("%s%s", std::string(8190, 'x').c_str(), "ü");
+  EXPECT_EQ(cadhost::takeOutput(), std::string(8190, 'x'));
   cadhost::endTestSession();
 }

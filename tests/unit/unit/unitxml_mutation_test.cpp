@@ -10,6 +10,7 @@
 #include "selector_settings.h"
 #include "testfiles.h"
 #include "unitxml.h"
+#include "xmldoc.h"
 
 namespace {
 
@@ -42,6 +43,10 @@ class Mutations : public ::testing::TestWithParam<const char*> {
     cadhost::takeOutput();
     EXPECT_TRUE(result == 0 || result == -1) << what << " gave " << result;
     checkRecord(unit, what);
+    // The reader refuses a document nested past the limit before parsing it.
+    if (result == 0) {
+      EXPECT_LE(xmldoc_depth(text.data(), text.size(), TIXML_DEFAULT_ENCODING), xmlwrap::kMaxXmlDepth) << what;
+    }
   }
 
   std::string original;

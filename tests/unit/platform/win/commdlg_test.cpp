@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "dialog_fixture.h"
+#include "test_temp.h"
 #include "window.h"
 
 namespace {
@@ -41,7 +42,7 @@ TEST(MessageBox, EscapeAndEndOfInputGiveWhatEscapeGives) {
 struct OpenFile : ::testing::Test {
   std::filesystem::path folder;
   void SetUp() override {
-    folder = std::filesystem::temp_directory_path() /
+    folder = std::filesystem::path(testTempRoot()) /
              ("winui_open_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(folder);

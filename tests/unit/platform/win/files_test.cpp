@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <regex>
 #include <set>
+#include <sys/stat.h>
+#include <vector>
 #include <unistd.h>
 #include "test_folder.h"
 #include "windows.h"
@@ -70,7 +72,15 @@ TEST(Files, TempPathComesFromTheEnvironmentOrAPrivateFolder) {
   EXPECT_STREQ("/var/tmp/", buffer);
   EXPECT_EQ(10u, GetTempPathA(5, buffer));  // too small: the size needed, terminator included
 
-  unsetenv("TMP");
+  // A variable naming no folder is passed over: the next one, else the private folder.
+  TestFolder folder;
+  setenv("TMP", (folder / "removed").c_str(), 1);
+  setenv("TEMP", (folder / "file").c_str(), 1);
+  writeText(folder / "file", "not a folder");
+  setenv("TMPDIR", folder.path.c_str(), 1);
+  ASSERT_GT(GetTempPathA(sizeof buffer, buffer), 0u);
+  EXPECT_EQ(folder.path + "/", std::string(buffer));
+
   unsetenv("TEMP");
   unsetenv("TMPDIR");
   DWORD n = GetTempPathA(sizeof buffer, buffer);
@@ -141,6 +151,40 @@ TEST(Files, CreatingAFileNeverWritesThroughASymbolicLink) {
   }
   EXPECT_EQ("keep", readText(folder / "victim"));
   EXPECT_FALSE(fileExists(folder / "absent"));
+}
+
+// A temporary name in a shared folder is free for a moment between GetTempFileNameA's
+// delete and the download's create: whatever someone puts there is not written into.
+TEST(Files, CreatingAtATakenNameNeverWritesIntoSomeoneElsesFile) {
+  TestFolder folder;
+  writeText(folder / "victim", "keep");
+  ASSERT_EQ(0, link((folder / "victim").c_str(), (folder / "Zep0001.tmp").c_str()));
+  ASSERT_EQ(0, mkfifo((folder / "Zep0002.tmp").c_str(), 0600));  // would block an open for writing
+  std::vector<std::string> taken = {folder / "Zep0001.tmp", folder / "Zep0002.tmp"};
+  if (geteuid() == 0) {  // only root can give a file to another user
+    writeText(folder / "Zep0003.tmp", "theirs");
+    ASSERT_EQ(0, chown((folder / "Zep0003.tmp").c_str(), 65534, 65534));
+    taken.push_back(folder / "Zep0003.tmp");
+  }
+  for (const std::string& name : taken)
+    for (DWORD disposition : {CREATE_ALWAYS, OPEN_ALWAYS, TRUNCATE_EXISTING})
+      EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr)) << name;
+  EXPECT_EQ("keep", readText(folder / "victim"));
+  if (geteuid() == 0) {
+    EXPECT_EQ("theirs", readText(folder / "Zep0003.tmp"));
+  }
+
+  // The user's own file at the name is overwritten, as CREATE_ALWAYS does.
+  writeText(folder / "Zep0004.tmp", "old contents");
+  HANDLE h = CreateFileA((folder / "Zep0004.tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  EXPECT_EQ(ERROR_ALREADY_EXISTS, GetLastError());
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(h, "new", 3, &written, nullptr));
+  CloseHandle(h);
+  EXPECT_EQ("new", readText(folder / "Zep0004.tmp"));
 }
 
 TEST(Files, HandlesWriteReadAndCloseOnce) {

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "dialog_fixture.h"
+#include "test_temp.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ struct Snapshot : ::testing::Test {
   std::string path;
   TestDialogState state;
   void SetUp() override {
-    path = (std::filesystem::temp_directory_path() /
+    path = (std::filesystem::path(testTempRoot()) /
             ("winui_snapshot_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
              ".png"))
                .string();

@@ -1,15 +1,21 @@
-// Guards the product database: unusable file pairs must fail to open, reads stay within buffers, scans run in key order.
+// Guards the product database: unusable file pairs must fail to open (damaged, of another
+// schema, or built to hang the first query), reads stay within buffers, scans run in key
+// order, and opening leaves no file beside the database.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sqlite3.h>
 #include <string>
 #include <unistd.h>
 
+#include "tc_hash.h"
 #include "tekcore.h"
+#include "test_temp.h"
 
 namespace {
 
@@ -19,8 +25,8 @@ const std::string kDb = std::string(TEK_CATALOG_DIR) + "/Ventholm_14a.tcd";
 class TempDir {
  public:
   TempDir() {
-    char tmpl[] = "/tmp/tekcore-XXXXXX";
-    path_ = mkdtemp(tmpl);
+    std::string tmpl = testTempRoot() + "/tekcore-XXXXXX";
+    path_ = mkdtemp(tmpl.data());
   }
   ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
@@ -48,6 +54,7 @@ void makePair(const std::string& dict, const std::string& data, const std::strin
       "INSERT INTO attribute_names VALUES(1501, 'AID_NAME', 'name');"
       "INSERT INTO attribute_names VALUES(9552, 'AID_DESCRIPTIONGBR', 'description');"
       "INSERT INTO table_names VALUES('T', 'test');");
+  ASSERT_TRUE(tekcore::writeContentHash(db, tekcore::ContentKind::kDictionary));
   sqlite3_close(db);
   ASSERT_EQ(sqlite3_open(data.c_str(), &db), SQLITE_OK);
   run(db,
@@ -63,10 +70,86 @@ void makePair(const std::string& dict, const std::string& data, const std::strin
       "INSERT INTO records VALUES('T', 'none', NULL);"
       "INSERT INTO records VALUES('T', 'a-key-of-exactly-thirty-five-chars', X'414243');"
       "INSERT INTO records VALUES('U', 'other', X'00');");
+  ASSERT_TRUE(tekcore::writeContentHash(db, tekcore::ContentKind::kDatabase));
   sqlite3_close(db);
 }
 
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A copy of the sample database changed by the SQL, opened with the sample dictionary.
+int16_t openChanged(const TempDir& dir, const std::string& sql) {
+  const std::string copy = dir.file("changed.tcd");
+  std::filesystem::copy_file(kDb, copy, std::filesystem::copy_options::overwrite_existing);
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(copy.c_str(), &db), SQLITE_OK);
+  run(db, sql);
+  sqlite3_close(db);
+  int16_t h = tc_open_database(kDict.c_str(), copy.c_str(), 0);
+  if (h >= 0) tc_close_database(h);
+  return h;
+}
+
 }  // namespace
+
+// The model database arrives over plain HTTP: its schema is refused before any query
+// reads it, so a view built to run forever never runs.
+TEST(TcOpen, AnythingButTheFormatsPlainTablesIsRefused) {
+  TempDir dir;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(openChanged(dir, "ALTER TABLE meta RENAME TO old_meta;"
+                             "CREATE VIEW meta(name, value) AS WITH RECURSIVE r(n) AS "
+                             "(SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT 'format', n FROM r;"),
+            TC_ERR_DATABASE);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  // Only the meta table: nothing to read, so no model could ever be found.
+  EXPECT_EQ(openChanged(dir, "DROP TABLE attributes; DROP TABLE records; DROP TABLE record_attributes;"),
+            TC_ERR_DATABASE);
+  EXPECT_EQ(openChanged(dir, "CREATE TRIGGER t AFTER INSERT ON records BEGIN DELETE FROM meta; END;"),
+            TC_ERR_DATABASE);
+  EXPECT_EQ(openChanged(dir, "ALTER TABLE records ADD COLUMN extra TEXT;"), TC_ERR_DATABASE);
+  EXPECT_EQ(openChanged(dir, "ALTER TABLE records RENAME COLUMN data TO blob;"), TC_ERR_DATABASE);
+  EXPECT_EQ(openChanged(dir, "CREATE TABLE spare(x);"), TC_ERR_DATABASE);
+  EXPECT_EQ(openChanged(dir, "DELETE FROM meta WHERE name = 'content_hash';"), TC_ERR_DATABASE);
+  // An index of its own tables is no harm.
+  EXPECT_GE(openChanged(dir, "CREATE INDEX by_value ON attributes(value);"), 0);
+}
+
+// A value changed in place in the dictionary (here a table name, in the row and its index
+// alike, so SQLite's checks pass) is found by the dictionary's content hash.
+TEST(TcOpen, ChangedDictionaryContentFails) {
+  TempDir dir;
+  std::string bytes = readAll(kDict);
+  size_t changed = 0;
+  for (size_t at = bytes.find("MAS"); at != std::string::npos; at = bytes.find("MAS", at + 1), ++changed)
+    bytes[at + 2] = 'Z';
+  ASSERT_GT(changed, 0u);
+  std::ofstream(dir.file("dict"), std::ios::binary) << bytes;
+  EXPECT_EQ(tc_open_database(dir.file("dict").c_str(), kDb.c_str(), 0), TC_ERR_DICTIONARY);
+}
+
+// Opening, reading and closing a database whose file is in WAL mode makes no WAL or
+// shared-memory file beside it, which would stay in the temporary folder.
+TEST(TcOpen, LeavesNoFileBesideTheDatabase) {
+  TempDir dir;
+  const std::string copy = dir.file("wal.tcd");
+  std::filesystem::copy_file(kDb, copy);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(copy.c_str(), &db), SQLITE_OK);
+  run(db, "PRAGMA journal_mode=WAL;");
+  sqlite3_close(db);
+  ASSERT_FALSE(std::filesystem::exists(copy + "-wal"));
+  int16_t h = tc_open_database(kDict.c_str(), copy.c_str(), 0);
+  ASSERT_GE(h, 0);
+  int16_t count = 0;
+  char buf[64];
+  EXPECT_EQ(tc_get_attribute(h, "OTP", "VH-CX-1200", 1525, &count, buf, sizeof buf), 0);
+  for (const char* suffix : {"-wal", "-shm", "-journal"})
+    EXPECT_FALSE(std::filesystem::exists(copy + suffix)) << suffix;
+  tc_close_database(h);
+}
 
 TEST(TcOpen, UnusablePairsFail) {
   TempDir dir;

@@ -1,0 +1,14 @@
+// The folder tests make their files in: $TMPDIR when it names a folder, else /tmp, so that
+// a TMPDIR naming a missing folder does not fail every test that makes a file.
+#pragma once
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
+inline std::string testTempRoot() {
+  const char* dir = std::getenv("TMPDIR");
+  struct stat st;
+  if (dir && *dir && stat(dir, &st) == 0 && S_ISDIR(st.st_mode)) return dir;
+  return "/tmp";
+}
