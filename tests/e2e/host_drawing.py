@@ -1,10 +1,12 @@
 """Guards against drawings that ezdxf refuses or that lose handles or extended data
-when the host saves and reopens them."""
+when the host saves and reopens them, and against extended data beyond the real host's
+limits (255 bytes in one text) being taken."""
 import os
 import re
 from cadhost_run import run_cadhost, ezdxf_read, check
 
 LONG = "U.DESC=" + "\u00e9" * 300 + "x" * 700
+FULL = "U.DESC=" + "\u00e9" * 124  # 255 bytes in the process's code page, UTF-8
 
 script = "\n".join([
     "BEDIT Unit1",
@@ -14,13 +16,15 @@ script = "\n".join([
     "3DFACE", "0,0", "100,0", "100,50", "0,50",
     "BCLOSE",
     "INSERT", "Unit1", "1000,500", "1", "1", "90",
-    "XDATA", "1000,500", "ZEPH", "U.ID=42", "U.CODE=\u00c4rger \u20ac \u4e2d", LONG, "",
+    "XDATA", "1000,500", "ZEPH", "U.ID=42", "U.CODE=\u00c4rger \u20ac \u4e2d", FULL, "",
+    "XDATA", "1000,500", "ZEPH", "U.ID=43", LONG, "",
     "LIST", "1000,500",
     "SAVEAS plant.dxf",
     "QUIT",
 ])
 rc, out, machine = run_cadhost(script)
 check(rc == 0, "drawing script exit code %d" % rc, out)
+check(out.count("Extended data not set.") == 1, "the text beyond 255 bytes is refused", out)
 path = os.path.join(machine, "plant.dxf")
 check(os.path.exists(path), "the drawing was saved", out)
 
@@ -43,5 +47,6 @@ listing_after = out2[out2.index("INSERT  handle"):out2.index("Command: QUIT")]
 check("INSERT  handle %s" % handle in listing_before, "LIST before saving names handle %s" % handle, out)
 check(listing_before[listing_before.index("INSERT"):] == listing_after,
       "same handle, geometry and extended data after reopening", out + out2)
-check('1000 "%s"' % LONG in listing_after, "the 1000-character item comes back whole", out2)
+check('1000 "%s"' % FULL in listing_after and "U.ID=43" not in listing_after,
+      "the 255-byte item comes back whole; the refused data left the object as it was", out2)
 print("ok")
