@@ -3,7 +3,11 @@ when the host saves and reopens them, and against extended data beyond the real 
 limits (255 bytes in one text) being taken."""
 import os
 import re
-from cadhost_run import run_cadhost, ezdxf_read, check
+import subprocess
+
+import ezdxf
+
+from cadhost_run import bin_dir, run_cadhost, ezdxf_read, check
 
 LONG = "U.DESC=" + "\u00e9" * 300 + "x" * 700
 FULL = "U.DESC=" + "\u00e9" * 124  # 255 bytes in the process's code page, UTF-8
@@ -38,6 +42,23 @@ texts = [v for code, v in inserts[0]["xdata"]["ZEPH"] if code == 1000]
 # ezdxf keeps characters outside code page 1252 in the file's \U+XXXX form.
 check("U.CODE=\u00c4rger \u20ac \\U+4E2D" in texts, "non-ASCII text seen by ezdxf: %s" % texts[:2], out)
 check(all(len(t) <= 255 for t in texts), "every 1000 group within 255 characters", out)
+
+# What R2000 readers other than ezdxf expect of a new drawing: its extents and a view that
+# shows them, millimetres, layers with lineweight and plot style, the plot style dictionary.
+doc = ezdxf.readfile(path)
+lo, hi = doc.header["$EXTMIN"], doc.header["$EXTMAX"]
+check(doc.header["$INSUNITS"] == 4 and doc.header["$MEASUREMENT"] == 1, "millimetres, metric", out)
+check(abs(lo[0] - 950) < 1e-6 and abs(hi[0] - 1000) < 1e-6 and abs(lo[1] - 500) < 1e-6 and abs(hi[1] - 600) < 1e-6,
+      "extents of the rotated reference: %s %s" % (lo, hi), out)
+view = doc.viewports.get("*Active")[0]
+check(abs(view.dxf.center[0] - 975) < 1e-6 and abs(view.dxf.center[1] - 550) < 1e-6 and
+      view.dxf.height * min(1, view.dxf.aspect_ratio) >= 100, "the view shows the content", out)
+styles = doc.rootdict["ACAD_PLOTSTYLENAME"]
+layer = doc.layers.get("0")
+check(layer.dxf.lineweight == -3 and doc.entitydb[layer.dxf.plotstyle_handle] is styles["Normal"],
+      "layer 0 names the Normal plot style", out)
+p = subprocess.run([os.path.join(bin_dir(), "dxfcheck"), path], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+check(p.returncode == 0 and b"entity * INSERT Unit1 0" in p.stdout, "dxflib reads the drawing", p.stderr.decode())
 
 handle = inserts[0]["handle"]
 listing_before = out[out.index("Select object: 1000,500"):out.index("Command: SAVEAS")]

@@ -165,8 +165,11 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
     else return setField(kind, values, seen, g);
     return true;
   }, *kept);
-  for (size_t f = 0; f < kind->fieldCount; ++f)
-    if (seen[f] && kind->fields[f].set) kind->fields[f].set(e, values[f]);
+  for (size_t f = 0; f < kind->fieldCount; ++f) {
+    if (!seen[f]) continue;
+    if (kind->fields[f].set) kind->fields[f].set(e, values[f]);
+    if (f < 32) kept->fieldsRead |= uint32_t(1) << f;
+  }
   if (kind->afterRead) kind->afterRead(e);
   if (kind == &kDxfInsertKind && block.empty()) throw DxfError{"INSERT without a block name", line};
   AcDbObjectId id = addObject(owned.release(), btr->objectId(), handle, line);

@@ -7,6 +7,8 @@
 #include <cfloat>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
 #include "dxf_writer.h"
 #include "dxflimits.h"
 #include "dxfschema.h"
@@ -154,6 +156,22 @@ bool ownerErased(AcDbDatabase::Impl& d, const DxfKept& kept) {
   return s && s->erased;
 }
 
+// The field values of a new entity of the kind.
+const std::vector<DxfValue>& defaultValues(const DxfEntityKind* kind) {
+  static std::map<const DxfEntityKind*, std::vector<DxfValue>> cache;
+  auto it = cache.find(kind);
+  if (it != cache.end()) return it->second;
+  std::unique_ptr<AcDbEntity> fresh(kind->create());
+  std::vector<DxfValue> values(kind->fieldCount);
+  for (size_t i = 0; i < kind->fieldCount; ++i)
+    if (kind->fields[i].get) kind->fields[i].get(fresh.get(), values[i]);
+  return cache[kind] = values;
+}
+
+bool sameValue(const DxfValue& a, const DxfValue& b) {
+  return a.v[0] == b.v[0] && a.v[1] == b.v[1] && a.v[2] == b.v[2] && a.i == b.i && a.s == b.s;
+}
+
 void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool paper) {
   const DxfKept* kept = e->objectId().stub()->dxf.get();
   if (kept && kept->verbatim) {
@@ -169,14 +187,16 @@ void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool
   w.text(8, e->layerName());
   if (!cadhost::equalsNoCase(e->linetypeName(), L"ByLayer")) w.text(6, e->linetypeName());
   if (e->colorIndex() != 256) w.integer(62, e->colorIndex());
-  DxfValue v;
+  const std::vector<DxfValue>& defaults = defaultValues(kind);
   for (size_t i = 0; i < kind->fieldCount; ++i) {
     const DxfField& f = kind->fields[i];
     if (f.type == DxfType::kMarker) {
       o.subclass(f.label);
       continue;
     }
+    DxfValue v;
     f.get(e, v);
+    if (kept && i < 32 && !(kept->fieldsRead & (uint32_t(1) << i)) && sameValue(v, defaults[i])) continue;
     switch (f.type) {
       case DxfType::kNormal:
         if (v.v[0] == 0 && v.v[1] == 0 && v.v[2] == 1) break;

@@ -46,6 +46,9 @@ struct DxfKept {
   // The subclass markers the host writes itself, with the section each opened in the file.
   std::vector<std::pair<std::string, int>> sections;
   int extraFlags = 0;  // bits of group 70 the host does not model (layers)
+  // The schema fields an entity's groups gave (bit i: field i); a field the file left out
+  // stays out while it holds its default.
+  uint32_t fieldsRead = 0;
   // The first kept group of that code, or null.
   const DxfKeptGroup* find(int code) const {
     for (const DxfKeptGroup& g : groups)
