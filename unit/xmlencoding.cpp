@@ -92,6 +92,12 @@ std::string xmlToUtf8(const std::string& bytes) {
   if (declared ? isUtf8Name(encoding) : isUtf8(bytes)) return bytes;
   std::string text;
   if (!convert(bytes, declared ? encoding : kFallbackEncoding, text)) return bytes;
-  if (declared) text.replace(begin, length, "UTF-8");  // ASCII before it: same place
+  if (declared) {
+    text.replace(begin, length, "UTF-8");  // ASCII before it: the same place
+  } else if (text.compare(0, 5, "<?xml") == 0 && text.find("?>") != std::string::npos) {
+    text.insert(text.find("?>"), " encoding=\"UTF-8\"");
+  } else {
+    text.insert(0, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");  // same line: messages keep theirs
+  }
   return text;
 }

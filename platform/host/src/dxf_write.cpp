@@ -236,6 +236,16 @@ DxfBlockEnds& blockEnds(AcDbDatabase::Impl& d, AcDbObjectId btr) {
   return m;
 }
 
+// The entity part of a BLOCK or ENDBLK, then its own subclass.
+void blockEntity(ObjectOut& o, Writer& w, bool paper, const char* subclass) {
+  o.subclass("AcDbEntity");
+  if (!o.kept()) {
+    if (paper) w.integer(67, 1);
+    w.str(8, "0");
+  }
+  o.subclass(subclass);
+}
+
 void writeBlocks(WriteContext& c) {
   Writer& w = c.w;
   w.str(0, "SECTION");
@@ -249,12 +259,7 @@ void writeBlocks(WriteContext& c) {
     bool paper = cadhost::equalsNoCase(b->name(), L"*Paper_Space");
     Adesk::UInt64 owner = id.handle().value();
     ObjectOut begin(w, "BLOCK", ends.begin, owner, ends.read ? &ends.beginKept : nullptr);
-    begin.subclass("AcDbEntity");
-    if (!begin.kept()) {
-      if (paper) w.integer(67, 1);
-      w.str(8, "0");
-    }
-    begin.subclass("AcDbBlockBegin");
+    blockEntity(begin, w, paper, "AcDbBlockBegin");
     w.text(2, b->name());
     AcGePoint3d o = b->origin();
     double p[3] = {o.x, o.y, o.z};
@@ -268,12 +273,7 @@ void writeBlocks(WriteContext& c) {
     begin.end();
     if (!model) writeEntities(c, b, paper, false);
     ObjectOut end(w, "ENDBLK", ends.end, owner, ends.read ? &ends.endKept : nullptr);
-    end.subclass("AcDbEntity");
-    if (!end.kept()) {
-      if (paper) w.integer(67, 1);
-      w.str(8, "0");
-    }
-    end.subclass("AcDbBlockEnd");
+    blockEntity(end, w, paper, "AcDbBlockEnd");
     end.end();
   }
   w.str(0, "ENDSEC");

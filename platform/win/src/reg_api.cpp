@@ -28,10 +28,12 @@ struct FileStamp {
   dev_t dev = 0;
   ino_t ino = 0;
   off_t size = 0;
-  struct timespec mtime = {0, 0};
+  struct timespec mtime = {0, 0}, ctime = {0, 0};
   bool operator==(const FileStamp& o) const {
-    return exists == o.exists && (!exists || (dev == o.dev && ino == o.ino && size == o.size &&
-                                              mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec));
+    return exists == o.exists &&
+           (!exists || (dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+                        mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+                        ctime.tv_nsec == o.ctime.tv_nsec));
   }
 };
 
@@ -42,6 +44,7 @@ FileStamp stampOf(const struct stat& st) {
   s.ino = st.st_ino;
   s.size = st.st_size;
   s.mtime = st.st_mtim;
+  s.ctime = st.st_ctim;
   return s;
 }
 

@@ -1,6 +1,7 @@
 // UTF-8 and UTF-16LE for the registry: stored text values and hive files.
 #include "reg_text.h"
 #include <vector>
+#include "base_internal.h"
 #include "reg_hive.h"
 #include "windows.h"
 
@@ -33,25 +34,17 @@ void appendUnit(std::vector<BYTE>& out, char32_t u) {
   out.push_back((BYTE)(u & 0xFF));
   out.push_back((BYTE)(u >> 8));
 }
-}  // namespace
 
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += (char)cp;
-  } else if (cp < 0x800) {
-    out += (char)(0xC0 | (cp >> 6));
-    out += (char)(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += (char)(0xE0 | (cp >> 12));
-    out += (char)(0x80 | ((cp >> 6) & 0x3F));
-    out += (char)(0x80 | (cp & 0x3F));
+// One code point as UTF-16LE: a surrogate pair beyond the basic plane.
+void appendUtf16(std::vector<BYTE>& out, char32_t cp) {
+  if (cp >= 0x10000) {
+    appendUnit(out, 0xD800 + ((cp - 0x10000) >> 10));
+    appendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
   } else {
-    out += (char)(0xF0 | (cp >> 18));
-    out += (char)(0x80 | ((cp >> 12) & 0x3F));
-    out += (char)(0x80 | ((cp >> 6) & 0x3F));
-    out += (char)(0x80 | (cp & 0x3F));
+    appendUnit(out, cp);
   }
 }
+}  // namespace
 
 bool utf16Units(const std::string& bytes, size_t begin, std::u32string& out) {
   bool clean = true;
@@ -92,12 +85,7 @@ std::string utf8ToUtf16File(const std::string& text) {
       len = 1;
     }
     if (cp == '\n') appendUnit(out, '\r');
-    if (cp >= 0x10000) {
-      appendUnit(out, 0xD800 + ((cp - 0x10000) >> 10));
-      appendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      appendUnit(out, cp);
-    }
+    appendUtf16(out, cp);
     i += len;
   }
   return std::string(out.begin(), out.end());
@@ -115,12 +103,7 @@ std::vector<BYTE> narrowToStored(const BYTE* data, size_t size) {
       cp = kByteEscape + data[i];
       len = 1;
     }
-    if (cp >= 0x10000) {
-      appendUnit(out, 0xD800 + ((cp - 0x10000) >> 10));
-      appendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      appendUnit(out, cp);
-    }
+    appendUtf16(out, cp);
     i += len;
   }
   return out;

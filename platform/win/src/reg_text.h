@@ -9,8 +9,6 @@ namespace zwin {
 // code point of its own, an odd last byte is left out. False when the text holds a lone
 // surrogate.
 bool utf16Units(const std::string& bytes, size_t begin, std::u32string& out);
-// Code points as UTF-8; lone surrogates as their three-byte forms.
-void appendUtf8(std::string& out, char32_t cp);
 // A UTF-16LE file (byte order mark first) as UTF-8 text.
 std::string utf16FileToUtf8(const std::string& bytes);
 // UTF-8 text as a UTF-16LE file: byte order mark, CR LF line ends.
