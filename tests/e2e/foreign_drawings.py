@@ -20,6 +20,7 @@ from zephyr_setup import MODULES, SETTINGS, SETTINGS_KEY, project_drawing
 
 DESCRIPTION = ("L\u00fcftungsger\u00e4t mit Kreuzstrom-W\u00e4rmetauscher, " * 40)[:1000]
 MACHINE_ONLY = ("$HANDSEED", "$EXTMIN", "$EXTMAX")
+EZDXF_SETS = ("$TDCREATE",)  # ezdxf 0.18 sets it to the time of loading
 
 
 # --- the corpus ---------------------------------------------------------------------------
@@ -69,7 +70,10 @@ def every_kind(doc):
     nested = doc.blocks.new("NESTED")
     nested.add_blockref("TAG", (1, 1))
     msp.add_blockref("NESTED", (30, 30), dxfattribs={"rotation": 30})
-    doc.layout("Layout1").add_line((0, 0), (100, 100))
+    paper = doc.layout("Layout1")
+    paper.add_line((0, 0), (100, 100))
+    paper.add_blockref("TAG", (50, 50)).add_attrib("NAME", "on paper", (50, 50))
+    paper.add_polyline2d([(0, 0), (5, 5), (9, 0)])
     doc.layouts.new("Second").add_circle((10, 10), 5)
     image_def = doc.add_image_def(filename="plan.png", size_in_pixel=(640, 360))
     msp.add_image(image_def, insert=(0, 0), size_in_units=(6.4, 3.6))
@@ -152,7 +156,7 @@ def compare(original, saved, out):
     check(not lost, "%s: every object is kept: %s lost" % (original, lost[:10]), out)
     check(not changed, "%s: every object keeps its values: %s" % (original, changed[:3]), out)
     for name in before.header.varnames():
-        if name not in MACHINE_ONLY:
+        if name not in MACHINE_ONLY + EZDXF_SETS:
             check(str(before.header.get(name)) == str(after.header.get(name)),
                   "%s: header %s kept: %r, %r" % (original, name, before.header.get(name), after.header.get(name)), out)
     auditor = after.audit()

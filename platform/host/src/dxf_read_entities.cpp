@@ -119,6 +119,7 @@ void Reader::blocks() {
 // Entities up to ENDSEC (the ENTITIES section) or ENDBLK (a block: its groups returned).
 std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
   Group g;
+  AcDbBlockTableRecord* last = btr;
   while (m_tok.next(g)) {
     if (g.code != 0) throw DxfError{"entity expected", g.line};
     if (section && g.value == "ENDSEC") return {};
@@ -128,11 +129,14 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
     std::vector<Group> gs = readObject(m_tok);
     noteHandles(gs);
     AcDbBlockTableRecord* target = btr;
-    if (section) {
+    if (section && (g.value == "ATTRIB" || g.value == "VERTEX" || g.value == "SEQEND")) {
+      target = last;  // the parts of an entity stay with it
+    } else if (section) {
       // The entities of the active paper space layout are in this section too.
       for (size_t i = 0, end = xdataStart(gs); i < end; ++i)
         if (gs[i].code == 67 && toInt(gs[i]) == 1) target = blockNamed(L"*Paper_Space", g.line);
     }
+    last = target;
     if (const DxfEntityKind* kind = dxfKindNamed(g.value)) entity(kind, gs, target, g.line);
     else target->entities().push_back(foreignObject(g.value, gs, true, g.line, target->objectId()));
   }
