@@ -1,7 +1,9 @@
 #include "xdata.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "adslib.h"
 #include "report.h"
@@ -15,7 +17,12 @@ const short kAppGroup = 1001;
 const short kTextGroup = 1000;
 const size_t kMaxKeyLength = 39;
 const int kMaxDecimals = 20;
+// The host keeps at most this many bytes in one text item; a longer value goes on in items
+// of its own, each "=" and the next part, right after its key's item.
+const size_t kItemBytes = 255;
+const char kContinuation = '=';
 const char* const kLoadFailed = "Can't load xdata";
+const char* const kSaveFailed = "Can't save xdata";
 const double kDefaultComponentDistance = 1300.0;
 
 // Thrown when the record, its object id or the opening is the problem: reported without
@@ -69,12 +76,83 @@ bool isItemOf(const resbuf* rb, const char* key, std::string* value = nullptr) {
   return true;
 }
 
-// The items of the application: the chain after its 1001 group, up to the next one.
-template <class Visit>
-void forEachItem(resbuf* chain, Visit visit) {
-  for (resbuf* rb = chain ? chain->rbnext : nullptr; rb && rb->restype != kAppGroup;
-       rb = rb->rbnext)
-    if (visit(rb)) return;
+// An item that carries on the value of the item before it.
+bool isContinuation(const resbuf* rb) {
+  return rb && rb->restype == kTextGroup && rb->resval.rstring && rb->resval.rstring[0] == kContinuation;
+}
+
+// The items of one key in the application's chain: the item before them, the key's item
+// and its last continuation item.
+struct ItemSpan {
+  resbuf* before = nullptr;
+  resbuf* first = nullptr;
+  resbuf* last = nullptr;
+};
+
+// Finds the first item of the key; its whole value (continuations joined) in value.
+bool findItem(resbuf* chain, const char* key, ItemSpan& span, std::string* value = nullptr) {
+  resbuf* before = chain;
+  for (resbuf* rb = chain ? chain->rbnext : nullptr; rb && rb->restype != kAppGroup; before = rb, rb = rb->rbnext) {
+    if (!isItemOf(rb, key, value)) continue;
+    span.before = before;
+    span.first = span.last = rb;
+    while (isContinuation(span.last->rbnext)) {
+      span.last = span.last->rbnext;
+      if (value) *value += narrow(span.last->resval.rstring + 1);
+    }
+    return true;
+  }
+  return false;
+}
+
+// The last item of the application's chain (its 1001 item when it has none).
+resbuf* lastItem(resbuf* chain) {
+  resbuf* last = chain;
+  while (last->rbnext && last->rbnext->restype != kAppGroup) last = last->rbnext;
+  return last;
+}
+
+// The item texts of key=value: as many bytes of the value as the first item holds, the
+// rest in continuation items, each cut at a whole character.
+std::vector<std::string> itemTexts(const std::string& key, const std::string& value) {
+  std::vector<std::string> texts;
+  std::string head = key + "=";
+  size_t pos = 0;
+  do {
+    size_t room = kItemBytes > head.size() ? kItemBytes - head.size() : 1;
+    size_t n = std::min(room, value.size() - pos);
+    while (n > 0 && pos + n < value.size() && (static_cast<unsigned char>(value[pos + n]) & 0xC0) == 0x80) --n;
+    if (n == 0) n = std::min(room, value.size() - pos);
+    texts.push_back(head + value.substr(pos, n));
+    pos += n;
+    head = std::string(1, kContinuation);
+  } while (pos < value.size());
+  return texts;
+}
+
+// A chain of text items; null when out of memory.
+resbuf* newItems(const std::vector<std::string>& texts, resbuf*& last) {
+  resbuf* head = nullptr;
+  resbuf** tail = &head;
+  for (const std::string& text : texts) {
+    resbuf* rb = acutNewRb(kTextGroup);
+    if (!rb || !(rb->resval.rstring = acutNewString(widen(text).c_str()))) {
+      if (rb) acutRelRb(rb);
+      acutRelRb(head);
+      return nullptr;
+    }
+    last = rb;
+    *tail = rb;
+    tail = &rb->rbnext;
+  }
+  return head;
+}
+
+// Unlinks the items of the span from the chain and frees them.
+void dropSpan(ItemSpan& span) {
+  span.before->rbnext = span.last->rbnext;
+  span.last->rbnext = nullptr;
+  acutRelRb(span.first);
 }
 
 // The value as "%.*lf" with that many decimals, however long the text.
@@ -98,8 +176,14 @@ std::string joinNumbers(const double values[kSoundBands]) {
   return text;
 }
 
-void setText(AcDbObject* object, const char* key, const std::string& value) {
-  xdata_set_text(object, kUnitXDataApp, key, value.c_str());
+// A setting the object refused (beyond the host's limits) fails the writing with the key's
+// name; an empty value writes nothing and is no failure.
+void check(int result, const std::string& key) {
+  if (result < 0 && result != -2) throw key;
+}
+
+void setText(AcDbObject* object, const std::string& key, const std::string& value) {
+  check(xdata_set_text(object, kUnitXDataApp, key.c_str(), value.c_str()), key);
 }
 
 void writeRecord(AcDbObject* object, const UnitRecord& unit) {
@@ -110,19 +194,21 @@ void writeRecord(AcDbObject* object, const UnitRecord& unit) {
   setText(object, "U.DESC", unit.description);
   setText(object, "U.ITEMCODE", unit.itemCode);
   setText(object, "U.MODELDBURL", unit.modelDatabaseUrl);
-  xdata_set_numbers(object, kUnitXDataApp, "U.SNDSURR", unit.surroundingSound);
-  xdata_set_double(object, kUnitXDataApp, "U.EXTCOMPDIST", unit.externalComponentDistance, 0);
+  check(xdata_set_numbers(object, kUnitXDataApp, "U.SNDSURR", unit.surroundingSound), "U.SNDSURR");
+  check(xdata_set_double(object, kUnitXDataApp, "U.EXTCOMPDIST", unit.externalComponentDistance, 0), "U.EXTCOMPDIST");
   const ConnectionMap& connections = unit.parts[0].connections;
   for (const ConnectionKey& which : kConnectionKeys) {
     ConnectionMap::const_iterator found = connections.find(which.type);
     if (found == connections.end()) continue;
     const DuctConnectionData& data = found->second;
     const std::string prefix = which.prefix;
-    xdata_set_double(object, kUnitXDataApp, (prefix + ".QV").c_str(), data.airflow, 2);
-    xdata_set_double(object, kUnitXDataApp, (prefix + ".DP").c_str(), data.pressure, 2);
-    xdata_set_numbers(object, kUnitXDataApp, (prefix + ".SNDGEN").c_str(), data.soundGeneration);
-    xdata_set_numbers(object, kUnitXDataApp, (prefix + ".SNDATT").c_str(), data.soundAttenuation);
-    setText(object, (prefix + ".DCH").c_str(), data.dcHandle);
+    check(xdata_set_double(object, kUnitXDataApp, (prefix + ".QV").c_str(), data.airflow, 2), prefix + ".QV");
+    check(xdata_set_double(object, kUnitXDataApp, (prefix + ".DP").c_str(), data.pressure, 2), prefix + ".DP");
+    check(xdata_set_numbers(object, kUnitXDataApp, (prefix + ".SNDGEN").c_str(), data.soundGeneration),
+          prefix + ".SNDGEN");
+    check(xdata_set_numbers(object, kUnitXDataApp, (prefix + ".SNDATT").c_str(), data.soundAttenuation),
+          prefix + ".SNDATT");
+    setText(object, prefix + ".DCH", data.dcHandle);
   }
 }
 
@@ -186,32 +272,22 @@ int xdata_set_text(AcDbObject* object, const char* app, const char* key, const c
       return -1;
     }
   }
-  ACHAR* item = acutNewString(widen(std::string(key) + "=" + value).c_str());
-  if (!item) {
+  resbuf* last = nullptr;
+  resbuf* items = newItems(itemTexts(key, value), last);
+  if (!items) {
     acutRelRb(chain);
     return -1;
   }
-  resbuf* match = nullptr;
-  resbuf* last = chain;
-  forEachItem(chain, [&](resbuf* rb) {
-    last = rb;
-    if (!isItemOf(rb, key)) return false;
-    match = rb;
-    return true;
-  });
-  if (match) {
-    acutDelString(match->resval.rstring);
-    match->resval.rstring = item;
+  ItemSpan span;
+  if (findItem(chain, key, span)) {
+    last->rbnext = span.last->rbnext;
+    span.last->rbnext = nullptr;
+    acutRelRb(span.first);
+    span.before->rbnext = items;
   } else {
-    resbuf* added = acutNewRb(kTextGroup);
-    if (!added) {
-      acutDelString(item);
-      acutRelRb(chain);
-      return -1;
-    }
-    added->resval.rstring = item;
-    added->rbnext = last->rbnext;
-    last->rbnext = added;
+    resbuf* end = lastItem(chain);
+    last->rbnext = end->rbnext;
+    end->rbnext = items;
   }
   Acad::ErrorStatus status = object->setXData(chain);
   acutRelRb(chain);
@@ -236,10 +312,13 @@ int xdata_get_text(AcDbObject* object, const char* app, const char* key, std::st
   if (!object || !app || !key) return -1;
   resbuf* chain = object->xData(widen(app).c_str());
   if (!chain) return -2;
-  bool found = false;
-  forEachItem(chain, [&](resbuf* rb) { return found = isItemOf(rb, key, &value); });
+  ItemSpan span;
+  bool found = findItem(chain, key, span, &value);
   acutRelRb(chain);
-  if (!found) return -1;
+  if (!found) {
+    value.clear();
+    return -1;
+  }
   return static_cast<int>(value.size() > 0x7fffffff ? 0x7fffffff : value.size());
 }
 
@@ -292,16 +371,8 @@ int xdata_remove_key(AcDbObject* object, const char* app, const char* key) {
   resbuf* chain = object->xData(widen(app).c_str());
   if (!chain) return 0;
   int removed = 0;
-  resbuf* previous = chain;
-  while (resbuf* rb = previous->rbnext) {
-    if (rb->restype == kAppGroup) break;
-    if (!isItemOf(rb, key)) {
-      previous = rb;
-      continue;
-    }
-    previous->rbnext = rb->rbnext;
-    rb->rbnext = nullptr;
-    acutRelRb(rb);
+  for (ItemSpan span; findItem(chain, key, span); span = ItemSpan()) {
+    dropSpan(span);
     ++removed;
   }
   Acad::ErrorStatus status = removed ? object->setXData(chain) : Acad::eOk;
@@ -315,7 +386,13 @@ int xdata_write_unit(UnitRecord* unit) {
   if (id.isNull()) return -2;
   AcDbObject* object = nullptr;
   if (acdbOpenAcDbObject(object, id, AcDb::kForWrite) != Acad::eOk || !object) return -3;
-  writeRecord(object, *unit);
+  try {
+    writeRecord(object, *unit);
+  } catch (...) {
+    object->close();
+    reportCurrentException(kSaveFailed);
+    return -4;
+  }
   object->close();
   return 0;
 }

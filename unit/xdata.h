@@ -1,6 +1,8 @@
 // The unit's data on its object in the drawing: a key/value store in the extended data of
 // one application (one "KEY=value" text item per key, in first-write order), and the unit
-// record written to and read from it under the application "ZEPH".
+// record written to and read from it under the application "ZEPH". The host keeps at most
+// 255 bytes in one text item: a longer value goes on in items "=" + next part right after
+// its key's item, and comes back joined.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -17,7 +19,8 @@ extern const char* const kUnitXDataApp;  // "ZEPH"
 
 // Writes key=value in place of the first item of that key, or as a new last item.
 // 0 written; -1 a null argument or no memory; -2 an empty value (nothing written, an old
-// item keeps its value); -3 the object refused the data (not open for write).
+// item keeps its value); -3 the object refused the data (not open for write, or its
+// extended data would pass the host's 16 KB).
 int xdata_set_text(AcDbObject* object, const char* app, const char* key, const char* value);
 // The value as "%.*lf" with that many decimals (0 to 20), then as xdata_set_text.
 int xdata_set_double(AcDbObject* object, const char* app, const char* key, double value,
@@ -45,7 +48,9 @@ int xdata_get_numbers(AcDbObject* object, const char* app, const char* key,
 int xdata_remove_key(AcDbObject* object, const char* app, const char* key);
 
 // Writes the unit's record on parts[0].blockRefId. 0 written; -1 no record; -2 no object
-// id; -3 the object cannot be opened for write. Prints nothing.
+// id; -3 the object cannot be opened for write (these print nothing); -4 the object
+// refused a value (its extended data would pass 16 KB), reported as "Can't save xdata"
+// with the key's name; the keys before it are written.
 int xdata_write_unit(UnitRecord* unit);
 // Reads the record back from parts[0].blockRefId into unit. 0 read; -1 after the report
 // "Can't load xdata" (with the missing key's name when a key was the problem). Fields read

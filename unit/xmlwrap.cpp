@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "xmldoc.h"
+#include "xmlencoding.h"
 
 namespace xmlwrap {
 namespace {
@@ -56,7 +57,7 @@ void loadFile(TiXmlDocument& doc, const std::string& path) {
   file.seekg(0, std::ios::beg);
   std::string text(static_cast<size_t>(size), '\0');
   if (size > 0 && !file.read(&text[0], size)) throw Exception("Failed to read file '" + path + "'");
-  parseText(doc, text);
+  parseText(doc, xmlToUtf8(text));
 }
 
 const TiXmlElement& rootElement(const TiXmlDocument& doc) {

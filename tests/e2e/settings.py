@@ -27,7 +27,8 @@ def dialog(out):
 
 
 def stored_value(hive_text, name):
-    """(type, bytes) of a value in a .reg text: "text" values with their zero, hex(N): as written."""
+    """(type, bytes) of a value in a .reg text as the registry stores it: "text" values in
+    UTF-16LE with their zero, hex(N): as written."""
     joined = re.sub(r"\\\n\s*", "", hive_text)
     m = re.search(r'^"%s"=(.*)$' % re.escape(name), joined, re.M)
     if not m:
@@ -35,7 +36,7 @@ def stored_value(hive_text, name):
     value = m.group(1)
     if value.startswith('"'):
         text = value[1:-1].replace('\\"', '"').replace("\\\\", "\\")
-        return 1, text.encode("utf-8") + b"\0"
+        return 1, (text + "\0").encode("utf-16-le")
     h = re.match(r"hex\(([0-9a-f]+)\):(.*)", value)
     if h:
         digits = h.group(2).split(",") if h.group(2) else []
@@ -111,7 +112,7 @@ check(("  Folder: %s/\n" % units) in shown and "  Types: XML (*.xml)\n" in shown
 check("File not found" in out, "a file that does not exist is asked again", out)
 check(after(out, "File name: *cancel*\n").startswith("Command: QUIT"), "Escape ends silently", out)
 check(stored_value(read_text(os.path.join(machine_dir, "user.reg")), "XMLFilePath") ==
-      (1, remembered.encode() + b"\0"), "the remembered file stays", out)
+      (1, (remembered + "\0").encode("utf-16-le")), "the remembered file stays", out)
 
 # A chosen file is remembered, without a terminating zero, even when it is not a unit file;
 # the next dialog starts from it.
@@ -123,7 +124,8 @@ with open(chosen, "w", encoding="utf-8") as f:
 out, machine_dir = run("ZephyrFile\n%s\nZephyrFile\n*cancel*" % chosen, user=before_hive)
 check("Zephyr: Failed to import data from Zephyr" in out, "reading the chosen file fails", out)
 kind, data = stored_value(read_text(os.path.join(machine_dir, "user.reg")), "XMLFilePath")
-check(kind == 1 and data == chosen.encode("utf-8"), "stored as text without its zero: %r %r" % (kind, data), out)
+check(kind == 1 and data == chosen.encode("utf-16-le"), "stored as text without its zero: %r %r" % (kind, data),
+      out)
 second = re.findall(r'Open file "[^\n]*"\n(?:  [^\n]*\n)*File name: ', out)
 check(len(second) == 2 and ("  File: %s\n" % chosen) in second[1] and
       ("  Folder: %s/\n" % os.path.dirname(chosen)) in second[1], "the next dialog starts from the chosen file", out)

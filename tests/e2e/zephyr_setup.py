@@ -115,8 +115,13 @@ def project_drawing(name="plant", **project):
 
 
 def read_text(path):
-    with open(path, encoding="utf-8") as f:
-        return f.read()
+    """A text file in UTF-8, or in UTF-16LE with its byte order mark (as the registry editor
+    writes hives), with line ends as "\n"."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data.startswith(b"\xff\xfe"):
+        return data[2:].decode("utf-16-le").replace("\r\n", "\n")
+    return data.decode("utf-8")
 
 
 def after(text, marker):

@@ -129,6 +129,6 @@ check([i for i in again["inserts"] if i["name"] == "Zephyr1"] == [inserts["Zephy
 
 hive = re.sub(r"\\\n\s*", "", read_text(os.path.join(machine, "user.reg")))
 stored = re.search(r'^"XMLFilePath"=hex\(1\):([0-9a-f,]*)$', hive, re.M)
-check(stored is not None and bytes(int(d, 16) for d in stored.group(1).split(",")) == SECOND.encode(),
-      "the last unit file is remembered", hive)
+check(stored is not None and bytes(int(d, 16) for d in stored.group(1).split(",")) == SECOND.encode("utf-16-le"),
+      "the last unit file is remembered (as text is stored: UTF-16LE)", hive)
 print("ok")

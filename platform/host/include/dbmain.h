@@ -2,6 +2,7 @@
 // Objects live in the database; callers open them by id, work, and close them.
 #pragma once
 #include <string>
+#include <unordered_map>
 #include <vector>
 #include "acadstrc.h"
 #include "acge.h"
@@ -96,7 +97,7 @@ class ACHOST_EXPORT AcDbObjectId {
 // One application's extended data on an object: the items after its 1001 group.
 struct AcDbXDataItem {
   short code = 1000;          // 1000 text, 1040 real, 1070 short, 1071 long, 1010 point
-  std::wstring text;          // 1000, 1003, 1005
+  std::wstring text;          // 1000, 1003, 1005; 1002 "{" or "}"; 1004 as hexadecimal digits
   double real[3] = {0, 0, 0}; // 1010..1013 point, 1040..1042 real
   Adesk::Int32 integer = 0;   // 1070, 1071
 };
@@ -133,6 +134,9 @@ class ACHOST_EXPORT AcDbObject : public AcRxObject {
   // Replaces the extended data of every application the chain names (1001 groups);
   // an application group without items removes that application's data. The
   // applications must be registered (acdbRegApp): eRegappIdNotFound otherwise.
+  // The host's limits: eInvalidXDataSize for a text (1000, 1003, 1005) of more than 255
+  // bytes or a binary chunk (1004) of more than 127, eXdataSizeExceeded when the object's
+  // extended data would pass 16 KB; the object keeps its data then.
   Acad::ErrorStatus setXData(const resbuf* chain);
 
   // Host side: the stored extended data and database membership.
@@ -236,12 +240,16 @@ class ACHOST_EXPORT AcDbSymbolTable : public AcDbObject {
   Acad::ErrorStatus newIterator(AcDbSymbolTableIterator*& it, bool atBeginning = true,
                                 bool skipDeleted = true) const;
 
-  // Host side: record ids in order.
-  std::vector<AcDbObjectId>& records() { return m_records; }
+  // Host side: record ids in order; a record appended here is found by its name, and a
+  // record's rename (setName) updates the name index.
   const std::vector<AcDbObjectId>& records() const { return m_records; }
+  void appendRecord(AcDbObjectId id);
+  void renamed(AcDbObjectId id, const std::wstring& oldName);
 
  private:
   std::vector<AcDbObjectId> m_records;
+  // Record ids by upper-case name, in order of adding: a lookup is one hash probe.
+  std::unordered_map<std::wstring, std::vector<AcDbObjectId>> m_index;
 };
 
 class ACHOST_EXPORT AcDbBlockTableRecordIterator {

@@ -56,7 +56,7 @@ static void addRecord(AcDbDatabase* db, AcDbObjectId tableId, AcDbSymbolTableRec
                       const ACHAR* name) {
   rec->setName(name);
   AcDbObjectId id = db->addObject(rec, tableId);
-  static_cast<AcDbSymbolTable*>(tableId.stub()->object)->records().push_back(id);
+  static_cast<AcDbSymbolTable*>(tableId.stub()->object)->appendRecord(id);
 }
 
 AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing) : m_impl(new Impl) {

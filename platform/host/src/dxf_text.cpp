@@ -1,10 +1,15 @@
-// Code page 1252 with \U+XXXX escapes, the text form of DXF R2000 drawings.
+// Code pages of DXF files through iconv, with the format's \U+XXXX escapes.
 #include "dxf_text.h"
+#include <iconv.h>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <strings.h>
 #include "hostimpl.h"
 
 namespace {
-// Code page 1252 bytes 0x80..0x9F; 0 marks the five bytes it leaves undefined.
+// Code page 1252 bytes 0x80..0x9F; 0 marks the five bytes it leaves undefined, which are
+// read as the characters of the same number and written back as those bytes.
 const wchar_t kHigh[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
                            0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
@@ -13,61 +18,57 @@ const wchar_t kHigh[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x
 int toCp1252(wchar_t c) {
   if (c >= 0x20 && c < 0x80) return c;
   if (c >= 0xA0 && c <= 0xFF) return c;
+  if (c >= 0x80 && c < 0xA0 && !kHigh[c - 0x80]) return c;
   for (int i = 0; i < 32; ++i)
     if (kHigh[i] && kHigh[i] == c) return 0x80 + i;
   return -1;
 }
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+int hexDigit(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
   return -1;
 }
-}  // namespace
 
-namespace dxf {
-void appendEncoded(std::string& out, const std::wstring& text) {
-  for (wchar_t c : text) {
-    int b = toCp1252(c);
-    if (b >= 0) {
-      out += (char)b;
-    } else if ((uint32_t)c <= 0xFFFF) {
-      char esc[12];
-      std::snprintf(esc, sizeof esc, "\\U+%04X", (unsigned)c);
-      out += esc;
-    } else {
-      // Outside the basic plane: as its UTF-16 surrogate pair, as the format's writers do.
-      uint32_t v = (uint32_t)c - 0x10000;
-      char esc[24];
-      std::snprintf(esc, sizeof esc, "\\U+%04X\\U+%04X", 0xD800 + (v >> 10), 0xDC00 + (v & 0x3FF));
-      out += esc;
-    }
-  }
-}
+// $DWGCODEPAGE values and glibc's names for them.
+struct Page {
+  const char* dxf;
+  const char* iconv;
+};
+const Page kPages[] = {
+    {"ANSI_1250", "CP1250"}, {"ANSI_1251", "CP1251"}, {"ANSI_1253", "CP1253"}, {"ANSI_1254", "CP1254"},
+    {"ANSI_1255", "CP1255"}, {"ANSI_1256", "CP1256"}, {"ANSI_1257", "CP1257"}, {"ANSI_1258", "CP1258"},
+    {"ANSI_874", "CP874"},   {"ANSI_932", "CP932"},   {"ANSI_936", "CP936"},   {"ANSI_949", "CP949"},
+    {"ANSI_950", "CP950"},   {"ANSI_1361", "JOHAB"},
+};
 
-std::string encode(const std::wstring& text) {
-  std::string out;
-  appendEncoded(out, text);
-  return out;
-}
-
-std::wstring decode(const std::string& bytes, bool utf8) {
-  std::wstring raw;
-  if (utf8) {
-    raw = cadhost::fromUtf8(bytes);
+void appendEscape(std::string& out, wchar_t c) {
+  char esc[24];
+  uint32_t v = (uint32_t)c;
+  if (v <= 0xFFFF) {
+    std::snprintf(esc, sizeof esc, "\\U+%04X", v);
   } else {
-    raw.reserve(bytes.size());
-    for (unsigned char b : bytes) raw += (b >= 0x80 && b < 0xA0 && kHigh[b - 0x80]) ? kHigh[b - 0x80] : (wchar_t)b;
+    // Outside the basic plane: as its UTF-16 surrogate pair, as the format's writers do.
+    v -= 0x10000;
+    std::snprintf(esc, sizeof esc, "\\U+%04X\\U+%04X", 0xD800 + (v >> 10), 0xDC00 + (v & 0x3FF));
   }
+  out += esc;
+}
+
+bool startsEscape(const std::wstring& text, size_t i) {
+  return i + 2 < text.size() && text[i] == L'\\' && text[i + 1] == L'U' && text[i + 2] == L'+';
+}
+
+std::wstring unescape(const std::wstring& raw) {
   if (raw.find(L"\\U+") == std::wstring::npos) return raw;
   std::wstring out;
   out.reserve(raw.size());
   for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == L'\\' && i + 6 < raw.size() && raw[i + 1] == L'U' && raw[i + 2] == L'+') {
+    if (startsEscape(raw, i)) {
       int v = 0, k = 0;
       for (; k < 4 && i + 3 + k < raw.size(); ++k) {
-        int d = raw[i + 3 + k] < 128 ? hexDigit((char)raw[i + 3 + k]) : -1;
+        int d = hexDigit(raw[i + 3 + k]);
         if (d < 0) break;
         v = v * 16 + d;
       }
@@ -79,7 +80,6 @@ std::wstring decode(const std::string& bytes, bool utf8) {
     }
     out += raw[i];
   }
-  // Join surrogate pairs into one character.
   std::wstring joined;
   joined.reserve(out.size());
   for (size_t i = 0; i < out.size(); ++i) {
@@ -91,5 +91,107 @@ std::wstring decode(const std::string& bytes, bool utf8) {
     }
   }
   return joined;
+}
+
+bool plainAscii(const std::string& bytes) {
+  for (unsigned char b : bytes)
+    if (b >= 0x80) return false;
+  return true;
+}
+}  // namespace
+
+namespace dxf {
+struct Codec::Converters {
+  iconv_t toWide = (iconv_t)-1, fromWide = (iconv_t)-1;
+  ~Converters() {
+    if (toWide != (iconv_t)-1) iconv_close(toWide);
+    if (fromWide != (iconv_t)-1) iconv_close(fromWide);
+  }
+};
+
+Codec::Codec() = default;
+
+Codec Codec::forDrawing(const std::string& acadver, const std::string& codePage) {
+  Codec c;
+  if (acadver >= "AC1021") {
+    c.m_utf8 = true;
+    c.m_page = codePage.empty() ? "ANSI_1252" : codePage;
+    return c;
+  }
+  for (const Page& p : kPages) {
+    if (strcasecmp(codePage.c_str(), p.dxf) != 0) continue;
+    auto conv = std::make_shared<Converters>();
+    conv->toWide = iconv_open("WCHAR_T", p.iconv);
+    conv->fromWide = iconv_open(p.iconv, "WCHAR_T");
+    if (conv->toWide == (iconv_t)-1 || conv->fromWide == (iconv_t)-1) break;
+    c.m_conv = conv;
+    c.m_page = p.dxf;
+    return c;
+  }
+  return c;
+}
+
+std::wstring Codec::decode(const std::string& bytes) const {
+  std::wstring raw;
+  if (m_utf8) {
+    raw = cadhost::fromUtf8(bytes);
+  } else if (!m_conv || plainAscii(bytes)) {
+    raw.reserve(bytes.size());
+    for (unsigned char b : bytes) raw += (b >= 0x80 && b < 0xA0 && kHigh[b - 0x80]) ? kHigh[b - 0x80] : (wchar_t)b;
+  } else {
+    raw.reserve(bytes.size());
+    iconv(m_conv->toWide, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    wchar_t buf[256];
+    while (inLeft > 0) {
+      char* out = reinterpret_cast<char*>(buf);
+      size_t outLeft = sizeof buf;
+      size_t r = iconv(m_conv->toWide, &in, &inLeft, &out, &outLeft);
+      raw.append(buf, (wchar_t*)out - buf);
+      if (r == (size_t)-1 && errno != E2BIG) {
+        // A byte the code page does not define, or a cut double-byte character.
+        raw += (wchar_t)(unsigned char)*in;
+        ++in;
+        --inLeft;
+        iconv(m_conv->toWide, nullptr, nullptr, nullptr, nullptr);
+      }
+    }
+  }
+  return unescape(raw);
+}
+
+void Codec::append(std::string& out, const std::wstring& text) const {
+  for (size_t i = 0; i < text.size(); ++i) {
+    wchar_t c = text[i];
+    if (c == L'\\' && startsEscape(text, i)) {
+      out += "\\U+005C";
+    } else if (c >= 0x20 && c < 0x80) {
+      out += (char)c;
+    } else if (c < 0x20 || (c >= 0xD800 && c < 0xE000) || (uint32_t)c > 0x10FFFF) {
+      appendEscape(out, c);
+    } else if (m_utf8) {
+      out += cadhost::toUtf8(std::wstring(1, c));
+    } else if (!m_conv) {
+      int b = toCp1252(c);
+      if (b >= 0) out += (char)b;
+      else appendEscape(out, c);
+    } else {
+      char buf[8];
+      char* in = reinterpret_cast<char*>(&c);
+      size_t inLeft = sizeof c;
+      char* o = buf;
+      size_t outLeft = sizeof buf;
+      iconv(m_conv->fromWide, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(m_conv->fromWide, &in, &inLeft, &o, &outLeft) == (size_t)-1 || inLeft) appendEscape(out, c);
+      else out.append(buf, o - buf);
+    }
+  }
+}
+
+std::string Codec::encode(const std::wstring& text) const {
+  std::string out;
+  append(out, text);
+  return out;
 }
 }  // namespace dxf

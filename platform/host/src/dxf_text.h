@@ -1,11 +1,34 @@
-// Text of DXF R2000 files: Windows code page 1252, other characters as \U+XXXX.
+// Text of DXF files. Files before AC1021 hold text in the code page that $DWGCODEPAGE
+// names, files from AC1021 on in UTF-8; both escape other characters as \U+XXXX.
 #pragma once
+#include <memory>
 #include <string>
 
 namespace dxf {
-// Characters outside code page 1252 and control characters become \U+XXXX.
-void appendEncoded(std::string& out, const std::wstring& text);
-std::string encode(const std::wstring& text);
-// Decodes code page 1252 (or UTF-8 when utf8 is set) and \U+XXXX escapes.
-std::wstring decode(const std::string& bytes, bool utf8);
-}
+class Codec {
+ public:
+  // Windows code page 1252, the default of R2000 files.
+  Codec();
+  // The codec of a drawing from its header values. A code page the host does not know is
+  // read as code page 1252, whose bytes come back unchanged when written again.
+  static Codec forDrawing(const std::string& acadver, const std::string& codePage);
+
+  // Decodes the file's bytes and \U+XXXX escapes; a byte the code page does not define
+  // becomes the character of the same number.
+  std::wstring decode(const std::string& bytes) const;
+  // Appends text in the file's form: characters outside the code page and control
+  // characters as \U+XXXX, a backslash that would start such an escape as \U+005C.
+  void append(std::string& out, const std::wstring& text) const;
+  std::string encode(const std::wstring& text) const;
+
+  bool utf8() const { return m_utf8; }
+  // The $DWGCODEPAGE value written with this codec ("ANSI_1252").
+  const std::string& pageName() const { return m_page; }
+
+ private:
+  struct Converters;
+  bool m_utf8 = false;
+  std::string m_page = "ANSI_1252";
+  std::shared_ptr<Converters> m_conv;  // null for code page 1252 and UTF-8
+};
+}  // namespace dxf

@@ -16,20 +16,22 @@ bool Tokenizer::next(Group& g) {
     m_peeked = false;
     return true;
   }
-  std::string codeLine;
-  if (!line(codeLine)) return false;
-  g.line = m_line;
-  size_t b = codeLine.find_first_not_of(" \t"), e = codeLine.find_last_not_of(" \t");
-  if (b == std::string::npos) throw DxfError{"empty line where a group code was expected", m_line};
-  std::string t = codeLine.substr(b, e - b + 1);
-  char* end = nullptr;
-  errno = 0;
-  long c = std::strtol(t.c_str(), &end, 10);
-  if (*end || errno || c < -5 || c > 1071) throw DxfError{"bad group code \"" + t.substr(0, 40) + "\"", m_line};
-  g.code = (int)c;
-  if (!line(g.value)) throw DxfError{"file ends after group code " + t + " (truncated)", m_line};
-  g.line = m_line;  // messages name the line of the value
-  return true;
+  for (;;) {
+    std::string codeLine;
+    if (!line(codeLine)) return false;
+    g.line = m_line;
+    size_t b = codeLine.find_first_not_of(" \t"), e = codeLine.find_last_not_of(" \t");
+    if (b == std::string::npos) throw DxfError{"empty line where a group code was expected", m_line};
+    std::string t = codeLine.substr(b, e - b + 1);
+    char* end = nullptr;
+    errno = 0;
+    long c = std::strtol(t.c_str(), &end, 10);
+    if (*end || errno || c < -5 || c > 1071) throw DxfError{"bad group code \"" + t.substr(0, 40) + "\"", m_line};
+    g.code = (int)c;
+    if (!line(g.value)) throw DxfError{"file ends after group code " + t + " (truncated)", m_line};
+    g.line = m_line;  // messages name the line of the value
+    if (g.code != kCommentCode) return true;
+  }
 }
 
 bool Tokenizer::line(std::string& out) {

@@ -6,6 +6,8 @@
 #include "adesk.h"
 
 namespace dxf {
+const int kCommentCode = 999;
+
 struct DxfError {
   std::string what;
   size_t line;
@@ -20,8 +22,9 @@ struct Group {
 class Tokenizer {
  public:
   explicit Tokenizer(const std::string& data) : m_data(data) {}
-  // The next group, false at the end of the data; throws DxfError for a code that is not
-  // a number, a missing value line or a line beyond the reader's limit.
+  // The next group, false at the end of the data; comments (group 999) are passed over.
+  // Throws DxfError for a code that is not a number, a missing value line or a line
+  // beyond the reader's limit.
   bool next(Group& g);
   void pushBack(const Group& g) {
     m_peek = g;

@@ -1,456 +1,345 @@
-// Writes a drawing as DXF R2000 (AC1015): header, tables, blocks, model-space entities,
-// the dictionaries and layouts a reader expects. Output goes through a buffer into a
-// temporary file that is renamed into place only when everything was written.
-//
-// Extended-data texts: DXF readers take at most 255 bytes in one 1000 group. A longer
-// text is written as the braces 1002 "{" ... "}" around consecutive 1000 groups of at most
-// kDxfXDataChunkBytes bytes each; the reader joins a brace group of plain 1000 groups back
-// into one text. The host keeps no 1002 groups of its own, so the braces are unambiguous.
-#include <charconv>
-#include <cmath>
+// Writes a drawing as DXF: R2000 (AC1015) for a new drawing, the version and code page
+// it was read in otherwise, with every header variable, section, table, entity and
+// object kept from the file. Output goes through a buffer into a temporary file that is
+// renamed into place only when everything was written. This file: the header, blocks
+// and entities, the sections the host does not know.
+#include <unistd.h>
+#include <cfloat>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
-#include "dxf_text.h"
+#include <map>
+#include <memory>
+#include "dxf_writer.h"
 #include "dxflimits.h"
 #include "dxfschema.h"
-#include "hostimpl.h"
 
 namespace {
-class Writer {
- public:
-  explicit Writer(FILE* f) : m_file(f) { m_buf.reserve(1 << 20); }
-  ~Writer() { flush(); }
-
-  // Group codes right-aligned in three columns ("  0", " 10", "330", "1000").
-  void code(int c) {
-    char tmp[8];
-    char* end = tmp + sizeof tmp;
-    char* p = end;
-    *--p = '\n';
-    unsigned v = (unsigned)c;
-    do {
-      *--p = (char)('0' + v % 10);
-      v /= 10;
-    } while (v);
-    while (end - p < 4) *--p = ' ';
-    m_buf.append(p, end - p);
-  }
-  void str(int c, const char* s) { code(c); m_buf += s; m_buf += '\n'; maybeFlush(); }
-  void str(int c, const std::string& s) { str(c, s.c_str()); }
-  void text(int c, const std::wstring& s) { code(c); dxf::appendEncoded(m_buf, s); m_buf += '\n'; maybeFlush(); }
-  void real(int c, double v) {
-    code(c);
-    char tmp[32];
-    auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-    m_buf.append(tmp, r.ptr);
-    if (std::string_view(tmp, r.ptr - tmp).find_first_of(".en") == std::string_view::npos) m_buf += ".0";
-    m_buf += '\n';
-  }
-  // Degrees from radians: 15 digits, so that 30 degrees comes back as 30.0 after the
-  // conversion there and back.
-  void angle(int c, double radians) {
-    char tmp[40];
-    std::snprintf(tmp, sizeof tmp, "%.15g", radians * 180.0 / M_PI);
-    code(c);
-    m_buf += tmp;
-    if (!std::strpbrk(tmp, ".en")) m_buf += ".0";
-    m_buf += '\n';
-  }
-  void integer(int c, long long v) {
-    code(c);
-    char tmp[24];
-    auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-    m_buf.append(tmp, r.ptr);
-    m_buf += '\n';
-  }
-  void handle(int c, Adesk::UInt64 h) {
-    char tmp[24];
-    char* end = tmp + sizeof tmp;
-    char* p = end;
-    *--p = 0;
-    do {
-      *--p = "0123456789ABCDEF"[h & 15];
-      h >>= 4;
-    } while (h);
-    str(c, p);
-  }
-  void point(int c, const double* v, int dims = 3) {
-    for (int i = 0; i < dims; ++i) real(c + 10 * i, v[i]);
-  }
-  bool ok() const { return m_ok; }
-  void flush() {
-    if (!m_buf.empty() && std::fwrite(m_buf.data(), 1, m_buf.size(), m_file) != m_buf.size()) m_ok = false;
-    m_buf.clear();
-  }
-
- private:
-  void maybeFlush() {
-    if (m_buf.size() > (1 << 20)) flush();
-  }
-  FILE* m_file;
-  std::string m_buf;
-  bool m_ok = true;
-};
-
-struct Context {
-  AcDbDatabase* db;
-  AcDbDatabase::Impl* d;
-  Writer& w;
-};
+using dxf::ObjectOut;
+using dxf::WriteContext;
+using dxf::Writer;
 
 template <class T>
 T* objectOf(AcDbObjectId id) {
   return id.isValid() ? T::cast(id.stub()->object) : nullptr;
 }
 
-std::vector<AcDbObjectId> liveRecords(AcDbObjectId tableId) {
-  std::vector<AcDbObjectId> out;
-  if (auto* t = objectOf<AcDbSymbolTable>(tableId))
-    for (AcDbObjectId r : t->records())
-      if (!r.isErased()) out.push_back(r);
-  return out;
+// --- header ---------------------------------------------------------------------------
+
+// The extents a header variable held in the file (its 10/20/30 groups).
+bool headerPoint(const std::vector<DxfGroup>* groups, double out[3]) {
+  if (!groups) return false;
+  int found = 0;
+  for (const DxfGroup& g : *groups) {
+    if (g.code != 10 && g.code != 20 && g.code != 30) continue;
+    char* end = nullptr;
+    double v = std::strtod(g.value.c_str(), &end);
+    if (end == g.value.c_str()) return false;
+    out[g.code / 10 - 1] = v;
+    ++found;
+  }
+  return found >= 2;
 }
 
-void tableHead(Context& c, const char* name, Adesk::UInt64 handle, size_t count, bool dimstyle = false) {
-  c.w.str(0, "TABLE");
-  c.w.str(2, name);
-  c.w.handle(5, handle);
-  c.w.str(330, "0");
-  c.w.str(100, "AcDbSymbolTable");
-  c.w.integer(70, (long long)count);
-  if (dimstyle) c.w.str(100, "AcDbDimStyleTable");
+bool hasForeignEntities(AcDbDatabase* db) {
+  if (auto* ms = objectOf<AcDbBlockTableRecord>(db->modelSpaceId()))
+    for (AcDbObjectId id : ms->entities())
+      if (!id.isErased() && AcDbForeignEntity::cast(id.stub()->object)) return true;
+  return false;
 }
 
-void recordHead(Context& c, const char* type, Adesk::UInt64 handle, Adesk::UInt64 owner, const char* subclass,
-                int handleCode = 5) {
-  c.w.str(0, type);
-  c.w.handle(handleCode, handle);
-  c.w.handle(330, owner);
-  c.w.str(100, "AcDbSymbolTableRecord");
-  c.w.str(100, subclass);
+// Extents of model space: what the host measures, and for a drawing with entities the
+// host does not model, also the extents the file stated (they cover those entities).
+void measureExtents(WriteContext& c) {
+  AcGePoint3d lo, hi;
+  c.hasExtents = cadhost::drawingExtents(c.db, lo, hi);
+  if (c.hasExtents) {
+    double l[3] = {lo.x, lo.y, lo.z}, h[3] = {hi.x, hi.y, hi.z};
+    std::memcpy(c.extMin, l, sizeof l);
+    std::memcpy(c.extMax, h, sizeof h);
+  }
+  double fileMin[3] = {0, 0, 0}, fileMax[3] = {0, 0, 0};
+  if (!hasForeignEntities(c.db) || !headerPoint(c.d->file.headerVar("$EXTMIN"), fileMin) ||
+      !headerPoint(c.d->file.headerVar("$EXTMAX"), fileMax) || fileMin[0] > fileMax[0])
+    return;
+  for (int i = 0; i < 3; ++i) {
+    c.extMin[i] = c.hasExtents ? std::min(c.extMin[i], fileMin[i]) : fileMin[i];
+    c.extMax[i] = c.hasExtents ? std::max(c.extMax[i], fileMax[i]) : fileMax[i];
+  }
+  c.hasExtents = true;
 }
 
-void writeXData(Context& c, const AcDbObject* o) {
-  for (const AcDbXDataApp& app : o->xDataApps()) {
-    c.w.text(1001, app.appName);
-    for (const AcDbXDataItem& item : app.items) {
-      short code = item.code;
-      if (code == 1000 || code == 1003 || code == 1005) {
-        std::string enc = dxf::encode(item.text);
-        if (enc.size() <= 255 || code != 1000) {
-          c.w.str(code, enc);
-          continue;
-        }
-        // Split at character boundaries: an escape \U+XXXX is never cut.
-        c.w.str(1002, "{");
-        std::string chunk;
-        for (wchar_t ch : item.text) {
-          std::string one = dxf::encode(std::wstring(1, ch));
-          if (chunk.size() + one.size() > kDxfXDataChunkBytes) {
-            c.w.str(1000, chunk);
-            chunk.clear();
-          }
-          chunk += one;
-        }
-        if (!chunk.empty()) c.w.str(1000, chunk);
-        c.w.str(1002, "}");
-      } else if (code >= 1010 && code <= 1013) {
-        c.w.point(code, item.real);
-      } else if (code >= 1040 && code <= 1042) {
-        c.w.real(code, item.real[0]);
-      } else {
-        c.w.integer(code, item.integer);
-      }
+void extentsVar(WriteContext& c, const char* name, bool max) {
+  c.w.str(9, name);
+  double none[3] = {max ? -1e20 : 1e20, max ? -1e20 : 1e20, max ? -1e20 : 1e20};
+  c.w.point(10, c.hasExtents ? (max ? c.extMax : c.extMin) : none);
+}
+
+void defaultHeader(WriteContext& c) {
+  Writer& w = c.w;
+  w.str(9, "$ACADVER");
+  w.str(1, "AC1015");
+  w.str(9, "$DWGCODEPAGE");
+  w.str(3, w.codec().pageName());
+  w.str(9, "$INSBASE");
+  double zero[3] = {0, 0, 0}, limits[2] = {420, 297};
+  w.point(10, zero);
+  extentsVar(c, "$EXTMIN", false);
+  extentsVar(c, "$EXTMAX", true);
+  w.str(9, "$LIMMIN");
+  w.point(10, zero, 2);
+  w.str(9, "$LIMMAX");
+  w.point(10, limits, 2);
+  // Millimetres, metric: what the system's drawings are measured in.
+  w.str(9, "$INSUNITS");
+  w.integer(70, 4);
+  w.str(9, "$MEASUREMENT");
+  w.integer(70, 1);
+  w.str(9, "$HANDSEED");
+  w.handle(5, c.d->nextHandle);
+}
+
+// The file's header with the values the host keeps up to date: the handle seed, the
+// extents, and a code page when the file named none.
+void keptHeader(WriteContext& c) {
+  Writer& w = c.w;
+  const auto& vars = c.d->file.header;
+  bool seen[3] = {false, false, false};  // $HANDSEED, $EXTMIN, $EXTMAX
+  bool needPage = !c.d->file.headerVar("$DWGCODEPAGE") && !w.codec().utf8();
+  if (!c.d->file.headerVar("$ACADVER")) {
+    w.str(9, "$ACADVER");
+    w.str(1, "AC1015");
+    if (needPage) {
+      w.str(9, "$DWGCODEPAGE");
+      w.str(3, w.codec().pageName());
     }
+  }
+  for (const auto& v : vars) {
+    if (v.first == "$HANDSEED") {
+      seen[0] = true;
+      w.str(9, v.first);
+      w.handle(5, c.d->nextHandle);
+      continue;
+    }
+    if (v.first == "$EXTMIN" || v.first == "$EXTMAX") {
+      seen[v.first == "$EXTMIN" ? 1 : 2] = true;
+      extentsVar(c, v.first.c_str(), v.first == "$EXTMAX");
+      continue;
+    }
+    w.str(9, v.first);
+    w.groups(v.second);
+    if (v.first == "$ACADVER" && needPage) {
+      w.str(9, "$DWGCODEPAGE");
+      w.str(3, w.codec().pageName());
+    }
+  }
+  if (!seen[1]) extentsVar(c, "$EXTMIN", false);
+  if (!seen[2]) extentsVar(c, "$EXTMAX", true);
+  if (!seen[0]) {
+    w.str(9, "$HANDSEED");
+    w.handle(5, c.d->nextHandle);
   }
 }
 
-void writeEntity(Context& c, const AcDbEntity* e, Adesk::UInt64 owner) {
+void writeHeader(WriteContext& c) {
+  c.w.str(0, "SECTION");
+  c.w.str(2, "HEADER");
+  if (c.d->file.read && !c.d->file.header.empty()) keptHeader(c);
+  else defaultHeader(c);
+  c.w.str(0, "ENDSEC");
+}
+
+// --- blocks and entities ----------------------------------------------------------------
+
+bool ownerErased(AcDbDatabase::Impl& d, const DxfKept& kept) {
+  Adesk::UInt64 owner = dxf::keptOwner(kept);
+  AcDbStub* s = owner ? d.find(owner) : nullptr;
+  return s && s->erased;
+}
+
+// The field values of a new entity of the kind.
+const std::vector<DxfValue>& defaultValues(const DxfEntityKind* kind) {
+  static std::map<const DxfEntityKind*, std::vector<DxfValue>> cache;
+  auto it = cache.find(kind);
+  if (it != cache.end()) return it->second;
+  std::unique_ptr<AcDbEntity> fresh(kind->create());
+  std::vector<DxfValue> values(kind->fieldCount);
+  for (size_t i = 0; i < kind->fieldCount; ++i)
+    if (kind->fields[i].get) kind->fields[i].get(fresh.get(), values[i]);
+  return cache[kind] = values;
+}
+
+bool sameValue(const DxfValue& a, const DxfValue& b) {
+  return a.v[0] == b.v[0] && a.v[1] == b.v[1] && a.v[2] == b.v[2] && a.i == b.i && a.s == b.s;
+}
+
+void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool paper) {
+  const DxfKept* kept = e->objectId().stub()->dxf.get();
+  if (kept && kept->verbatim) {
+    if (!ownerErased(*c.d, *kept)) dxf::writeVerbatim(c.w, *kept, e);
+    return;
+  }
   const DxfEntityKind* kind = dxfKindOf(e);
   if (!kind) return;
-  c.w.str(0, kind->dxfName);
-  c.w.handle(5, e->objectId().handle().value());
-  c.w.handle(330, owner);
-  c.w.str(100, "AcDbEntity");
-  c.w.text(8, e->layerName());
-  if (!cadhost::equalsNoCase(e->linetypeName(), L"ByLayer")) c.w.text(6, e->linetypeName());
-  if (e->colorIndex() != 256) c.w.integer(62, e->colorIndex());
-  DxfValue v;
+  Writer& w = c.w;
+  ObjectOut o(w, kind->dxfName, e->objectId().handle().value(), owner, kept);
+  o.subclass("AcDbEntity");
+  if (paper && !(kept && kept->find(67))) w.integer(67, 1);
+  w.text(8, e->layerName());
+  if (!cadhost::equalsNoCase(e->linetypeName(), L"ByLayer")) w.text(6, e->linetypeName());
+  if (e->colorIndex() != 256) w.integer(62, e->colorIndex());
+  const std::vector<DxfValue>& defaults = defaultValues(kind);
   for (size_t i = 0; i < kind->fieldCount; ++i) {
     const DxfField& f = kind->fields[i];
     if (f.type == DxfType::kMarker) {
-      c.w.str(100, f.label);
+      o.subclass(f.label);
       continue;
     }
+    DxfValue v;
     f.get(e, v);
+    if (kept && i < 32 && !(kept->fieldsRead & (uint32_t(1) << i)) && sameValue(v, defaults[i])) continue;
     switch (f.type) {
       case DxfType::kNormal:
         if (v.v[0] == 0 && v.v[1] == 0 && v.v[2] == 1) break;
         // fall through
-      case DxfType::kPoint: c.w.point(f.code, v.v); break;
-      case DxfType::kReal: c.w.real(f.code, v.v[0]); break;
-      case DxfType::kAngle: c.w.angle(f.code, v.v[0]); break;
-      case DxfType::kInt: c.w.integer(f.code, v.i); break;
-      case DxfType::kName: c.w.text(f.code, v.s); break;
+      case DxfType::kPoint: w.point(f.code, v.v); break;
+      case DxfType::kReal: w.real(f.code, v.v[0]); break;
+      case DxfType::kAngle: w.angle(f.code, v.v[0]); break;
+      case DxfType::kInt: w.integer(f.code, v.i); break;
+      case DxfType::kName: w.text(f.code, v.s); break;
       default: break;
     }
   }
-  writeXData(c, e);
+  o.end();
+  dxf::writeXData(w, e);
 }
 
-void writeHeader(Context& c) {
-  Writer& w = c.w;
-  w.str(0, "SECTION");
-  w.str(2, "HEADER");
-  w.str(9, "$ACADVER");
-  w.str(1, "AC1015");
-  w.str(9, "$DWGCODEPAGE");
-  w.str(3, "ANSI_1252");
-  w.str(9, "$INSBASE");
-  double zero[3] = {0, 0, 0};
-  w.point(10, zero);
-  w.str(9, "$HANDSEED");
-  w.handle(5, c.d->nextHandle);
-  w.str(0, "ENDSEC");
-  w.str(0, "SECTION");
-  w.str(2, "CLASSES");
-  w.str(0, "ENDSEC");
+// The entities of a paper space go to the ENTITIES section, marked with group 67; one
+// kept as read without that mark stays in its block, so that it stays in paper space.
+bool inEntitiesSection(const AcDbEntity* e) {
+  const DxfKept* kept = e->objectId().stub()->dxf.get();
+  return !kept || !kept->verbatim || kept->find(67);
 }
 
-void writeTables(Context& c) {
-  Writer& w = c.w;
-  AcDbDatabase::Impl& d = *c.d;
-  w.str(0, "SECTION");
-  w.str(2, "TABLES");
-
-  tableHead(c, "VPORT", d.roleHandle("VPORT"), 1);
-  recordHead(c, "VPORT", d.roleHandle("VPORT*ACTIVE"), d.roleHandle("VPORT"), "AcDbViewportTableRecord");
-  w.str(2, "*Active");
-  w.integer(70, 0);
-  double v0[3] = {0, 0, 0}, v1[3] = {1, 1, 0}, vc[3] = {0.5, 0.5, 0}, vz[3] = {0, 0, 1};
-  w.point(10, v0, 2);
-  w.point(11, v1, 2);
-  w.point(12, vc, 2);
-  w.point(16, vz);
-  w.real(40, 1000);
-  w.real(41, 1.34);
-  w.str(0, "ENDTAB");
-
-  auto linetypes = liveRecords(c.db->linetypeTableId());
-  tableHead(c, "LTYPE", c.db->linetypeTableId().handle().value(), linetypes.size());
-  for (AcDbObjectId id : linetypes) {
-    recordHead(c, "LTYPE", id.handle().value(), c.db->linetypeTableId().handle().value(), "AcDbLinetypeTableRecord");
-    w.text(2, objectOf<AcDbSymbolTableRecord>(id)->name());
-    w.integer(70, 0);
-    w.str(3, "");
-    w.integer(72, 65);
-    w.integer(73, 0);
-    w.real(40, 0.0);
+void writeEntities(WriteContext& c, AcDbBlockTableRecord* b, bool paper, bool section) {
+  Adesk::UInt64 owner = b->objectId().handle().value();
+  for (AcDbObjectId id : b->entities()) {
+    if (id.isErased()) continue;
+    auto* e = static_cast<AcDbEntity*>(id.stub()->object);
+    if (!paper || inEntitiesSection(e) == section) writeEntity(c, e, owner, paper);
   }
-  w.str(0, "ENDTAB");
-
-  auto layers = liveRecords(c.db->layerTableId());
-  tableHead(c, "LAYER", c.db->layerTableId().handle().value(), layers.size());
-  for (AcDbObjectId id : layers) {
-    auto* l = objectOf<AcDbLayerTableRecord>(id);
-    recordHead(c, "LAYER", id.handle().value(), c.db->layerTableId().handle().value(), "AcDbLayerTableRecord");
-    w.text(2, l->name());
-    w.integer(70, (l->isFrozen() ? 1 : 0) | (l->VPDFLT() ? 2 : 0) | (l->isLocked() ? 4 : 0));
-    int color = l->color().colorIndex();
-    if (color < 1 || color > 255) color = 7;
-    w.integer(62, l->isOff() ? -color : color);
-    auto* lt = objectOf<AcDbSymbolTableRecord>(l->linetypeObjectId());
-    w.text(6, lt ? lt->name() : L"CONTINUOUS");
-  }
-  w.str(0, "ENDTAB");
-
-  tableHead(c, "STYLE", d.roleHandle("STYLE"), 1);
-  recordHead(c, "STYLE", d.roleHandle("STYLE:Standard"), d.roleHandle("STYLE"), "AcDbTextStyleTableRecord");
-  w.str(2, "Standard");
-  w.integer(70, 0);
-  w.real(40, 0);
-  w.real(41, 1);
-  w.real(50, 0);
-  w.integer(71, 0);
-  w.real(42, 2.5);
-  w.str(3, "txt");
-  w.str(4, "");
-  w.str(0, "ENDTAB");
-
-  tableHead(c, "VIEW", d.roleHandle("VIEW"), 0);
-  w.str(0, "ENDTAB");
-  tableHead(c, "UCS", d.roleHandle("UCS"), 0);
-  w.str(0, "ENDTAB");
-
-  auto apps = liveRecords(c.db->regAppTableId());
-  tableHead(c, "APPID", c.db->regAppTableId().handle().value(), apps.size());
-  for (AcDbObjectId id : apps) {
-    recordHead(c, "APPID", id.handle().value(), c.db->regAppTableId().handle().value(), "AcDbRegAppTableRecord");
-    w.text(2, objectOf<AcDbSymbolTableRecord>(id)->name());
-    w.integer(70, 0);
-  }
-  w.str(0, "ENDTAB");
-
-  tableHead(c, "DIMSTYLE", d.roleHandle("DIMSTYLE"), 1, true);
-  recordHead(c, "DIMSTYLE", d.roleHandle("DIMSTYLE:Standard"), d.roleHandle("DIMSTYLE"), "AcDbDimStyleTableRecord", 105);
-  w.str(2, "Standard");
-  w.integer(70, 0);
-  w.str(0, "ENDTAB");
-
-  auto blocks = liveRecords(c.db->blockTableId());
-  tableHead(c, "BLOCK_RECORD", c.db->blockTableId().handle().value(), blocks.size());
-  for (AcDbObjectId id : blocks) {
-    auto* b = objectOf<AcDbBlockTableRecord>(id);
-    recordHead(c, "BLOCK_RECORD", id.handle().value(), c.db->blockTableId().handle().value(), "AcDbBlockTableRecord");
-    w.text(2, b->name());
-    if (cadhost::equalsNoCase(b->name(), L"*Model_Space")) w.handle(340, d.roleHandle("LAYOUT:Model"));
-    else if (cadhost::equalsNoCase(b->name(), L"*Paper_Space")) w.handle(340, d.roleHandle("LAYOUT:Layout1"));
-    else w.str(340, "0");
-  }
-  w.str(0, "ENDTAB");
-  w.str(0, "ENDSEC");
 }
 
-std::pair<Adesk::UInt64, Adesk::UInt64> blockMarkers(Context& c, AcDbObjectId btr) {
-  auto& m = c.d->blockMarkers[btr.handle().value()];
-  if (m.first == 0) m.first = c.d->allocHandle();
-  if (m.second == 0) m.second = c.d->allocHandle();
+DxfBlockEnds& blockEnds(AcDbDatabase::Impl& d, AcDbObjectId btr) {
+  DxfBlockEnds& m = d.blockEnds[btr.handle().value()];
+  if (m.begin == 0) m.begin = d.allocHandle();
+  if (m.end == 0) m.end = d.allocHandle();
   return m;
 }
 
-void writeBlocks(Context& c) {
+// The entity part of a BLOCK or ENDBLK, then its own subclass.
+void blockEntity(ObjectOut& o, Writer& w, bool paper, const char* subclass) {
+  o.subclass("AcDbEntity");
+  if (!o.kept()) {
+    if (paper) w.integer(67, 1);
+    w.str(8, "0");
+  }
+  o.subclass(subclass);
+}
+
+void writeBlocks(WriteContext& c) {
   Writer& w = c.w;
   w.str(0, "SECTION");
   w.str(2, "BLOCKS");
-  for (AcDbObjectId id : liveRecords(c.db->blockTableId())) {
+  AcDbBlockTable* bt = objectOf<AcDbBlockTable>(c.db->blockTableId());
+  for (AcDbObjectId id : bt->records()) {
+    if (id.isErased()) continue;
     auto* b = objectOf<AcDbBlockTableRecord>(id);
-    auto markers = blockMarkers(c, id);
+    DxfBlockEnds& ends = blockEnds(*c.d, id);
     bool model = cadhost::equalsNoCase(b->name(), L"*Model_Space");
     bool paper = cadhost::equalsNoCase(b->name(), L"*Paper_Space");
-    w.str(0, "BLOCK");
-    w.handle(5, markers.first);
-    w.handle(330, id.handle().value());
-    w.str(100, "AcDbEntity");
-    if (paper) w.integer(67, 1);
-    w.str(8, "0");
-    w.str(100, "AcDbBlockBegin");
+    Adesk::UInt64 owner = id.handle().value();
+    ObjectOut begin(w, "BLOCK", ends.begin, owner, ends.read ? &ends.beginKept : nullptr);
+    blockEntity(begin, w, paper, "AcDbBlockBegin");
     w.text(2, b->name());
-    w.integer(70, 0);
     AcGePoint3d o = b->origin();
     double p[3] = {o.x, o.y, o.z};
     w.point(10, p);
     w.text(3, b->name());
-    w.str(1, "");
-    if (!model)
-      for (AcDbObjectId e : b->entities())
-        if (!e.isErased()) writeEntity(c, static_cast<AcDbEntity*>(e.stub()->object), id.handle().value());
-    w.str(0, "ENDBLK");
-    w.handle(5, markers.second);
-    w.handle(330, id.handle().value());
-    w.str(100, "AcDbEntity");
-    if (paper) w.integer(67, 1);
-    w.str(8, "0");
-    w.str(100, "AcDbBlockEnd");
+    if (!begin.kept()) {
+      // After the host's own groups, where a file's groups come back too.
+      w.integer(70, 0);
+      w.str(1, "");
+    }
+    begin.end();
+    if (!model) writeEntities(c, b, paper, false);
+    ObjectOut end(w, "ENDBLK", ends.end, owner, ends.read ? &ends.endKept : nullptr);
+    blockEntity(end, w, paper, "AcDbBlockEnd");
+    end.end();
   }
   w.str(0, "ENDSEC");
 
   w.str(0, "SECTION");
   w.str(2, "ENTITIES");
-  AcDbObjectId ms = c.db->modelSpaceId();
-  if (auto* b = objectOf<AcDbBlockTableRecord>(ms))
-    for (AcDbObjectId e : b->entities())
-      if (!e.isErased()) writeEntity(c, static_cast<AcDbEntity*>(e.stub()->object), ms.handle().value());
+  AcDbObjectId ids[2];
+  bt->getAt(L"*Model_Space", ids[0]);
+  bt->getAt(L"*Paper_Space", ids[1]);
+  for (int i = 0; i < 2; ++i)
+    if (auto* b = objectOf<AcDbBlockTableRecord>(ids[i])) writeEntities(c, b, i == 1, true);
   w.str(0, "ENDSEC");
 }
 
-void dictionary(Context& c, Adesk::UInt64 handle, Adesk::UInt64 owner,
-                const std::vector<std::pair<const char*, Adesk::UInt64>>& entries) {
-  c.w.str(0, "DICTIONARY");
-  c.w.handle(5, handle);
-  c.w.handle(330, owner);
-  c.w.str(100, "AcDbDictionary");
-  c.w.integer(281, 1);
-  for (auto& e : entries) {
-    c.w.str(3, e.first);
-    c.w.handle(350, e.second);
+// --- sections the host does not know ------------------------------------------------------
+
+void writeSectionsAfter(WriteContext& c, const std::string& name) {
+  for (const auto& s : c.d->file.sections) {
+    if (s.after != name) continue;
+    c.w.str(0, "SECTION");
+    c.w.str(2, s.name);
+    c.w.groups(s.groups);
+    c.w.str(0, "ENDSEC");
+    if (s.name != name) writeSectionsAfter(c, s.name);
   }
 }
 
-void layout(Context& c, const char* name, Adesk::UInt64 handle, Adesk::UInt64 owner, Adesk::UInt64 block, int order) {
-  Writer& w = c.w;
-  w.str(0, "LAYOUT");
-  w.handle(5, handle);
-  w.handle(330, owner);
-  w.str(100, "AcDbPlotSettings");
-  w.str(1, "");
-  w.str(2, "none_device");
-  w.str(4, "");
-  w.str(6, "");
-  for (int code = 40; code <= 49; ++code) w.real(code, 0);
-  w.real(140, 0);
-  w.real(141, 0);
-  w.real(142, 1);
-  w.real(143, 1);
-  w.integer(70, order == 0 ? 1024 : 0);
-  w.integer(72, 1);
-  w.integer(73, 0);
-  w.integer(74, 5);
-  w.str(7, "");
-  w.integer(75, 16);
-  w.real(147, 1);
-  w.real(148, 0);
-  w.real(149, 0);
-  w.str(100, "AcDbLayout");
-  w.str(1, name);
-  w.integer(70, 1);
-  w.integer(71, order);
-  double z[3] = {0, 0, 0}, lim[3] = {420, 297, 0}, emin[3] = {1e20, 1e20, 1e20}, emax[3] = {-1e20, -1e20, -1e20};
-  double xa[3] = {1, 0, 0}, ya[3] = {0, 1, 0};
-  w.point(10, z, 2);
-  w.point(11, lim, 2);
-  w.point(12, z);
-  w.point(14, emin);
-  w.point(15, emax);
-  w.real(146, 0);
-  w.point(13, z);
-  w.point(16, xa);
-  w.point(17, ya);
-  w.integer(76, 0);
-  w.handle(330, block);
-}
-
-void writeObjects(Context& c) {
-  AcDbDatabase::Impl& d = *c.d;
-  c.w.str(0, "SECTION");
-  c.w.str(2, "OBJECTS");
-  Adesk::UInt64 root = d.roleHandle("DICT:root"), group = d.roleHandle("DICT:ACAD_GROUP"),
-                layouts = d.roleHandle("DICT:ACAD_LAYOUT"), model = d.roleHandle("LAYOUT:Model"),
-                paper = d.roleHandle("LAYOUT:Layout1");
-  dictionary(c, root, 0, {{"ACAD_GROUP", group}, {"ACAD_LAYOUT", layouts}});
-  dictionary(c, group, root, {});
-  dictionary(c, layouts, root, {{"Layout1", paper}, {"Model", model}});
-  AcDbBlockTable* bt = objectOf<AcDbBlockTable>(c.db->blockTableId());
-  AcDbObjectId ms, ps;
-  if (bt) {
-    bt->getAt(L"*Model_Space", ms);
-    bt->getAt(L"*Paper_Space", ps);
-  }
-  layout(c, "Model", model, layouts, ms.handle().value(), 0);
-  layout(c, "Layout1", paper, layouts, ps.handle().value(), 1);
-  c.w.str(0, "ENDSEC");
+void writeDrawing(WriteContext& c) {
+  measureExtents(c);
+  dxf::reserveTableHandles(c);
+  for (AcDbObjectId id : objectOf<AcDbBlockTable>(c.db->blockTableId())->records()) blockEnds(*c.d, id);
+  writeSectionsAfter(c, "");
+  writeHeader(c);
+  writeSectionsAfter(c, "HEADER");
+  dxf::writeClasses(c);
+  writeSectionsAfter(c, "CLASSES");
+  dxf::writeTables(c);
+  writeSectionsAfter(c, "TABLES");
+  writeBlocks(c);
+  writeSectionsAfter(c, "BLOCKS");
+  writeSectionsAfter(c, "ENTITIES");
+  dxf::writeObjects(c);
+  writeSectionsAfter(c, "OBJECTS");
   c.w.str(0, "EOF");
 }
 
-// Every handle the file will carry must exist before the header states the seed.
-void reserveHandles(Context& c) {
-  for (const char* role : {"VPORT", "VPORT*ACTIVE", "STYLE", "STYLE:Standard", "VIEW", "UCS", "DIMSTYLE",
-                           "DIMSTYLE:Standard", "DICT:root", "DICT:ACAD_GROUP", "DICT:ACAD_LAYOUT",
-                           "LAYOUT:Model", "LAYOUT:Layout1"})
-    c.d->roleHandle(role);
-  for (AcDbObjectId id : liveRecords(c.db->blockTableId())) blockMarkers(c, id);
+dxf::Codec drawingCodec(const AcDbDatabase::Impl& d) {
+  if (!d.file.read) return dxf::Codec();
+  const auto* version = d.file.headerVar("$ACADVER");
+  const auto* page = d.file.headerVar("$DWGCODEPAGE");
+  return dxf::Codec::forDrawing(version && !version->empty() ? version->front().value : "AC1015",
+                                page && !page->empty() ? page->front().value : "");
 }
 }  // namespace
+
+namespace dxf {
+Adesk::UInt64 keptOwner(const DxfKept& kept) {
+  int braces = 0;
+  for (const DxfKeptGroup& g : kept.groups) {
+    if (g.code == 102) braces += g.value == "}" ? -1 : 1;
+    else if (g.code == 330 && braces <= 0) return AcDbHandle(cadhost::fromUtf8(g.value).c_str()).value();
+    else if (g.code == 100) return 0;
+  }
+  return 0;
+}
+}  // namespace dxf
 
 Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, std::wstring* message) {
   if (!fileName || !*fileName) return Acad::eInvalidInput;
@@ -465,13 +354,10 @@ Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, std::wstring* mess
   }
   bool ok;
   {
-    Writer w(f);
-    Context c{this, m_impl, w};
-    reserveHandles(c);
-    writeHeader(c);
-    writeTables(c);
-    writeBlocks(c);
-    writeObjects(c);
+    dxf::Codec codec = drawingCodec(*m_impl);
+    dxf::Writer w(f, codec);
+    WriteContext c{this, m_impl, w};
+    writeDrawing(c);
     w.flush();
     ok = w.ok();
   }

@@ -1,5 +1,6 @@
-// Limits of the DXF reader: a file beyond them is refused with a message, never read
-// into unbounded memory or recursion.
+// Limits of the DXF reader and of extended data. A file beyond the reader's limits is
+// refused with a message, never read into unbounded memory or recursion; extended data
+// beyond the host's limits is refused with eInvalidXDataSize or eXdataSizeExceeded.
 #pragma once
 #include <cstddef>
 
@@ -7,6 +8,10 @@ const size_t kDxfMaxFileBytes = size_t(1) << 30;   // largest drawing file
 const size_t kDxfMaxLineBytes = 65536;             // largest text of one group
 const size_t kDxfMaxObjects = 20000000;            // most entities and records
 const size_t kDxfMaxXDataItems = 100000;           // most extended-data items on one object
-const int kDxfMaxBlockNesting = 16;                // block references inside blocks (extents)
-// Extended-data texts longer than this are written as several 1000 groups (see dxf_write).
-const size_t kDxfXDataChunkBytes = 250;
+const int kDxfMaxBlockNesting = 16;                // braces nested in extended data
+
+// The real host's limits on extended data: one text (1000, 1003, 1005) holds at most 255
+// bytes (in the process's code page), one object's extended data at most 16 KB, counted
+// as the group codes (2 bytes each) with their values.
+const size_t kXDataMaxTextBytes = 255;
+const size_t kXDataMaxObjectBytes = 16 * 1024;

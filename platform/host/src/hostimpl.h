@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -11,6 +12,7 @@
 
 // The database's record of one object. Stubs live in a deque owned by the database, so
 // an object id (a stub pointer) keeps its address for the database's lifetime.
+struct DxfKept;
 struct AcDbStub {
   AcDbDatabase* db = nullptr;
   AcDbHandle handle;
@@ -18,6 +20,78 @@ struct AcDbStub {
   int readers = 0;
   bool writer = false;
   bool erased = false;
+  std::shared_ptr<DxfKept> dxf;  // what a drawing file held that the host does not model
+};
+
+// One group of a DXF file, its value as the file holds it (in the file's code page).
+struct DxfGroup {
+  int code = 0;
+  std::string value;
+};
+
+// The groups of one object that the host does not model, kept as read and written back
+// where they were: each belongs to the section after a subclass marker (group 100).
+struct DxfKeptGroup {
+  int code = 0;
+  int section = 0;  // 0 the object's head, -1 anywhere, k after the file's k-th group 100
+  int opens = 0;    // a group 100 the host does not write itself: the section it opens
+  std::string value;
+};
+struct DxfKept {
+  std::string type;  // group 0 of an object the host does not model
+  // An object the host does not model: every group (extended data excepted) as read.
+  bool verbatim = false;
+  bool hasHandle = false;  // the groups hold the object's handle (group 5 or 105)
+  std::vector<DxfKeptGroup> groups;
+  // The subclass markers the host writes itself, with the section each opened in the file.
+  std::vector<std::pair<std::string, int>> sections;
+  int extraFlags = 0;  // bits of group 70 the host does not model (layers)
+  // The schema fields an entity's groups gave (bit i: field i); a field the file left out
+  // stays out while it holds its default.
+  uint32_t fieldsRead = 0;
+  // The first kept group of that code, or null.
+  const DxfKeptGroup* find(int code) const {
+    for (const DxfKeptGroup& g : groups)
+      if (g.code == code) return &g;
+    return nullptr;
+  }
+};
+
+// A table as the file had it: the table the host models, or one it keeps as read (head
+// and records, each a foreign object).
+struct DxfTable {
+  std::string name;
+  AcDbObjectId head;
+  std::vector<AcDbObjectId> records;  // of a kept table
+};
+
+// Header variables, sections and objects of a drawing file, kept for writing it back.
+struct DxfFileKept {
+  bool read = false;  // the drawing came from a file
+  std::vector<std::pair<std::string, std::vector<DxfGroup>>> header;  // $NAME and its groups
+  bool hasClasses = false;
+  std::vector<DxfGroup> classes;
+  std::vector<DxfTable> tables;  // in file order
+  bool hasObjects = false;
+  std::vector<AcDbObjectId> objects;  // the OBJECTS section in order
+  // Sections the host does not know, each after the section it followed ("" first).
+  struct Section {
+    std::string name, after;
+    std::vector<DxfGroup> groups;
+  };
+  std::vector<Section> sections;
+  const std::vector<DxfGroup>* headerVar(const std::string& name) const {
+    for (auto& v : header)
+      if (v.first == name) return &v.second;
+    return nullptr;
+  }
+};
+
+// The BLOCK and ENDBLK of a block table record: handles and kept groups.
+struct DxfBlockEnds {
+  bool read = false;  // from a file: the kept groups hold the defaults
+  Adesk::UInt64 begin = 0, end = 0;
+  DxfKept beginKept, endKept;
 };
 
 struct AcDbDatabase::Impl {
@@ -49,11 +123,23 @@ struct AcDbDatabase::Impl {
   // Handles of the file-only objects the DXF writer emits (table heads the database does not
   // model, dictionaries, layouts), by role, so they stay the same across save and load.
   std::map<std::string, Adesk::UInt64> roleHandles;
-  // BLOCK and ENDBLK handles of each block table record, by the record's handle.
-  std::unordered_map<Adesk::UInt64, std::pair<Adesk::UInt64, Adesk::UInt64>> blockMarkers;
+  // BLOCK and ENDBLK of each block table record, by the record's handle.
+  std::unordered_map<Adesk::UInt64, DxfBlockEnds> blockEnds;
+  DxfFileKept file;
 
   Adesk::UInt64 allocHandle() { return nextHandle++; }
   Adesk::UInt64 roleHandle(const std::string& role);
+};
+
+// An object or entity of a kind the host does not model, read from a drawing file: its
+// groups are kept with its stub and written back as read.
+class AcDbForeignObject : public AcDbObject {
+ public:
+  ACRX_DECLARE_MEMBERS(AcDbForeignObject);
+};
+class AcDbForeignEntity : public AcDbEntity {
+ public:
+  ACRX_DECLARE_MEMBERS(AcDbForeignEntity);
 };
 
 namespace cadhost {
@@ -110,6 +196,9 @@ bool runCommand(const std::wstring& name, const std::wstring& rest);
 AcDbObjectId lastEntity(AcDbDatabase* db);
 // The entity under the point (nearest within the pick box), or the null id.
 AcDbObjectId pickEntity(AcDbDatabase* db, const AcGePoint3d& p);
+// The extents of what model space shows (block references by their blocks' extents);
+// false when it shows nothing the host can measure.
+bool drawingExtents(AcDbDatabase* db, AcGePoint3d& lo, AcGePoint3d& hi);
 // Parses "x,y" or "x,y,z"; false for anything else.
 bool parsePoint(const std::string& text, AcGePoint3d& p);
 bool parseReal(const std::string& text, double& v);

@@ -1,6 +1,7 @@
 // Objects and entities: open state, erasing, layers, colours, linetypes, extended data.
 #include <cstring>
 #include "adslib.h"
+#include "dxflimits.h"
 #include "hostimpl.h"
 
 AcDbObject::AcDbObject() = default;
@@ -62,9 +63,23 @@ Acad::ErrorStatus AcDbObject::downgradeOpen() {
 
 // --- extended data --------------------------------------------------------------
 
-static resbuf* itemToRb(const AcDbXDataItem& item) {
+namespace {
+const size_t kBinaryChunkBytes = 127;  // one group 1004
+
+int hexValue(wchar_t c) {
+  return c >= L'0' && c <= L'9' ? c - L'0' : c >= L'a' && c <= L'f' ? c - L'a' + 10 : c >= L'A' && c <= L'F' ? c - L'A' + 10 : -1;
+}
+
+resbuf* itemToRb(const AcDbXDataItem& item) {
   resbuf* rb = acutNewRb(item.code);
-  if (item.code >= 1000 && item.code <= 1009) {
+  if (item.code == 1004) {
+    // Binary data, kept as hexadecimal digits.
+    size_t n = item.text.size() / 2;
+    rb->resval.rbinary.clen = (short)n;
+    rb->resval.rbinary.buf = new char[n ? n : 1];
+    for (size_t i = 0; i < n; ++i)
+      rb->resval.rbinary.buf[i] = (char)(hexValue(item.text[2 * i]) * 16 + hexValue(item.text[2 * i + 1]));
+  } else if (item.code >= 1000 && item.code <= 1009) {
     rb->resval.rstring = acutNewString(item.text.c_str());
   } else if (item.code >= 1010 && item.code <= 1039) {
     for (int i = 0; i < 3; ++i) rb->resval.rpoint[i] = item.real[i];
@@ -77,6 +92,72 @@ static resbuf* itemToRb(const AcDbXDataItem& item) {
   }
   return rb;
 }
+
+// Reads one item of a chain; false for a group code extended data does not have, a text
+// item without text or a brace that is neither "{" nor "}".
+bool rbToItem(const resbuf* rb, AcDbXDataItem& item) {
+  short c = rb->restype;
+  item.code = c;
+  if (c == 1000 || c == 1002 || c == 1003 || c == 1005) {
+    if (!rb->resval.rstring) return false;
+    item.text = rb->resval.rstring;
+    if (c == 1002 && item.text != L"{" && item.text != L"}") return false;
+  } else if (c == 1004) {
+    if (rb->resval.rbinary.clen < 0 || (rb->resval.rbinary.clen && !rb->resval.rbinary.buf)) return false;
+    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    for (short i = 0; i < rb->resval.rbinary.clen; ++i) {
+      unsigned char b = (unsigned char)rb->resval.rbinary.buf[i];
+      item.text += kDigits[b >> 4];
+      item.text += kDigits[b & 15];
+    }
+  } else if (c >= 1010 && c <= 1013) {
+    for (int i = 0; i < 3; ++i) item.real[i] = rb->resval.rpoint[i];
+  } else if (c >= 1040 && c <= 1042) {
+    item.real[0] = rb->resval.rreal;
+  } else if (c == 1070) {
+    item.integer = rb->resval.rint;
+  } else if (c == 1071) {
+    item.integer = rb->resval.rlong;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The bytes one item takes: its group code and its value, texts in the process's code page.
+size_t itemBytes(const AcDbXDataItem& item) {
+  short c = item.code;
+  if (c == 1000 || c == 1003 || c == 1005) return 2 + cadhost::toUtf8(item.text).size();
+  if (c == 1002) return 3;
+  if (c == 1004) return 3 + item.text.size() / 2;
+  if (c >= 1010 && c <= 1013) return 2 + 24;
+  if (c >= 1040 && c <= 1042) return 2 + 8;
+  return c == 1070 ? 4 : 6;
+}
+
+bool itemWithinLimit(const AcDbXDataItem& item) {
+  if (item.code == 1000 || item.code == 1003 || item.code == 1005)
+    return cadhost::toUtf8(item.text).size() <= kXDataMaxTextBytes;
+  if (item.code == 1004) return item.text.size() / 2 <= kBinaryChunkBytes;
+  return true;
+}
+
+size_t xdataBytes(const std::vector<AcDbXDataApp>& apps) {
+  size_t total = 0;
+  for (const AcDbXDataApp& app : apps) {
+    total += 2 + cadhost::toUtf8(app.appName).size();
+    for (const AcDbXDataItem& item : app.items) total += itemBytes(item);
+  }
+  return total;
+}
+
+bool appRegistered(AcDbDatabase* db, const std::wstring& name) {
+  if (!db) return false;
+  AcDbObjectId tableId = db->regAppTableId();
+  if (tableId.isNull() || !tableId.stub()->object) return false;
+  return static_cast<AcDbSymbolTable*>(tableId.stub()->object)->has(name.c_str());
+}
+}  // namespace
 
 resbuf* AcDbObject::xData(const ACHAR* appName) const {
   resbuf* head = nullptr;
@@ -95,35 +176,6 @@ resbuf* AcDbObject::xData(const ACHAR* appName) const {
   return head;
 }
 
-// Reads one item of a chain; false for a group this host does not keep (1002 braces,
-// 1004 binary chunks) or a text item without text.
-static bool rbToItem(const resbuf* rb, AcDbXDataItem& item) {
-  short c = rb->restype;
-  item.code = c;
-  if (c == 1000 || c == 1003 || c == 1005) {
-    if (!rb->resval.rstring) return false;
-    item.text = rb->resval.rstring;
-  } else if (c >= 1010 && c <= 1013) {
-    for (int i = 0; i < 3; ++i) item.real[i] = rb->resval.rpoint[i];
-  } else if (c >= 1040 && c <= 1042) {
-    item.real[0] = rb->resval.rreal;
-  } else if (c == 1070) {
-    item.integer = rb->resval.rint;
-  } else if (c == 1071) {
-    item.integer = rb->resval.rlong;
-  } else {
-    return false;
-  }
-  return true;
-}
-
-static bool appRegistered(AcDbDatabase* db, const std::wstring& name) {
-  if (!db) return false;
-  AcDbObjectId tableId = db->regAppTableId();
-  if (tableId.isNull() || !tableId.stub()->object) return false;
-  return static_cast<AcDbSymbolTable*>(tableId.stub()->object)->has(name.c_str());
-}
-
 Acad::ErrorStatus AcDbObject::setXData(const resbuf* chain) {
   AcDbDatabase* db = database() ? database() : acdbHostApplicationServices()->workingDatabase();
   if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
@@ -139,19 +191,23 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* chain) {
     if (apps.empty()) return Acad::eInvalidInput;
     AcDbXDataItem item;
     if (!rbToItem(rb, item)) return Acad::eInvalidInput;
+    if (!itemWithinLimit(item)) return Acad::eInvalidXDataSize;
     apps.back().items.push_back(std::move(item));
   }
+  std::vector<AcDbXDataApp> result = m_xdata;
   for (AcDbXDataApp& app : apps) {
-    auto it = m_xdata.begin();
-    while (it != m_xdata.end() && !cadhost::equalsNoCase(it->appName, app.appName)) ++it;
+    auto it = result.begin();
+    while (it != result.end() && !cadhost::equalsNoCase(it->appName, app.appName)) ++it;
     if (app.items.empty()) {
-      if (it != m_xdata.end()) m_xdata.erase(it);
-    } else if (it != m_xdata.end()) {
+      if (it != result.end()) result.erase(it);
+    } else if (it != result.end()) {
       it->items = std::move(app.items);
     } else {
-      m_xdata.push_back(std::move(app));
+      result.push_back(std::move(app));
     }
   }
+  if (xdataBytes(result) > kXDataMaxObjectBytes) return Acad::eXdataSizeExceeded;
+  m_xdata = std::move(result);
   return Acad::eOk;
 }
 

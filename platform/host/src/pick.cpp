@@ -2,13 +2,15 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <unordered_map>
 #include <unordered_set>
 #include "adslib.h"
 #include "dxfschema.h"
 #include "hostimpl.h"
 
 namespace {
-const int kMaxBlockNesting = 16;  // block references inside blocks, for extents
+// Block references nested deeper than this add nothing to extents (guards the stack).
+const int kMaxExtentsNesting = 1000;
 
 double segmentDistance2d(const AcGePoint3d& p, const AcGePoint3d& a, const AcGePoint3d& b) {
   double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
@@ -18,10 +20,13 @@ double segmentDistance2d(const AcGePoint3d& p, const AcGePoint3d& a, const AcGeP
 }
 
 struct Box {
-  double lo[2] = {DBL_MAX, DBL_MAX}, hi[2] = {-DBL_MAX, -DBL_MAX};
+  double lo[3] = {DBL_MAX, DBL_MAX, DBL_MAX}, hi[3] = {-DBL_MAX, -DBL_MAX, -DBL_MAX};
   void add(const AcGePoint3d& p) {
-    lo[0] = std::min(lo[0], p.x); lo[1] = std::min(lo[1], p.y);
-    hi[0] = std::max(hi[0], p.x); hi[1] = std::max(hi[1], p.y);
+    const double v[3] = {p.x, p.y, p.z};
+    for (int i = 0; i < 3; ++i) {
+      lo[i] = std::min(lo[i], v[i]);
+      hi[i] = std::max(hi[i], v[i]);
+    }
   }
   bool empty() const { return lo[0] > hi[0]; }
   double distance(const AcGePoint3d& p) const {
@@ -31,35 +36,56 @@ struct Box {
   }
 };
 
-void addExtents(const AcDbEntity* e, const AcGeMatrix3d& m, Box& box, int depth);
-
-void addBlockExtents(AcDbObjectId blockId, const AcGeMatrix3d& m, Box& box, int depth) {
-  if (depth > kMaxBlockNesting || !blockId.isValid()) return;
-  auto* btr = AcDbBlockTableRecord::cast(blockId.stub()->object);
-  if (!btr) return;
-  for (AcDbObjectId id : btr->entities())
-    if (!id.isErased()) addExtents(static_cast<AcDbEntity*>(id.stub()->object), m, box, depth + 1);
-}
-
-void addExtents(const AcDbEntity* e, const AcGeMatrix3d& m, Box& box, int depth) {
-  if (auto* ref = AcDbBlockReference::cast(e)) {
-    addBlockExtents(ref->blockTableRecord(), m * ref->blockTransform(), box, depth);
-    return;
+// Extents of entities, with each block measured once (in its own coordinates) however
+// often and however deep it is referenced, so that measuring a drawing costs its size.
+// A reference counts as its block's box carried into place.
+class Extents {
+ public:
+  void add(const AcDbEntity* e, const AcGeMatrix3d& m, Box& box) {
+    if (auto* ref = AcDbBlockReference::cast(e)) {
+      const Box& b = block(ref->blockTableRecord());
+      if (b.empty()) return;
+      AcGeMatrix3d t = m * ref->blockTransform();
+      for (int k = 0; k < 8; ++k)
+        box.add(AcGePoint3d(k & 1 ? b.hi[0] : b.lo[0], k & 2 ? b.hi[1] : b.lo[1], k & 4 ? b.hi[2] : b.lo[2]).transformBy(t));
+      return;
+    }
+    const DxfEntityKind* kind = dxfKindOf(e);
+    if (!kind || !kind->outline) return;
+    Outline out;
+    kind->outline(e, out);
+    for (auto& line : out)
+      for (AcGePoint3d p : line) box.add(p.transformBy(m));
   }
-  const DxfEntityKind* kind = dxfKindOf(e);
-  if (!kind || !kind->outline) return;
-  Outline out;
-  kind->outline(e, out);
-  for (auto& line : out)
-    for (AcGePoint3d p : line) box.add(p.transformBy(m));
-}
+
+ private:
+  const Box& block(AcDbObjectId id) {
+    static const Box kNone;
+    AcDbStub* stub = id.stub();
+    auto it = m_blocks.find(stub);
+    if (it != m_blocks.end()) return it->second;
+    // A block being measured adds nothing to itself (a drawing with a cycle is refused on
+    // reading; one made later stays finite).
+    if (!id.isValid() || m_open.count(stub) || (int)m_open.size() >= kMaxExtentsNesting) return kNone;
+    auto* btr = AcDbBlockTableRecord::cast(stub->object);
+    if (!btr) return kNone;
+    m_open.insert(stub);
+    Box b;
+    for (AcDbObjectId e : btr->entities())
+      if (!e.isErased()) add(static_cast<AcDbEntity*>(e.stub()->object), AcGeMatrix3d::kIdentity, b);
+    m_open.erase(stub);
+    return m_blocks[stub] = b;
+  }
+  std::unordered_map<AcDbStub*, Box> m_blocks;
+  std::unordered_set<AcDbStub*> m_open;
+};
 
 // Distance in the XY plane from the pick point to the entity's shape; a block reference
 // counts as its extents box, a face as its inside too.
-double pickDistance(const AcDbEntity* e, const AcGePoint3d& p) {
+double pickDistance(Extents& extents, const AcDbEntity* e, const AcGePoint3d& p) {
   if (AcDbBlockReference::cast(e)) {
     Box box;
-    addExtents(e, AcGeMatrix3d::kIdentity, box, 0);
+    extents.add(e, AcGeMatrix3d::kIdentity, box);
     return box.empty() ? DBL_MAX : box.distance(p);
   }
   const DxfEntityKind* kind = dxfKindOf(e);
@@ -159,9 +185,10 @@ namespace cadhost {
 AcDbObjectId pickEntity(AcDbDatabase* db, const AcGePoint3d& p) {
   AcDbBlockTableRecord* ms = modelSpace(db);
   if (!ms) return AcDbObjectId::kNull;
+  Extents extents;
   Box all;
   for (AcDbObjectId id : ms->entities())
-    if (!id.isErased()) addExtents(static_cast<AcDbEntity*>(id.stub()->object), AcGeMatrix3d::kIdentity, all, 0);
+    if (!id.isErased()) extents.add(static_cast<AcDbEntity*>(id.stub()->object), AcGeMatrix3d::kIdentity, all);
   double diag = all.empty() ? 0 : std::hypot(all.hi[0] - all.lo[0], all.hi[1] - all.lo[1]);
   double pickBox = std::max(diag * 0.01, 1e-3);
   AcDbObjectId best;
@@ -170,13 +197,26 @@ AcDbObjectId pickEntity(AcDbDatabase* db, const AcGePoint3d& p) {
   const auto& ents = ms->entities();
   for (size_t i = ents.size(); i-- > 0;) {
     if (ents[i].isErased()) continue;
-    double d = pickDistance(static_cast<AcDbEntity*>(ents[i].stub()->object), p);
+    double d = pickDistance(extents, static_cast<AcDbEntity*>(ents[i].stub()->object), p);
     if (d <= pickBox && d < bestDist) {
       bestDist = d;
       best = ents[i];
     }
   }
   return best;
+}
+
+bool drawingExtents(AcDbDatabase* db, AcGePoint3d& lo, AcGePoint3d& hi) {
+  AcDbBlockTableRecord* ms = modelSpace(db);
+  if (!ms) return false;
+  Extents extents;
+  Box all;
+  for (AcDbObjectId id : ms->entities())
+    if (!id.isErased()) extents.add(static_cast<AcDbEntity*>(id.stub()->object), AcGeMatrix3d::kIdentity, all);
+  if (all.empty()) return false;
+  lo = AcGePoint3d(all.lo[0], all.lo[1], all.lo[2]);
+  hi = AcGePoint3d(all.hi[0], all.hi[1], all.hi[2]);
+  return true;
 }
 
 AcDbObjectId lastEntity(AcDbDatabase* db) {

@@ -20,6 +20,7 @@ int acutRelRb(resbuf* rb) {
   while (rb) {
     resbuf* next = rb->rbnext;
     if (isStringType(rb->restype)) delete[] rb->resval.rstring;
+    else if (rb->restype == 1004) delete[] rb->resval.rbinary.buf;
     delete rb;
     rb = next;
   }

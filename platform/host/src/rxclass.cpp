@@ -1,6 +1,7 @@
 // Run-time classes: each class's descriptor, its parent and its DXF name.
 #include "dbents.h"
 #include "dbmain.h"
+#include "hostimpl.h"
 #include "rxapi.h"
 
 bool AcRxClass::isDerivedFrom(const AcRxClass* other) const {
@@ -43,6 +44,8 @@ HOST_RX_CLASS(AcDbCircle, AcDbEntity, "CIRCLE")
 HOST_RX_CLASS(AcDbEllipse, AcDbEntity, "ELLIPSE")
 HOST_RX_CLASS(AcDbFace, AcDbEntity, "3DFACE")
 HOST_RX_CLASS(AcDbBlockReference, AcDbEntity, "INSERT")
+HOST_RX_CLASS(AcDbForeignObject, AcDbObject, "")
+HOST_RX_CLASS(AcDbForeignEntity, AcDbEntity, "")
 HOST_RX_CLASS(AcRxDictionary, AcRxObject, "")
 HOST_RX_CLASS(AcRxService, AcRxObject, "")
 HOST_RX_CLASS(AcRxDynamicLinker, AcRxObject, "")

@@ -1,4 +1,5 @@
 // Symbol tables and their records; block table records own their entity lists.
+#include <algorithm>
 #include "adslib.h"
 #include "hostimpl.h"
 
@@ -13,7 +14,11 @@ Acad::ErrorStatus AcDbSymbolTableRecord::getName(const ACHAR*& name) const {
 Acad::ErrorStatus AcDbSymbolTableRecord::setName(const ACHAR* name) {
   if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
   if (!name || !*name) return Acad::eInvalidInput;
+  std::wstring old = m_name;
   m_name = name;
+  AcDbObjectId owner = ownerId();
+  if (owner.isValid())
+    if (auto* table = AcDbSymbolTable::cast(owner.stub()->object)) table->renamed(objectId(), old);
   return Acad::eOk;
 }
 
@@ -30,14 +35,30 @@ static const std::wstring& recordName(AcDbObjectId id) {
 Acad::ErrorStatus AcDbSymbolTable::getAt(const ACHAR* name, AcDbObjectId& id, bool getErased) const {
   id.setNull();
   if (!name) return Acad::eInvalidInput;
-  for (AcDbObjectId r : m_records) {
+  auto it = m_index.find(cadhost::upper(name));
+  if (it == m_index.end()) return Acad::eKeyNotFound;
+  for (AcDbObjectId r : it->second) {
     if (r.isErased() && !getErased) continue;
-    if (cadhost::equalsNoCase(recordName(r), name)) {
-      id = r;
-      return Acad::eOk;
-    }
+    id = r;
+    return Acad::eOk;
   }
   return Acad::eKeyNotFound;
+}
+
+void AcDbSymbolTable::appendRecord(AcDbObjectId id) {
+  m_records.push_back(id);
+  m_index[cadhost::upper(recordName(id))].push_back(id);
+}
+
+void AcDbSymbolTable::renamed(AcDbObjectId id, const std::wstring& oldName) {
+  auto it = m_index.find(cadhost::upper(oldName));
+  if (it == m_index.end()) return;  // not one of this table's records
+  auto& ids = it->second;
+  auto pos = std::find(ids.begin(), ids.end(), id);
+  if (pos == ids.end()) return;
+  ids.erase(pos);
+  if (ids.empty()) m_index.erase(it);
+  m_index[cadhost::upper(recordName(id))].push_back(id);
 }
 
 Acad::ErrorStatus AcDbSymbolTable::getAt(const ACHAR* name, AcDbSymbolTableRecord*& rec,
@@ -55,10 +76,8 @@ bool AcDbSymbolTable::has(const ACHAR* name) const {
 }
 
 bool AcDbSymbolTable::has(AcDbObjectId id) const {
-  if (id.isErased()) return false;
-  for (AcDbObjectId r : m_records)
-    if (r == id) return true;
-  return false;
+  if (id.isNull() || id.isErased() || !id.stub()->object) return false;
+  return id.stub()->object->ownerId() == objectId() && AcDbSymbolTableRecord::cast(id.stub()->object);
 }
 
 Acad::ErrorStatus AcDbSymbolTable::add(AcDbSymbolTableRecord* rec) {
@@ -76,7 +95,7 @@ Acad::ErrorStatus AcDbSymbolTable::add(AcDbObjectId& id, AcDbSymbolTableRecord* 
   if (has(rec->name().c_str())) return Acad::eDuplicateRecordName;
   id = database()->addObject(rec, objectId());
   id.stub()->writer = true;
-  m_records.push_back(id);
+  appendRecord(id);
   return Acad::eOk;
 }
 

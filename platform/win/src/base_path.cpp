@@ -71,6 +71,8 @@ bool decodeOne(const std::string& s, size_t i, uint32_t& cp, size_t& len) {
   return true;
 }
 
+}  // namespace
+
 void appendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
     out += (char)cp;
@@ -88,8 +90,6 @@ void appendUtf8(std::string& out, uint32_t cp) {
     out += (char)(0x80 | (cp & 0x3F));
   }
 }
-
-}  // namespace
 
 std::string foldCase(const std::string& text) {
   std::string out;

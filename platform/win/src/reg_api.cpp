@@ -1,6 +1,8 @@
 // The registry functions over the two hives of the machine folder. Every change is
-// written to its hive file at once, through a temporary file renamed into place; a
-// change that cannot be written is undone in memory, so memory and file agree.
+// written to its hive file at once, through a temporary file renamed into place, under a
+// lock of the machine folder; a change that cannot be written is undone in memory, so
+// memory and file agree. A hive that another process changed on disk is read again
+// before it is used, so its change is never undone by a write of this one.
 #include "base_internal.h"
 #include "reg_hive.h"
 #include "winhost.h"
@@ -11,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,12 +22,40 @@ namespace {
 
 enum { kUserHive = 0, kMachineHive = 1 };
 
+// What identifies one version of a hive file: a rename or an edit changes it.
+struct FileStamp {
+  bool exists = false;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  struct timespec mtime = {0, 0}, ctime = {0, 0};
+  bool operator==(const FileStamp& o) const {
+    return exists == o.exists &&
+           (!exists || (dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+                        mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+                        ctime.tv_nsec == o.ctime.tv_nsec));
+  }
+};
+
+FileStamp stampOf(const struct stat& st) {
+  FileStamp s;
+  s.exists = true;
+  s.dev = st.st_dev;
+  s.ino = st.st_ino;
+  s.size = st.st_size;
+  s.mtime = st.st_mtim;
+  s.ctime = st.st_ctim;
+  return s;
+}
+
 struct Hive {
   const char* fileName;
   const char* rootName;
   RegKey root;
   bool loaded = false;
   bool broken = false;  // the file did not parse: read as empty, never written
+  bool utf16 = false;   // the file was UTF-16LE: written back so
+  FileStamp stamp;      // of the file as last read or written
 };
 
 struct OpenKey {
@@ -35,7 +66,8 @@ struct OpenKey {
 
 struct Registry {
   std::mutex mutex;
-  Hive hives[2] = {{"user.reg", "HKEY_CURRENT_USER", {}}, {"system.reg", "HKEY_LOCAL_MACHINE", {}}};
+  Hive hives[2] = {{"user.reg", "HKEY_CURRENT_USER", {}, false, false, false, {}},
+                   {"system.reg", "HKEY_LOCAL_MACHINE", {}, false, false, false, {}}};
   std::map<uintptr_t, OpenKey> handles;
   uintptr_t nextHandle = 0x10000;
 };
@@ -53,7 +85,7 @@ std::string hiveFilePath(const Hive& h) {
   return resolvePath((path + h.fileName).c_str());
 }
 
-bool readWholeFile(const std::string& path, std::string& text, int& err) {
+bool readWholeFile(const std::string& path, std::string& text, int& err, FileStamp& stamp) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     err = errno;
@@ -65,6 +97,7 @@ bool readWholeFile(const std::string& path, std::string& text, int& err) {
     close(fd);
     return false;
   }
+  stamp = stampOf(st);
   text.clear();
   char buf[65536];
   for (;;) {
@@ -87,34 +120,84 @@ bool readWholeFile(const std::string& path, std::string& text, int& err) {
   return true;
 }
 
-Hive& loadedHive(int index) {
-  Hive& h = registry().hives[index];
-  if (h.loaded) return h;
+void loadHive(Hive& h, const std::string& path) {
   h.loaded = true;
   h.broken = false;
+  h.utf16 = false;
   h.root = RegKey();
-  std::string path = hiveFilePath(h);
-  if (path.empty()) return h;
+  h.stamp = FileStamp();
+  if (path.empty()) return;
   std::string text;
   int err = 0;
-  if (!readWholeFile(path, text, err)) {
-    if (err == ENOENT) return h;  // a new machine: the hive starts empty
+  if (!readWholeFile(path, text, err, h.stamp)) {
+    if (err == ENOENT) return;  // a new machine: the hive starts empty
     h.broken = true;
     reportToHost("Registry: cannot read " + path + ": " +
                  (err == EFBIG ? std::string("not a file or too large") : std::string(std::strerror(err))) +
                  "; it is left as it is and changes to it are refused.\n");
-    return h;
+    return;
   }
   std::string reason;
-  int badLine = parseHive(text, h.rootName, h.root, reason);
+  int badLine = parseHive(text, h.rootName, h.root, reason, &h.utf16);
   if (badLine != 0) {
     h.root = RegKey();
     h.broken = true;
     reportToHost("Registry: " + path + " line " + std::to_string(badLine) + ": " + reason +
                  "; the file is left as it is and changes to it are refused.\n");
   }
+}
+
+// The hive as its file stands now: loaded at first use, read again when the file changed
+// since (another process wrote it, or a person edited it).
+Hive& loadedHive(int index) {
+  Hive& h = registry().hives[index];
+  std::string path = hiveFilePath(h);
+  if (h.loaded) {
+    if (path.empty()) return h;
+    struct stat st;
+    FileStamp now;
+    if (stat(path.c_str(), &st) == 0) now = stampOf(st);
+    else if (errno != ENOENT) return h;  // cannot be looked at now: what was read stands
+    if (now == h.stamp) return h;
+  }
+  loadHive(h, path);
   return h;
 }
+
+// Exclusive use of the machine folder's hives while one is changed, so that two processes
+// never write over each other's change: a lock on the folder itself (no lock file lies
+// about). Without a machine folder the registry lives in memory and needs none.
+class HiveLock {
+ public:
+  explicit HiveLock(const Hive& h) {
+    std::string path = hiveFilePath(h);
+    if (path.empty()) return;
+    std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    if (folder.empty()) folder = ".";
+    m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0 && errno == ENOENT && mkdir(folder.c_str(), 0700) == 0)
+      m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) {
+      m_failed = true;
+      return;
+    }
+    while (flock(m_fd, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
+      m_failed = true;
+      break;
+    }
+  }
+  ~HiveLock() {
+    if (m_fd >= 0) close(m_fd);  // releases the lock
+  }
+  HiveLock(const HiveLock&) = delete;
+  HiveLock& operator=(const HiveLock&) = delete;
+  bool failed() const { return m_failed; }
+
+ private:
+  int m_fd = -1;
+  bool m_failed = false;
+};
 
 bool writeAll(int fd, const std::string& text) {
   size_t done = 0;
@@ -139,12 +222,15 @@ LONG saveHive(Hive& h) {
   name.push_back(0);
   int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return ERROR_REGISTRY_IO_FAILED;
-  bool ok = writeAll(fd, formatHive(h.root, h.rootName)) && fsync(fd) == 0;
+  bool ok = writeAll(fd, formatHive(h.root, h.rootName, h.utf16)) && fsync(fd) == 0;
+  struct stat st;
+  ok = ok && fstat(fd, &st) == 0;
   ok = (close(fd) == 0) && ok;
   if (!ok || rename(name.data(), path.c_str()) != 0) {
     unlink(name.data());
     return ERROR_REGISTRY_IO_FAILED;
   }
+  h.stamp = stampOf(st);
   int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {  // the rename itself reaches the disk too
     fsync(dir);
@@ -234,7 +320,9 @@ void resetRegistryHives() {
   for (Hive& h : r.hives) {
     h.loaded = false;
     h.broken = false;
+    h.utf16 = false;
     h.root = RegKey();
+    h.stamp = FileStamp();
   }
 }
 
@@ -253,35 +341,45 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DW
   if (rc != ERROR_SUCCESS) return rc;
   std::vector<std::string> parts;
   if ((rc = splitSubKey(subKey, parts)) != ERROR_SUCCESS) return rc;
-  Hive& h = loadedHive(base.hive);
   OpenKey target{base.hive, base.path, plainAccess(access)};
   target.path.insert(target.path.end(), parts.begin(), parts.end());
   if (target.path.size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
 
   // Walk down as far as the keys exist, then create the rest in one change.
-  RegKey* k = &h.root;
-  size_t depth = 0;
-  while (depth < target.path.size()) {
-    RegKey* next = k->child(target.path[depth]);
-    if (!next) break;
-    k = next;
-    ++depth;
-  }
-  bool created = depth < target.path.size();
-  if (created) {
-    if (depth < base.path.size()) {
-      // The handle's own key is gone only for the classes root of a new machine.
-    } else if (!(base.access & KEY_CREATE_SUB_KEY)) {
-      return ERROR_ACCESS_DENIED;
+  auto walk = [&](Hive& h, RegKey*& k) {
+    k = &h.root;
+    size_t depth = 0;
+    while (depth < target.path.size()) {
+      RegKey* next = k->child(target.path[depth]);
+      if (!next) break;
+      k = next;
+      ++depth;
     }
-    if (h.broken) return ERROR_REGISTRY_CORRUPT;
-    RegKey* parent = k;
-    size_t firstNew = parent->children.size();
-    for (size_t i = depth; i < target.path.size(); ++i) k = k->addChild(target.path[i]);
-    rc = saveHive(h);
-    if (rc != ERROR_SUCCESS) {
-      parent->children.erase(parent->children.begin() + (long)firstNew, parent->children.end());
-      return rc;
+    return depth;
+  };
+  RegKey* k = nullptr;
+  bool created = walk(loadedHive(base.hive), k) < target.path.size();
+  if (created) {
+    HiveLock fileLock(registry().hives[base.hive]);
+    if (fileLock.failed()) return ERROR_REGISTRY_IO_FAILED;
+    Hive& h = loadedHive(base.hive);  // as it stands under the lock
+    size_t depth = walk(h, k);
+    created = depth < target.path.size();
+    if (created) {
+      if (depth < base.path.size()) {
+        // The handle's own key is gone only for the classes root of a new machine.
+      } else if (!(base.access & KEY_CREATE_SUB_KEY)) {
+        return ERROR_ACCESS_DENIED;
+      }
+      if (h.broken) return ERROR_REGISTRY_CORRUPT;
+      RegKey* parent = k;
+      size_t firstNew = parent->children().size();
+      for (size_t i = depth; i < target.path.size(); ++i) k = k->addChild(target.path[i]);
+      rc = saveHive(h);
+      if (rc != ERROR_SUCCESS) {
+        parent->dropChildrenFrom(firstNew);
+        return rc;
+      }
     }
   }
   *result = newHandle(target);
@@ -317,13 +415,17 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
   RegValue* v = k->value(valueName ? valueName : "");
   if (!v) return ERROR_FILE_NOT_FOUND;
   if (type) *type = v->type;
-  DWORD size = (DWORD)v->data.size();
+  // Text is stored as UTF-16LE: the narrow function gives it in the process's code page.
+  std::string narrow;
+  if (isTextType(v->type)) narrow = storedToNarrow(v->data);
+  const BYTE* bytes = isTextType(v->type) ? reinterpret_cast<const BYTE*>(narrow.data()) : v->data.data();
+  DWORD size = (DWORD)(isTextType(v->type) ? narrow.size() : v->data.size());
   if (!dataSize) return ERROR_SUCCESS;
   DWORD room = *dataSize;
   *dataSize = size;
   if (!data) return ERROR_SUCCESS;
   if (room < size) return ERROR_MORE_DATA;
-  if (size) std::memcpy(data, v->data.data(), size);
+  if (size) std::memcpy(data, bytes, size);
   return ERROR_SUCCESS;
 }
 
@@ -331,28 +433,26 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, cons
   if (reserved || (!data && dataSize) || dataSize > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
   std::string name = valueName ? valueName : "";
   if (!validValueName(name)) return ERROR_INVALID_PARAMETER;
+  std::vector<BYTE> bytes = isTextType(type) ? narrowToStored(data, dataSize) : std::vector<BYTE>(data, data + dataSize);
+  if (bytes.size() > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
   OpenKey open;
-  RegKey* k = nullptr;
-  LONG rc = keyFor(key, KEY_SET_VALUE, open, k);
+  LONG rc = lookupHandle(key, open);
   if (rc != ERROR_SUCCESS) return rc;
+  HiveLock fileLock(registry().hives[open.hive]);
+  if (fileLock.failed()) return ERROR_REGISTRY_IO_FAILED;
+  RegKey* k = nullptr;
+  if ((rc = keyFor(key, KEY_SET_VALUE, open, k)) != ERROR_SUCCESS) return rc;
   Hive& h = loadedHive(open.hive);
   if (h.broken) return ERROR_REGISTRY_CORRUPT;
-  std::vector<BYTE> bytes(data, data + dataSize);
-  size_t index = k->valueIndex(name);
   std::optional<RegValue> old;
-  if (index < k->values.size()) {
-    old = k->values[index];
-    k->values[index].type = type;
-    k->values[index].data = std::move(bytes);
-  } else {
-    k->values.push_back(RegValue{name, type, std::move(bytes)});
-  }
+  if (RegValue* v = k->value(name)) old = *v;
+  k->setValue(name, type, std::move(bytes));
   rc = saveHive(h);
   if (rc != ERROR_SUCCESS) {
-    if (old) k->values[index] = *old;
-    else k->values.pop_back();
+    if (old) k->setValue(old->name, old->type, old->data);
+    else k->removeValue(name);
   }
   return rc;
 }
@@ -361,17 +461,25 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
   OpenKey open;
-  RegKey* k = nullptr;
-  LONG rc = keyFor(key, KEY_SET_VALUE, open, k);
+  LONG rc = lookupHandle(key, open);
   if (rc != ERROR_SUCCESS) return rc;
-  size_t index = k->valueIndex(valueName ? valueName : "");
-  if (index >= k->values.size()) return ERROR_FILE_NOT_FOUND;
+  HiveLock fileLock(registry().hives[open.hive]);
+  if (fileLock.failed()) return ERROR_REGISTRY_IO_FAILED;
+  RegKey* k = nullptr;
+  if ((rc = keyFor(key, KEY_SET_VALUE, open, k)) != ERROR_SUCCESS) return rc;
+  std::string name = valueName ? valueName : "";
+  RegValue* v = k->value(name);
+  if (!v) return ERROR_FILE_NOT_FOUND;
   Hive& h = loadedHive(open.hive);
   if (h.broken) return ERROR_REGISTRY_CORRUPT;
-  RegValue old = k->values[index];
-  k->values.erase(k->values.begin() + (long)index);
+  // Put back in its place when the file cannot be written.
+  std::vector<RegValue> before = k->values();
+  k->removeValue(name);
   rc = saveHive(h);
-  if (rc != ERROR_SUCCESS) k->values.insert(k->values.begin() + (long)index, old);
+  if (rc != ERROR_SUCCESS) {
+    for (const RegValue& b : before) k->removeValue(b.name);
+    for (const RegValue& b : before) k->setValue(b.name, b.type, b.data);
+  }
   return rc;
 }
 

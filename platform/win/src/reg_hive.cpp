@@ -1,35 +1,54 @@
 // Reading and writing the registry export text of one hive.
 #include "reg_hive.h"
 #include "base_internal.h"
+#include "reg_text.h"
 #include <cstdio>
 
 namespace zwin {
 
 RegKey* RegKey::child(const std::string& childName) {
-  std::string wanted = foldCase(childName);
-  for (auto& c : children) {
-    if (c->name == childName || foldCase(c->name) == wanted) return c.get();
-  }
-  return nullptr;
+  auto it = m_childIndex.find(foldCase(childName));
+  return it == m_childIndex.end() ? nullptr : m_children[it->second].get();
 }
 
 RegKey* RegKey::addChild(const std::string& childName) {
-  children.push_back(std::make_unique<RegKey>());
-  children.back()->name = childName;
-  return children.back().get();
+  m_children.push_back(std::make_unique<RegKey>());
+  m_children.back()->name = childName;
+  m_childIndex.emplace(foldCase(childName), m_children.size() - 1);
+  return m_children.back().get();
 }
 
-size_t RegKey::valueIndex(const std::string& valueName) const {
-  std::string wanted = foldCase(valueName);
-  for (size_t i = 0; i < values.size(); ++i) {
-    if (values[i].name == valueName || foldCase(values[i].name) == wanted) return i;
+void RegKey::dropChildrenFrom(size_t first) {
+  while (m_children.size() > first) {
+    m_childIndex.erase(foldCase(m_children.back()->name));
+    m_children.pop_back();
   }
-  return values.size();
 }
 
 RegValue* RegKey::value(const std::string& valueName) {
-  size_t i = valueIndex(valueName);
-  return i < values.size() ? &values[i] : nullptr;
+  auto it = m_valueIndex.find(foldCase(valueName));
+  return it == m_valueIndex.end() ? nullptr : &m_values[it->second];
+}
+
+void RegKey::setValue(const std::string& valueName, DWORD type, std::vector<BYTE> data) {
+  if (RegValue* v = value(valueName)) {
+    v->type = type;
+    v->data = std::move(data);
+    return;
+  }
+  m_values.push_back(RegValue{valueName, type, std::move(data)});
+  m_valueIndex.emplace(foldCase(valueName), m_values.size() - 1);
+}
+
+bool RegKey::removeValue(const std::string& valueName) {
+  auto it = m_valueIndex.find(foldCase(valueName));
+  if (it == m_valueIndex.end()) return false;
+  size_t index = it->second;
+  m_values.erase(m_values.begin() + (long)index);
+  m_valueIndex.erase(it);
+  for (auto& e : m_valueIndex)
+    if (e.second > index) --e.second;
+  return true;
 }
 
 namespace {
@@ -55,6 +74,7 @@ struct Parser {
   std::vector<std::string> lines;
   size_t lineNo = 0;  // index of the current line
   std::string reason;
+  bool unicode = true;  // a 5.00 file: hex(1), hex(2) and hex(7) data are UTF-16LE
 
   bool fail(const std::string& why) {
     reason = why;
@@ -152,7 +172,8 @@ bool parseValueData(Parser& p, const std::string& s, size_t i, RegValue& v) {
     skipBlanks(s, i);
     if (i < s.size()) return p.fail("text after the closing quote");
     v.type = REG_SZ;
-    v.data.assign(text.begin(), text.end());
+    v.data = narrowToStored(reinterpret_cast<const BYTE*>(text.data()), text.size());
+    v.data.push_back(0);
     v.data.push_back(0);
     return true;
   }
@@ -179,7 +200,10 @@ bool parseValueData(Parser& p, const std::string& s, size_t i, RegValue& v) {
     while (i < s.size() && hexDigit(s[i]) >= 0) type = type * 16 + (DWORD)hexDigit(s[i++]);
     if (i == start || i - start > 8 || s.compare(i, 2, "):") != 0) return p.fail("expected hex(type):");
     v.type = type;
-    return parseHexBytes(p, s, i + 2, v.data);
+    if (!parseHexBytes(p, s, i + 2, v.data)) return false;
+    // A narrow file holds text values in the narrow code page: stored as UTF-16LE.
+    if (!p.unicode && isTextType(type)) v.data = narrowToStored(v.data.data(), v.data.size());
+    return true;
   }
   if (s.compare(i, 1, "-") == 0) return p.fail("deleting values is not supported in a hive file");
   return p.fail("expected \"text\", dword:, hex: or hex(type):");
@@ -192,6 +216,8 @@ bool parseValueLine(Parser& p, const std::string& s, RegKey* key) {
   RegValue v;
   if (s[i] == '@') {
     ++i;
+  } else if (s[i] != '"') {
+    return p.fail("a value line starts with \"name\" or @");
   } else if (!parseQuoted(p, s, i, v.name)) {
     return false;
   }
@@ -201,12 +227,7 @@ bool parseValueLine(Parser& p, const std::string& s, RegKey* key) {
   ++i;
   skipBlanks(s, i);
   if (!parseValueData(p, s, i, v)) return false;
-  if (RegValue* old = key->value(v.name)) {
-    old->type = v.type;
-    old->data = std::move(v.data);
-  } else {
-    key->values.push_back(std::move(v));
-  }
+  key->setValue(v.name, v.type, std::move(v.data));
   return true;
 }
 
@@ -261,46 +282,11 @@ RegKey* parseSection(Parser& p, const std::string& line, const std::string& root
 
 }  // namespace
 
-namespace {
-
-// The export tool writes UTF-16 with a byte order mark; such a file is read as UTF-8.
-std::string utf16ToUtf8(const std::string& text) {
-  std::string out;
-  size_t n = text.size() / 2;
-  for (size_t i = 1; i < n; ++i) {  // unit 0 is the byte order mark
-    uint32_t u = (unsigned char)text[2 * i] | ((unsigned char)text[2 * i + 1] << 8);
-    if (u >= 0xD800 && u < 0xDC00 && i + 1 < n) {
-      uint32_t low = (unsigned char)text[2 * i + 2] | ((unsigned char)text[2 * i + 3] << 8);
-      if (low >= 0xDC00 && low < 0xE000) {
-        u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      }
-    }
-    if (u >= 0xD800 && u < 0xE000) u = 0xFFFD;
-    if (u < 0x80) {
-      out += (char)u;
-    } else if (u < 0x800) {
-      out += (char)(0xC0 | (u >> 6));
-      out += (char)(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-      out += (char)(0xE0 | (u >> 12));
-      out += (char)(0x80 | ((u >> 6) & 0x3F));
-      out += (char)(0x80 | (u & 0x3F));
-    } else {
-      out += (char)(0xF0 | (u >> 18));
-      out += (char)(0x80 | ((u >> 12) & 0x3F));
-      out += (char)(0x80 | ((u >> 6) & 0x3F));
-      out += (char)(0x80 | (u & 0x3F));
-    }
-  }
-  return out;
-}
-
-}  // namespace
-
-int parseHive(const std::string& text, const std::string& rootName, RegKey& root, std::string& reason) {
+int parseHive(const std::string& text, const std::string& rootName, RegKey& root, std::string& reason, bool* utf16) {
   Parser p;
-  std::string body = text.compare(0, 2, "\xFF\xFE") == 0 ? utf16ToUtf8(text) : text;
+  bool wide = text.compare(0, 2, "\xFF\xFE") == 0;
+  if (utf16) *utf16 = wide;
+  std::string body = wide ? utf16FileToUtf8(text) : text;
   if (body.compare(0, 3, "\xEF\xBB\xBF") == 0) body.erase(0, 3);
   p.lines = splitLines(body);
   bool headerSeen = false;
@@ -310,8 +296,9 @@ int parseHive(const std::string& text, const std::string& rootName, RegKey& root
     if (line.empty() || line[0] == ';') continue;
     bool ok = true;
     if (!headerSeen) {
-      if (line != "Windows Registry Editor Version 5.00" && line != "REGEDIT4")
+      if (line != "Windows Registry Editor Version 5.00" && (line != "REGEDIT4" || wide))
         ok = p.fail("expected \"Windows Registry Editor Version 5.00\"");
+      p.unicode = line != "REGEDIT4";
       headerSeen = true;
     } else if (line[0] == '[') {
       if (line.back() != ']' || line.size() < 3) ok = p.fail("expected [key name]");
@@ -340,20 +327,27 @@ std::string quote(const std::string& s) {
   return out + "\"";
 }
 
-// A text value is written as "text" only when reading that back gives the same bytes.
-bool writableAsText(const RegValue& v) {
-  if (v.type != REG_SZ || v.data.empty() || v.data.back() != 0) return false;
-  for (size_t i = 0; i + 1 < v.data.size(); ++i) {
-    BYTE b = v.data[i];
-    if (b == 0 || b == '\r' || b == '\n') return false;
+// A text value is written as "text" only when reading that back gives the same bytes:
+// UTF-16 text with its terminating zero, no other zero and no line break.
+bool writableAsText(const RegValue& v, std::string& text) {
+  if (v.type != REG_SZ || v.data.size() < 2 || v.data.size() % 2 || v.data[v.data.size() - 1] ||
+      v.data[v.data.size() - 2])
+    return false;
+  std::u32string units;
+  if (!utf16Units(std::string(v.data.begin(), v.data.end() - 2), 0, units)) return false;
+  text.clear();
+  for (char32_t cp : units) {
+    if (cp == 0 || cp == '\r' || cp == '\n') return false;
+    appendUtf8(text, cp);
   }
   return true;
 }
 
 void formatValue(std::string& out, const RegValue& v) {
   std::string line = v.name.empty() ? "@=" : quote(v.name) + "=";
-  if (writableAsText(v)) {
-    out += line + quote(std::string(v.data.begin(), v.data.end() - 1)) + "\n";
+  std::string text;
+  if (writableAsText(v, text)) {
+    out += line + quote(text) + "\n";
     return;
   }
   char buf[32];
@@ -384,20 +378,22 @@ void formatValue(std::string& out, const RegValue& v) {
 }
 
 void formatKey(std::string& out, const RegKey& key, const std::string& path, bool isRoot) {
-  if (!isRoot || !key.values.empty()) {
+  if (!isRoot || !key.values().empty()) {
     out += "[" + path + "]\n";
-    for (const RegValue& v : key.values) formatValue(out, v);
+    for (const RegValue& v : key.values()) formatValue(out, v);
     out += "\n";
   }
-  for (const auto& c : key.children) formatKey(out, *c, path + "\\" + c->name, false);
+  for (const auto& c : key.children()) formatKey(out, *c, path + "\\" + c->name, false);
 }
 
 }  // namespace
 
-std::string formatHive(const RegKey& root, const std::string& rootName) {
+std::string formatHive(const RegKey& root, const std::string& rootName, bool utf16) {
   std::string out = "Windows Registry Editor Version 5.00\n\n";
   formatKey(out, root, rootName, true);
-  return out;
+  for (char c : out)
+    if ((unsigned char)c >= 0x80) utf16 = true;
+  return utf16 ? utf8ToUtf16File(out) : out;
 }
 
 }  // namespace zwin

@@ -102,7 +102,8 @@ TEST(SaveXmlFilePath, StoresTheTextWithoutTerminatingZeroInTheUsersHive) {
   EXPECT_EQ((DWORD)REG_SZ, type);
   EXPECT_EQ(settings.XMLFilePath.size(), size);
   std::string hive = machine.read("user.reg");
-  EXPECT_NE(std::string::npos, hive.find("\"XMLFilePath\"=hex(1):43,3a,5c,75,6e,69,74,73,5c,75,6e,69,74,2e,78,6d,6c\n"));
+  // Stored as text values are: UTF-16LE (exported so by the registry editor).
+  EXPECT_NE(std::string::npos, hive.find("\"XMLFilePath\"=hex(1):43,00,3a,00,5c,00,75,00,6e,00,69,00,74,00,73,00,"));
   EXPECT_EQ(nullptr, regRootKey(HKEY_CURRENT_USER));  // closed again
 }
 

@@ -274,6 +274,45 @@ TEST_F(XData, LongDescriptionComesBackWhole) {
       [&](AcDbObject* o) { return xdata_get_text(o, "ZEPH", "U.DESC", small, sizeof small); });
   EXPECT_LE(std::strlen(small), 255u);
   EXPECT_EQ(unit.description.compare(0, std::strlen(small), small), 0);
+
+  // The host keeps 255 bytes in one item: the value goes on in items of the store's own,
+  // right after its key's item, each cut at a whole character.
+  std::vector<std::string> texts = items(id);
+  size_t at = 0;
+  while (at < texts.size() && texts[at].compare(0, 7, "U.DESC=") != 0) ++at;
+  ASSERT_LT(at, texts.size());
+  std::string joined = texts[at].substr(7);
+  size_t next = at + 1;
+  for (; next < texts.size() && texts[next][0] == '='; ++next) joined += texts[next].substr(1);
+  EXPECT_EQ(next - at, 4u);  // 248 + 254 + 254 + 244 bytes
+  EXPECT_EQ(joined, unit.description);
+  ASSERT_LT(next, texts.size());
+  EXPECT_EQ(texts[next].compare(0, 11, "U.ITEMCODE="), 0);
+  for (const std::string& t : texts) EXPECT_LE(t.size(), 255u);
+
+  // A shorter value replaces the item and its continuations in place; removing the key
+  // removes them all.
+  ASSERT_EQ(withObject([](AcDbObject* o) { return xdata_set_text(o, "ZEPH", "u.desc", "short"); }), 0);
+  texts = items(id);
+  EXPECT_EQ(texts[at], "u.desc=short");  // the key as the caller wrote it
+  EXPECT_EQ(texts[at + 1].compare(0, 11, "U.ITEMCODE="), 0);
+  ASSERT_EQ(withObject([&](AcDbObject* o) { return xdata_set_text(o, "ZEPH", "U.DESC", unit.description.c_str()); }),
+            0);
+  EXPECT_EQ(withObject([](AcDbObject* o) { return xdata_remove_key(o, "ZEPH", "U.DESC"); }), 1);
+  EXPECT_EQ(items(id).size(), texts.size() - 1);
+}
+
+// A value beyond the host's 16 KB for one object is reported with its key and the
+// writing ends (it was once dropped without a word).
+TEST_F(XData, OverflowOfTheObjectIsReported) {
+  UnitRecord unit = sampleUnit(id);
+  unit.description.assign(20000, 'd');
+  cadhost::takeOutput();
+  EXPECT_EQ(xdata_write_unit(&unit), -4);
+  EXPECT_EQ(cadhost::takeOutput(), "\nZephyr: Can't save xdata U.DESC\n");
+  EXPECT_EQ(withObject([&](AcDbObject* o) { return xdata_set_text(o, "ZEPH", "U.X", unit.description.c_str()); }), -3);
+  std::vector<std::string> texts = items(id);
+  EXPECT_EQ(texts.back(), "U.ZEOID=4711");  // what came before the failing key stays
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cwchar>
+#include <vector>
 #include "arxhost.h"
 #include "hosttest.h"
 
@@ -118,28 +119,41 @@ TEST_F(Session, SymbolTablesHaveDefaultsAndRefuseDuplicates) {
   bt->close();
 }
 
-TEST_F(Session, ExtendedDataRoundTripsWithLongTexts) {
+// The real host's limits: a text of more than 255 bytes or more than 16 KB on one object
+// is refused and the object keeps what it had (the stand-in once took any length).
+TEST_F(Session, ExtendedDataRoundTripsWithinTheHostsLimits) {
   AcDbObjectId id = addLine({0, 0, 0}, {1, 0, 0});
-  std::wstring longText(1000, L'x');
-  longText += L"\u00e9\u4e2d";
+  std::wstring full = std::wstring(253, L'x') + L"\u00e9";  // 255 bytes in UTF-8
   AcDbObject* o = nullptr;
   ASSERT_EQ(acdbOpenAcDbObject(o, id, AcDb::kForWrite), Acad::eOk);
-  resbuf* chain = acutBuildList(1001, L"ZEPH", 1000, L"U.ID=1", 1000, longText.c_str(), 1040, 2.5, 1070, 7, 0);
+  resbuf* chain = acutBuildList(1001, L"ZEPH", 1000, L"U.ID=1", 1000, full.c_str(), 1040, 2.5, 1070, 7, 1002,
+                                L"{", 1071, 70000, 1002, L"}", 0);
   EXPECT_EQ(o->setXData(chain), Acad::eRegappIdNotFound);
   EXPECT_EQ(acdbRegApp(L"ZEPH"), RTNORM);
   EXPECT_EQ(acdbRegApp(L"ZEPH"), RTNORM);
   EXPECT_EQ(o->setXData(chain), Acad::eOk);
   acutRelRb(chain);
+
+  std::wstring over = full + L"y";
+  resbuf* tooLong = acutBuildList(1001, L"ZEPH", 1000, over.c_str(), 0);
+  EXPECT_EQ(o->setXData(tooLong), Acad::eInvalidXDataSize);
+  acutRelRb(tooLong);
+  resbuf* many = acutBuildList(1001, L"ZEPH", 0);
+  resbuf* tail = many;
+  for (int i = 0; i < 70; ++i) tail = tail->rbnext = acutBuildList(1000, full.c_str(), 0);  // 70 x 257 bytes
+  EXPECT_EQ(o->setXData(many), Acad::eXdataSizeExceeded);
+  acutRelRb(many);
   o->close();
+
   ASSERT_EQ(acdbOpenAcDbObject(o, id, AcDb::kForRead), Acad::eOk);
   resbuf* back = o->xData(L"zeph");
   o->close();
-  ASSERT_NE(back, nullptr);
-  EXPECT_EQ(back->restype, 1001);
-  ASSERT_NE(back->rbnext->rbnext, nullptr);
-  EXPECT_EQ(std::wstring(back->rbnext->rbnext->resval.rstring), longText);
-  EXPECT_DOUBLE_EQ(back->rbnext->rbnext->rbnext->resval.rreal, 2.5);
-  EXPECT_EQ(back->rbnext->rbnext->rbnext->rbnext->resval.rint, 7);
+  std::vector<int> codes;
+  for (resbuf* rb = back; rb; rb = rb->rbnext) codes.push_back(rb->restype);
+  EXPECT_EQ(codes, (std::vector<int>{1001, 1000, 1000, 1040, 1070, 1002, 1071, 1002}));
+  ASSERT_EQ(codes.size(), 8u);
+  EXPECT_EQ(std::wstring(back->rbnext->rbnext->resval.rstring), full);
+  EXPECT_EQ(back->rbnext->rbnext->rbnext->rbnext->rbnext->rbnext->resval.rlong, 70000);
   acutRelRb(back);
   // An application group without items removes that application's data.
   ASSERT_EQ(acdbOpenAcDbObject(o, id, AcDb::kForWrite), Acad::eOk);

@@ -12,6 +12,7 @@ TEST(HiveText, FormatThenParseGivesTheSameTreeForRandomValues) {
   std::mt19937 rng(12345);
   RegKey root;
   RegKey* key = root.addChild("Software")->addChild("Mixed [Case]");
+  std::vector<zwin::RegValue> values;
   for (int i = 0; i < 200; ++i) {
     zwin::RegValue v;
     v.name = "v" + std::to_string(i) + (i % 7 == 0 ? "\"\\" : "");
@@ -19,7 +20,8 @@ TEST(HiveText, FormatThenParseGivesTheSameTreeForRandomValues) {
     v.data.resize(rng() % 200);
     for (BYTE& b : v.data) b = (BYTE)(i % 3 == 0 ? 'a' + rng() % 26 : rng());
     if (i % 3 == 0 && !v.data.empty()) v.data.back() = 0;
-    key->values.push_back(v);
+    key->setValue(v.name, v.type, v.data);
+    values.push_back(v);
   }
   std::string text = zwin::formatHive(root, "HKEY_CURRENT_USER");
   RegKey back;
@@ -27,18 +29,18 @@ TEST(HiveText, FormatThenParseGivesTheSameTreeForRandomValues) {
   ASSERT_EQ(0, zwin::parseHive(text, "HKEY_CURRENT_USER", back, reason)) << reason;
   RegKey* k = back.child("software")->child("MIXED [case]");
   ASSERT_NE(nullptr, k);
-  ASSERT_EQ(key->values.size(), k->values.size());
-  for (size_t i = 0; i < key->values.size(); ++i) {
-    EXPECT_EQ(key->values[i].name, k->values[i].name);
-    EXPECT_EQ(key->values[i].type, k->values[i].type);
-    EXPECT_EQ(key->values[i].data, k->values[i].data);
+  ASSERT_EQ(values.size(), k->values().size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    EXPECT_EQ(values[i].name, k->values()[i].name);
+    EXPECT_EQ(values[i].type, k->values()[i].type);
+    EXPECT_EQ(values[i].data, k->values()[i].data);
   }
   EXPECT_EQ(text, zwin::formatHive(back, "HKEY_CURRENT_USER"));
 }
 
 TEST(HiveText, RandomDamageNeverCrashesAndIsEitherReadOrRefused) {
   RegKey root;
-  root.addChild("Software")->values.push_back({"Name", REG_BINARY, std::vector<BYTE>(100, 0xab)});
+  root.addChild("Software")->setValue("Name", REG_BINARY, std::vector<BYTE>(100, 0xab));
   const std::string good = zwin::formatHive(root, "HKEY_CURRENT_USER");
   std::mt19937 rng(7);
   const char alphabet[] = "[]\\\"=@:,()-;\n\r xhexdword01fF\xC3";
@@ -77,9 +79,8 @@ TEST(HiveText, ExportToolFilesInUtf16AreRead) {
   ASSERT_EQ(0, zwin::parseHive(bytes, "HKEY_CURRENT_USER", root, reason)) << reason;
   RegKey* key = root.child("software")->child("GR\u00DC\u00DFE");  // letter case of non-ASCII names too
   ASSERT_NE(nullptr, key);
-  std::string expected = "\xE2\x82\xAC \xF0\x9D\x84\x9E";
-  expected += '\0';
-  EXPECT_EQ(std::vector<BYTE>(expected.begin(), expected.end()), key->value("name")->data);
+  // Stored as the registry stores text: UTF-16LE with its terminating zero.
+  EXPECT_EQ((std::vector<BYTE>{0xAC, 0x20, ' ', 0, 0x34, 0xD8, 0x1E, 0xDD, 0, 0}), key->value("name")->data);
 }
 
 TEST(HiveText, EmptyKeysAreKeptAsSections) {

@@ -2,6 +2,7 @@
 // hive overwritten, half-written files, and keys found only in one letter case.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 #include "test_folder.h"
@@ -85,9 +86,14 @@ TEST_F(Registry, EveryValueTypeComesBackWithItsExactBytesAfterReload) {
     EXPECT_EQ(c.data, query(HKEY_CURRENT_USER, "Software\\Ventholm\\Types", c.name, &type)) << c.name;
     EXPECT_EQ(c.type, type) << c.name;
   }
-  std::string text = readText(machine / "user.reg");
+  // A hive with text beyond ASCII is written as the registry editor writes it: UTF-16LE.
+  std::string raw = readText(machine / "user.reg"), text;
+  ASSERT_EQ(0, raw.compare(0, 2, "\xFF\xFE"));
+  for (size_t i = 2; i + 1 < raw.size(); i += 2)
+    if (raw[i] != '\r') text += raw[i + 1] ? '?' : raw[i];  // Latin-1 characters as one byte
+  EXPECT_NE(std::string::npos, text.find("\"Utf8\"=\"Gr\xFC\xDF" "e\"\n"));
   EXPECT_NE(std::string::npos, text.find("\"Number\"=dword:0000abcd\n"));
-  EXPECT_NE(std::string::npos, text.find("\"NoZero\"=hex(1):6e,6f,"));
+  EXPECT_NE(std::string::npos, text.find("\"NoZero\"=hex(1):6e,00,6f,00,"));
   EXPECT_NE(std::string::npos, text.find("@=\"default\"\n"));
   EXPECT_NE(std::string::npos, text.find("\"Text\"=\"say \\\"hi\\\" to C:\\\\dir\"\n"));
 }
@@ -270,6 +276,75 @@ TEST_F(Registry, OversizedNamesAndValuesAreRefusedNotCut) {
                                                      &sub, nullptr));
   EXPECT_EQ(ERROR_INVALID_PARAMETER, RegSetValueExA(key, "two\nlines", 0, REG_BINARY, huge.data(), 1));
   RegCloseKey(key);
+}
+
+std::string utf16(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) {
+    bytes += (char)(c & 0xFF);
+    bytes += (char)(c >> 8);
+  }
+  return bytes;
+}
+
+// The registry editor exports UTF-16LE with text values in hex(1), hex(2) and hex(7) as
+// UTF-16LE too; its older narrow REGEDIT4 files hold those in the narrow code page. The
+// A functions give both as narrow text (the stand-in once passed the UTF-16 bytes on).
+TEST_F(Registry, RegistryEditorFilesOfBothVersionsAreRead) {
+  writeText(machine / "system.reg",
+            utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Ventholm]\r\n"
+                  u"\"Name\"=\"M\u00fcller\"\r\n"
+                  u"\"Expand\"=hex(2):25,00,54,00,4d,00,50,00,25,00,fc,00,00,00\r\n"
+                  u"\"Multi\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n"));
+  writeText(machine / "user.reg",
+            "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Ventholm]\n"
+            "\"Expand\"=hex(2):25,54,4d,50,25,c3,bc,00\n\"Name\"=\"M\xC3\xBCller\"\n");
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    EXPECT_EQ(bytes(std::string("M\xC3\xBCller") + '\0'), query(root, "Software\\Ventholm", "Name"));
+    DWORD type = 0;
+    EXPECT_EQ(bytes(std::string("%TMP%\xC3\xBC") + '\0'), query(root, "Software\\Ventholm", "Expand", &type));
+    EXPECT_EQ((DWORD)REG_EXPAND_SZ, type);
+  }
+  EXPECT_EQ(bytes(std::string("a\0bc\0\0", 6)), query(HKEY_LOCAL_MACHINE, "Software\\Ventholm", "Multi"));
+  EXPECT_TRUE(printed.empty());
+
+  // A mistyped value line is a fault of its line, not the key's default value.
+  writeText(machine / "user.reg", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\nX\"=\"oops\"\n");
+  reload();
+  EXPECT_TRUE(query(HKEY_CURRENT_USER, "A", "").empty());
+  ASSERT_EQ(1u, printed.size());
+  EXPECT_NE(std::string::npos, printed[0].find("user.reg line 4: a value line starts with \"name\" or @"));
+}
+
+// Another process's change to a hive (a second cadhost, a person editing the file) is read
+// before the next write, under a lock, so no write of this process undoes it.
+TEST_F(Registry, ChangesOfOtherProcessesAreKept) {
+  HKEY key = createKey(HKEY_CURRENT_USER, "Software\\Shared");
+  RegCloseKey(key);
+  writeText(machine / "user.reg", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Shared]\n"
+                                  "\"ByHand\"=\"edited\"\n");
+  EXPECT_EQ(bytes(std::string("edited") + '\0'), query(HKEY_CURRENT_USER, "Software\\Shared", "ByHand"));
+  const int kEach = 40;
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  HKEY shared = nullptr;
+  RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Shared", 0, KEY_ALL_ACCESS, &shared);
+  for (int i = 0; i < kEach; ++i) {
+    std::string name = (child == 0 ? "child" : "parent") + std::to_string(i);
+    DWORD v = (DWORD)i;
+    if (RegSetValueExA(shared, name.c_str(), 0, REG_DWORD, (const BYTE*)&v, 4) != ERROR_SUCCESS && child == 0) _exit(1);
+  }
+  RegCloseKey(shared);
+  if (child == 0) _exit(0);
+  int status = 0;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  reload();
+  for (int i = 0; i < kEach; ++i) {
+    EXPECT_EQ(4u, query(HKEY_CURRENT_USER, "Software\\Shared", ("parent" + std::to_string(i)).c_str()).size()) << i;
+    EXPECT_EQ(4u, query(HKEY_CURRENT_USER, "Software\\Shared", ("child" + std::to_string(i)).c_str()).size()) << i;
+  }
+  EXPECT_EQ(bytes(std::string("edited") + '\0'), query(HKEY_CURRENT_USER, "Software\\Shared", "ByHand"));
 }
 
 TEST(RegistryWithoutMachineFolder, KeepsValuesInMemoryAndWritesNoFile) {
