@@ -82,7 +82,9 @@ TEST(BoxIndex, FindsEveryOverlappingPairOnce) {
   BoxIndex(boxes).forEachNeighbour(SIZE_MAX, [&](size_t a, size_t b) {
     ++calls;
     ASSERT_NE(a, b);
-    if (overlap(boxes[a], boxes[b])) ASSERT_TRUE(found.insert({std::min(a, b), std::max(a, b)}).second) << "twice";
+    if (overlap(boxes[a], boxes[b])) {
+      ASSERT_TRUE(found.insert({std::min(a, b), std::max(a, b)}).second) << "twice";
+    }
   });
   EXPECT_EQ(found, expected);
   EXPECT_LT(calls, boxes.size() * boxes.size() / 20) << "candidates come from the cells, not from every box";
