@@ -73,8 +73,8 @@ def check_unit_data(items, unit_file, out):
 folder, drawing = project_drawing()
 rc, out, machine = run_cadhost("\n".join([
     "DUREGISTER",
-    "ZephyrFile", FIRST, "6000,2500", "90",
-    "ZephyrFile", SECOND, "-1500.5,800,0", "-30",
+    "ZephyrFile", FIRST, "6000,2500", "90", "yes", "click 1",
+    "ZephyrFile", SECOND, "-1500.5,800,0", "-30", "click 1",
     "QSAVE", "QUIT"]), loads=MODULES, drawing=drawing, machine=make_machine(user_hive(settings()), parent=folder))
 check(rc == 0, "exit code %d" % rc, out)
 check("Zephyr: Air handling unit VH-CX-1200." in out and "Zephyr: Air handling unit VH-RX-2500." in out,
@@ -101,7 +101,8 @@ for name, unit_file, point, rotation in (("Zephyr1", FIRST, (6000, 2500, 0), 90)
 
 # A second session on the saved drawing: Enter takes the remembered file, the new block
 # gets the next free name, and the earlier references keep their data.
-rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", "", "0,0", "0", "QSAVE", "QUIT"]), loads=MODULES,
+rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", "", "0,0", "0", "click 1", "QSAVE", "QUIT"]),
+                         loads=MODULES,
                          drawing=drawing, machine=machine)
 check(rc == 0 and "Zephyr: Air handling unit VH-RX-2500." in out, "the remembered file is imported again", out)
 again = read_drawing(drawing)
