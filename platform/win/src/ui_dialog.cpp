@@ -36,11 +36,12 @@ int duX(Window* d, int x) { return dialogUnitsToPixels(x, dialogBaseUnits(d).x, 
 int duY(Window* d, int y) { return dialogUnitsToPixels(y, dialogBaseUnits(d).y, 8); }
 
 // A dialog with a font of its own measures in that font's base units; the Windows dialog
-// fonts at 8 points give 6 x 13 pixels.
+// fonts at 8 points give 6 x 13 pixels. Sizes beyond a poster's are taken as 72 points.
 void setBaseUnits(Window* d, const DLGTEMPLATEZ* t) {
   if (!(t->style & DS_SETFONT) || t->pointSize == 0) return;
-  d->baseX = dialogUnitsToPixels(kDialogFontBaseX, t->pointSize, 8);
-  d->baseY = dialogUnitsToPixels(kDialogFontBaseY, t->pointSize, 8);
+  const int points = t->pointSize > 72 ? 72 : t->pointSize;
+  d->baseX = dialogUnitsToPixels(kDialogFontBaseX, points, 8);
+  d->baseY = dialogUnitsToPixels(kDialogFontBaseY, points, 8);
 }
 
 // Owner-drawn list boxes ask their dialog for the item height once, when they are made,

@@ -10,6 +10,7 @@
 #include "hosttest.h"
 #include "templates.h"
 #include "unitdialog.h"
+#include "windows.h"
 #include "winres.h"
 
 ZWIN_RESOURCE_TABLE_BEGIN
@@ -173,5 +174,11 @@ TEST(UnitDialog, LongDescriptionIsCutOnScreenOnly) {
   EXPECT_EQ((shown.size() - std::string("     Description\tLong ").size()) % 2, 0u) << "no character cut in half";
   EXPECT_EQ(unit.description, description) << "the record keeps the whole text";
 }
+
+// Leaves cairo's and fontconfig's caches empty, so leak checkers see a clean end.
+struct GraphicsShutdown : ::testing::Environment {
+  void TearDown() override { winShutdownGraphics(); }
+};
+const auto* const shutdown = ::testing::AddGlobalTestEnvironment(new GraphicsShutdown);
 
 }  // namespace
