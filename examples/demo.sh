@@ -25,7 +25,8 @@ Windows Registry Editor Version 5.00
 "XMLFilePath"="$examples/units/VH-CX-1200.xml"
 REG
 
-sed "s|@EXAMPLES@|$examples|g" "$examples/demo.scr" > "$out/demo.scr"
+out=$(cd "$out" && pwd)
+sed -e "s|@EXAMPLES@|$examples|g" -e "s|@OUT@|$out|g" "$examples/demo.scr" > "$out/demo.scr"
 "$bin/cadhost" --machine "$out/machine" --load Zephyr_Load_R20_x32.arx --load Ductora.arx \
   --script "$out/demo.scr" "$out/demo.dxf" | tee "$out/demo.txt"
 
@@ -35,3 +36,4 @@ echo
 echo "Drawing:    $out/demo.dxf (plan view in $out/demo.png)"
 echo "Ductora:    $out/demo.ductora.xml (journal $out/demo.ductora.log)"
 echo "Transcript: $out/demo.txt"
+echo "Dialog:     $out/dialog.png (the unit information dialog after the import)"

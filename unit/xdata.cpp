@@ -257,6 +257,12 @@ void readRecord(AcDbObject* object, UnitRecord& unit) {
 
 }  // namespace
 
+const char* xdata_connection_prefix(ConnectionType type) {
+  for (const ConnectionKey& which : kConnectionKeys)
+    if (which.type == type) return which.prefix;
+  return nullptr;
+}
+
 int xdata_set_text(AcDbObject* object, const char* app, const char* key, const char* value) {
   if (!object || !app || !key || !value) return -1;
   if (!*value) return -2;

@@ -13,6 +13,10 @@
 // The registered application of the unit's extended data.
 extern const char* const kUnitXDataApp;  // "ZEPH"
 
+// The key prefix of a main connection's items: "C.SUP1", "C.EXT1", "C.OUT1" or "C.EXH1";
+// null for any other connection type.
+const char* xdata_connection_prefix(ConnectionType type);
+
 // Store operations on an object the caller has opened (for write, to change it). The key
 // is found again without regard to letter case; an item whose key is empty, has 40 or
 // more characters, or has no "=" is not a key/value item.

@@ -1,4 +1,5 @@
 // Projection of the scene and painting back to front.
+#include "tp_index.h"
 #include "tp_internal.h"
 
 #include <algorithm>
@@ -138,6 +139,9 @@ void collect(const tp_context& ctx, const SceneObject& obj, std::vector<Primitiv
 
 std::vector<Primitive> sceneOf(const tp_context& ctx) {
   std::vector<Primitive> all;
+  size_t elements = 0;
+  for (const auto& o : ctx.objects) elements += o.second.items.size();
+  all.reserve(elements / 3);  // a face takes 3 or 4 elements, a line segment 1 or 2
   for (const auto& o : ctx.objects) collect(ctx, o.second, all);
   for (auto it = all.begin(); it != all.end();) {
     bool finite = true;
@@ -191,17 +195,48 @@ bool inside(const Primitive& p, double x, double y) {
   return in;
 }
 
+Box boxOf(const Occluder& o) { return Box{{o.lo[0], o.lo[1]}, {o.hi[0], o.hi[1]}}; }
+
+// The faces that may hide lines, indexed by where they stand on the screen, each cell's
+// faces nearest first: a point looks only at the faces over it and in front of it.
+struct Occluders {
+  std::vector<Occluder> faces;
+  std::vector<double> nearest;  // the largest depth of the face's plane over the face
+  BoxIndex index;
+
+  explicit Occluders(std::vector<Occluder> all) : faces(std::move(all)), index(boxes(faces)) {
+    nearest.reserve(faces.size());
+    for (const Occluder& o : faces) {
+      // The plane is flat, so over the face it is highest at one of the corners.
+      double top = -HUGE_VAL;
+      for (int k = 0; k < o.face->count; ++k)
+        top = std::max(top, o.a * o.face->xyz[k][0] + o.b * o.face->xyz[k][1] + o.c);
+      nearest.push_back(top + 1e-9 * (1 + std::fabs(top)));
+    }
+    index.sortByRank(nearest);
+  }
+  static std::vector<Box> boxes(const std::vector<Occluder>& faces) {
+    std::vector<Box> out;
+    out.reserve(faces.size());
+    for (const Occluder& o : faces) out.push_back(boxOf(o));
+    return out;
+  }
+};
+
 // A point of a line is hidden when a face covers it and lies in front of it; the line
 // counts as lying `offset` farther away, so lines on a face stay in front of it.
-bool hidden(const std::vector<Occluder>& faces, const double p[3], double offset) {
+bool hidden(const Occluders& set, const double p[3], double offset) {
   const double depth = p[2] - offset;
   const double tolerance = 1e-6 * (1 + std::fabs(depth));
-  for (const Occluder& o : faces) {
-    if (p[0] < o.lo[0] || p[0] > o.hi[0] || p[1] < o.lo[1] || p[1] > o.hi[1]) continue;
-    if (o.a * p[0] + o.b * p[1] + o.c <= depth + tolerance) continue;
-    if (inside(*o.face, p[0], p[1])) return true;
-  }
-  return false;
+  return set.index.anyAt(
+      p[0], p[1],
+      [&](size_t i) {
+        const Occluder& o = set.faces[i];
+        if (p[0] < o.lo[0] || p[0] > o.hi[0] || p[1] < o.lo[1] || p[1] > o.hi[1]) return false;
+        if (o.a * p[0] + o.b * p[1] + o.c <= depth + tolerance) return false;
+        return inside(*o.face, p[0], p[1]);
+      },
+      [&](size_t i) { return set.nearest[i] > depth + tolerance; });
 }
 
 // Large faces are painted in pieces so that back-to-front order holds between a big face
@@ -257,26 +292,30 @@ bool overlaps(const Occluder& a, const Occluder& b) {
 
 // Refines the back-to-front order of depth-sorted pieces: where two pieces overlap on the
 // screen and one lies wholly in front of the other's plane, it is painted later, whatever
-// their mean depths say. Kahn's order, the depth order breaking ties (and cycles).
+// their mean depths say. Kahn's order, the depth order breaking ties (and cycles). The
+// pairs come from a screen index, at most kNeighbours candidates per piece, so the cost
+// grows with the pieces, not with their square.
 void orderByPlanes(std::vector<Primitive>& pieces) {
   const size_t n = pieces.size();
-  if (n < 2 || n > 6000) return;
+  if (n < 2) return;
   std::vector<Occluder> planes(n);
-  std::vector<bool> flat(n);
-  for (size_t i = 0; i < n; ++i) flat[i] = !planeOf(pieces[i], planes[i]);
+  std::vector<Box> boxes(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (planeOf(pieces[i], planes[i])) boxes[i] = boxOf(planes[i]);
+    else boxes[i] = Box{{NAN, NAN}, {NAN, NAN}};  // edge-on: left out of the index
+  }
   std::vector<std::vector<size_t>> after(n);  // after[j]: pieces to paint after j
   std::vector<int> waiting(n, 0);
-  for (size_t i = 0; i < n; ++i) {
-    if (flat[i]) continue;
-    for (size_t j = i + 1; j < n; ++j) {
-      if (flat[j] || !overlaps(planes[i], planes[j])) continue;
-      // i comes first by depth; swap only when i lies in front of j.
-      if (sideOf(planes[j], pieces[i]) > 0 || sideOf(planes[i], pieces[j]) < 0) {
-        after[j].push_back(i);
-        ++waiting[i];
-      }
+  const size_t kNeighbours = 256;
+  BoxIndex(boxes).forEachNeighbour(kNeighbours, [&](size_t a, size_t b) {
+    const size_t i = std::min(a, b), j = std::max(a, b);
+    if (!overlaps(planes[i], planes[j])) return;
+    // i comes first by depth; swap only when i lies in front of j.
+    if (sideOf(planes[j], pieces[i]) > 0 || sideOf(planes[i], pieces[j]) < 0) {
+      after[j].push_back(i);
+      ++waiting[i];
     }
-  }
+  });
   std::vector<Primitive> ordered;
   ordered.reserve(n);
   std::vector<bool> done(n, false);
@@ -385,8 +424,11 @@ int tp_render(tp_context* ctx, const tp_painter* painter) {
     return it != ctx->pens.end() ? it->second.colour : fallback;
   };
   std::vector<Primitive> scene = sceneOf(*ctx);
-  std::vector<Occluder> occluders;
+  std::vector<Occluder> faces;
   std::vector<Primitive> pieces, segments;
+  faces.reserve(scene.size());
+  pieces.reserve(scene.size());
+  segments.reserve(scene.size() * 2);
   const double maxPiece = std::max(ctx->viewWidth, ctx->viewHeight) / 10;
   for (const Primitive& p : scene) {
     if (!p.face) {
@@ -396,7 +438,7 @@ int tp_render(tp_context* ctx, const tp_painter* painter) {
     Occluder o;
     bool facing = true;
     if (ctx->features[TP_FACES] && planeOf(p, o)) {
-      occluders.push_back(o);
+      faces.push_back(o);
       facing = !p.oriented || o.facesViewer;
     }
     if (ctx->features[TP_FACES] && facing) piecesOf(p, maxPiece, pieces);
@@ -421,6 +463,7 @@ int tp_render(tp_context* ctx, const tp_painter* painter) {
     painter->polygon(painter->user, xy, p.count, shade(*ctx, p));
   }
   if (!painter->line) return 0;
+  const Occluders occluders(std::move(faces));
   for (const Primitive& s : segments) {
     double width;
     uint32_t colour = penOf(s.pen, kDefaultLine, width);

@@ -13,7 +13,8 @@ LOADER = "Zephyr_Load_R20_x32.arx"
 
 # Normal start: five module lines in order, the success line, and the three commands.
 probe = "cwdprobe_%d.dxf" % os.getpid()
-rc, out, machine = run_cadhost("\n".join(["ZephyrView", "SAVEAS " + probe, "MENU"]),
+# ZephyrView without Ductora: its message box, then no settings.
+rc, out, machine = run_cadhost("\n".join(["ZephyrView", "ok", "SAVEAS " + probe, "MENU"]),
                                loads=[LOADER], env={"PROGRAMDATA": None})
 check(rc == 0, "exit code %d" % rc, out)
 positions = [out.find("module: %s\n" % m) for m in MODULES]

@@ -67,7 +67,11 @@ HGDIOBJ stockObject(int index) {
     case OEM_FIXED_FONT:
     case ANSI_FIXED_FONT: o.type = GdiType::Font; o.fixedPitch = true; break;
     case ANSI_VAR_FONT:
-    case DEFAULT_GUI_FONT: o.type = GdiType::Font; break;
+    case DEFAULT_GUI_FONT:
+      o.type = GdiType::Font;
+      o.family = kDialogFontFamily;
+      o.fontSize = kDialogFontPixels;
+      break;
     case SYSTEM_FONT: o.type = GdiType::Font; o.bold = true; break;
     default: return nullptr;
   }

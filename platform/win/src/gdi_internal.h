@@ -14,6 +14,7 @@ struct GdiObject {
   bool hollow = false;   // null pen or null brush
   COLORREF color = 0;
   double fontSize = 13;  // fonts, in pixels
+  const char* family = "sans-serif";  // a fontconfig family (fontconfig falls back when missing)
   bool fixedPitch = false;
   bool bold = false;
 };
@@ -29,6 +30,10 @@ struct Dc {
   int fillMode = ALTERNATE;
   POINT pos{0, 0};
 };
+
+// The dialogs' font ("MS Sans Serif" 8 pt, the GUI and variable-pitch stock fonts): its
+// metric-compatible free counterpart, at the same pixel size.
+constexpr const char* kDialogFontFamily = "Liberation Sans";
 
 Dc* findDc(HDC hdc);
 HGDIOBJ newObject(const GdiObject& o);

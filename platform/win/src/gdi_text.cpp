@@ -32,7 +32,7 @@ double applyFont(Dc* dc) {
   GdiObject fallback;
   fallback.type = GdiType::Font;
   if (!font || font->type != GdiType::Font) font = &fallback;
-  cairo_select_font_face(dc->cr, font->fixedPitch ? "monospace" : "sans-serif", CAIRO_FONT_SLANT_NORMAL,
+  cairo_select_font_face(dc->cr, font->fixedPitch ? "monospace" : font->family, CAIRO_FONT_SLANT_NORMAL,
                          font->bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(dc->cr, font->fontSize);
   cairo_font_extents_t fe;

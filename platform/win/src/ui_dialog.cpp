@@ -31,8 +31,18 @@ std::string trim(const std::string& s) {
 
 namespace {
 
-int duX(int x) { return x * kBaseUnitX / 4; }
-int duY(int y) { return y * kBaseUnitY / 8; }
+// Dialog units to pixels with the dialog's base units, as MapDialogRect maps them.
+int duX(Window* d, int x) { return dialogUnitsToPixels(x, dialogBaseUnits(d).x, 4); }
+int duY(Window* d, int y) { return dialogUnitsToPixels(y, dialogBaseUnits(d).y, 8); }
+
+// A dialog with a font of its own measures in that font's base units; the Windows dialog
+// fonts at 8 points give 6 x 13 pixels. Sizes beyond a poster's are taken as 72 points.
+void setBaseUnits(Window* d, const DLGTEMPLATEZ* t) {
+  if (!(t->style & DS_SETFONT) || t->pointSize == 0) return;
+  const int points = t->pointSize > 72 ? 72 : t->pointSize;
+  d->baseX = dialogUnitsToPixels(kDialogFontBaseX, points, 8);
+  d->baseY = dialogUnitsToPixels(kDialogFontBaseY, points, 8);
+}
 
 // Owner-drawn list boxes ask their dialog for the item height once, when they are made,
 // which is before the dialog's WM_INITDIALOG.
@@ -54,9 +64,9 @@ void createControl(Window* dialog, const DLGITEMTEMPLATEZ& item) {
   Window* c = create(kindOfClass(cls), cls, (item.style | WS_CHILD) & ~WS_POPUP, dialog->handle);
   c->id = item.id;
   c->text = item.text ? item.text : "";
-  int x = duX(item.x), y = duY(item.y);
-  int cy = c->kind == Kind::Combo ? kComboHeight : duY(item.cy);
-  c->rect = RECT{x, y, x + duX(item.cx), y + cy};
+  int x = duX(dialog, item.x), y = duY(dialog, item.y);
+  int cy = c->kind == Kind::Combo ? comboHeight(dialog) : duY(dialog, item.cy);
+  c->rect = RECT{x, y, x + duX(dialog, item.cx), y + cy};
   if (c->kind == Kind::List) {
     if (c->style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) measureItems(dialog, c);
     if (!(c->style & LBS_NOINTEGRALHEIGHT)) {
@@ -72,9 +82,10 @@ Window* createDialog(const DLGTEMPLATEZ* t, HWND owner, DLGPROC proc, LPARAM par
   d->text = t->caption ? t->caption : "";
   d->proc = proc;
   d->initParam = param;
-  int cx = duX(t->cx) + 2 * nonClientLeft(d);
-  int cy = duY(t->cy) + nonClientTop(d) + nonClientLeft(d);
-  POINT origin{duX(t->x), duY(t->y)};
+  setBaseUnits(d, t);
+  int cx = duX(d, t->cx) + 2 * nonClientLeft(d);
+  int cy = duY(d, t->cy) + nonClientTop(d) + nonClientLeft(d);
+  POINT origin{duX(d, t->x), duY(d, t->y)};
   if (find(owner)) ClientToScreen(owner, &origin);
   if (t->style & DS_CENTER) {
     RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};

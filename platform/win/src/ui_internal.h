@@ -26,6 +26,7 @@ struct Window {
   RECT rect{};            // children: in the parent's client area; top level: screen pixels
   std::vector<ListItem> items;  // combo and list boxes
   int curSel = -1;
+  int topIndex = 0;       // list boxes: the first line shown
   int itemHeight = 16;
   int check = 0;
   bool dirty = true;      // top level: waits for its WM_PAINT
@@ -35,17 +36,24 @@ struct Window {
   bool ended = false;
   INT_PTR result = 0;
   std::vector<HWND> children;
+  int baseX = 0, baseY = 0;  // dialogs: base units of the dialog's font (0: the system font's)
   cairo_surface_t* surface = nullptr;  // top-level windows: the offscreen picture
 };
 
 // Frame around a dialog's client area, in pixels.
 constexpr int kBorder = 3;
 constexpr int kCaption = 22;
-// Closed height of a drop-down combo box, the width of a vertical scroll bar.
-constexpr int kComboHeight = 24;
+// The width of a vertical scroll bar.
 constexpr int kScrollWidth = 17;
+// Base units of the system font (GetDialogBaseUnits, dialogs without a font of their own).
 constexpr int kBaseUnitX = 8;
 constexpr int kBaseUnitY = 16;
+// Base units of a dialog font of 8 points in the Windows dialog fonts ("MS Sans Serif",
+// "MS Shell Dlg"); other sizes scale with the point size.
+constexpr int kDialogFontBaseX = 6;
+constexpr int kDialogFontBaseY = 13;
+// The dialog font's height in pixels at 8 points (96 pixels per inch).
+constexpr double kDialogFontPixels = 8 * 96 / 72.0;
 
 Window* find(HWND handle);  // null for a handle that is not (or no longer) a window
 Window* create(Kind kind, const std::string& className, DWORD style, HWND parent);
@@ -60,6 +68,15 @@ RECT windowRectOnScreen(Window* w);
 int nonClientLeft(Window* w);
 int nonClientTop(Window* w);
 bool hasVisibleScrollBar(Window* w);
+// Dialog units of the window's dialog (the window itself, or the dialog a control is on).
+POINT dialogBaseUnits(Window* w);
+// units * base / per, rounded half away from zero as MulDiv rounds.
+int dialogUnitsToPixels(int units, int base, int per);
+// The closed height of a drop-down combo box on that dialog: one line of its font.
+int comboHeight(Window* w);
+// List boxes: how many whole lines fit, and the top line moved so that `item` shows.
+int visibleLines(Window* list);
+void scrollIntoView(Window* list, int item);
 
 // Messages to controls (no procedure of their own) and the dialog manager's defaults.
 LRESULT controlMessage(Window* w, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -80,7 +80,30 @@ LRESULT findItem(Window* w, WPARAM start, const char* text, bool exact) {
   return -1;
 }
 
+// A list box's own messages: the lines it shows, and a selection brought into view.
+bool listMessage(Window* w, UINT msg, WPARAM wParam, LRESULT& result) {
+  switch (msg) {
+    case LB_GETTOPINDEX:
+      result = w->topIndex;
+      return true;
+    case LB_SETTOPINDEX:
+      if (!validIndex(w, wParam)) {
+        result = LB_ERR;
+        return true;
+      }
+      w->topIndex = static_cast<int>(wParam);
+      scrollIntoView(w, -1);  // no farther than the last line at the bottom
+      result = LB_OKAY;
+      return true;
+    default:
+      return false;
+  }
+}
+
 LRESULT itemMessage(Window* w, UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT own = 0;
+  if (w->kind == Kind::List && listMessage(w, msg, wParam, own)) return own;
+  const bool list = w->kind == Kind::List;
   // Map the list box messages onto the combo box ones; the semantics are the same.
   switch (msg) {
     case LB_ADDSTRING: msg = CB_ADDSTRING; break;
@@ -105,10 +128,12 @@ LRESULT itemMessage(Window* w, UINT msg, WPARAM wParam, LPARAM lParam) {
       w->items.erase(w->items.begin() + static_cast<long>(wParam));
       if (w->curSel == static_cast<int>(wParam)) w->curSel = -1;
       else if (w->curSel > static_cast<int>(wParam)) --w->curSel;
+      if (list) scrollIntoView(w, -1);
       return static_cast<LRESULT>(w->items.size());
     case CB_RESETCONTENT:
       w->items.clear();
       w->curSel = -1;
+      w->topIndex = 0;
       return 0;
     case CB_SETCURSEL:
       if (!validIndex(w, wParam)) {
@@ -116,6 +141,7 @@ LRESULT itemMessage(Window* w, UINT msg, WPARAM wParam, LPARAM lParam) {
         return -1;
       }
       w->curSel = static_cast<int>(wParam);
+      if (list) scrollIntoView(w, w->curSel);
       return static_cast<LRESULT>(wParam);
     case CB_GETCURSEL: return w->curSel;
     case CB_GETCOUNT: return static_cast<LRESULT>(w->items.size());

@@ -18,6 +18,21 @@ struct WindowDc {
 
 const COLORREF kFrameGrey = RGB(100, 100, 100);
 const COLORREF kFieldBorder = RGB(122, 122, 122);
+const COLORREF kDisabledBorder = RGB(204, 204, 204);
+const COLORREF kDisabledFace = RGB(204, 204, 204);
+
+// The caption's font: the dialog font's family, a little larger, as window titles are.
+HGDIOBJ captionFont() {
+  static HGDIOBJ font = nullptr;
+  GdiObject* found = findObject(font);
+  if (found && found->type == GdiType::Font) return font;
+  GdiObject o;
+  o.type = GdiType::Font;
+  o.stock = true;
+  o.family = kDialogFontFamily;
+  o.fontSize = 12;
+  return font = newObject(o);
+}
 
 COLORREF textColorOf(Window* c) {
   return (c->style & WS_DISABLED) ? GetSysColor(COLOR_GRAYTEXT) : GetSysColor(COLOR_BTNTEXT);
@@ -46,7 +61,7 @@ void paintFrame(Window* d) {
   RECT bar{kBorder, kBorder, cx - kBorder, kBorder + kCaption};
   fillRect(cr, bar, GetSysColor(COLOR_ACTIVECAPTION));
   RECT title{bar.left + 6, bar.top, bar.right - 30, bar.bottom};
-  SelectObject(dc.hdc, GetStockObject(SYSTEM_FONT));
+  SelectObject(dc.hdc, captionFont());
   SetBkMode(dc.hdc, TRANSPARENT);
   SetTextColor(dc.hdc, GetSysColor(COLOR_CAPTIONTEXT));
   DrawTextA(dc.hdc, d->text.c_str(), -1, &title, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
@@ -126,13 +141,16 @@ void paintButton(Window* c, HDC hdc, const RECT& r) {
   text(hdc, c->text, r, DT_SINGLELINE | DT_VCENTER | DT_CENTER, textColorOf(c));
 }
 
+// A drop-down list: its field with the chosen item and the arrow button; a disabled one
+// is greyed whole, field, frame, arrow and text, so it reads as "cannot be changed".
 void paintCombo(Window* c, HDC hdc, const RECT& r) {
   cairo_t* cr = cairoOf(hdc);
   bool enabled = !(c->style & WS_DISABLED);
   fillRect(cr, r, enabled ? GetSysColor(COLOR_WINDOW) : GetSysColor(COLOR_BTNFACE));
-  frame(hdc, r, kFieldBorder);
+  frame(hdc, r, enabled ? kFieldBorder : kDisabledBorder);
   RECT button{r.right - kScrollWidth, r.top + 1, r.right - 1, r.bottom - 1};
-  fillRect(cr, button, RGB(225, 225, 225));
+  fillRect(cr, button, enabled ? RGB(225, 225, 225) : GetSysColor(COLOR_BTNFACE));
+  if (!enabled) fillRect(cr, RECT{button.left - 1, button.top, button.left, button.bottom}, kDisabledFace);
   int cx = (button.left + button.right) / 2, cy = (button.top + button.bottom) / 2;
   POINT arrow[3] = {{cx - 4, cy - 2}, {cx + 4, cy - 2}, {cx, cy + 2}};
   HBRUSH brush = CreateSolidBrush(textColorOf(c));
@@ -148,6 +166,18 @@ void paintCombo(Window* c, HDC hdc, const RECT& r) {
   }
 }
 
+// A scroll bar's arrow button: a small filled triangle in a square of the bar's width.
+void arrow(HDC hdc, int left, int top, bool up) {
+  int cx = left + kScrollWidth / 2, cy = top + kScrollWidth / 2;
+  POINT tip[3] = {{cx - 4, cy + (up ? 2 : -2)}, {cx + 4, cy + (up ? 2 : -2)}, {cx, cy + (up ? -2 : 2)}};
+  HBRUSH brush = CreateSolidBrush(RGB(96, 96, 96));
+  HGDIOBJ oldBrush = SelectObject(hdc, brush), oldPen = SelectObject(hdc, GetStockObject(NULL_PEN));
+  Polygon(hdc, tip, 3);
+  SelectObject(hdc, oldBrush);
+  SelectObject(hdc, oldPen);
+  DeleteObject(brush);
+}
+
 void paintScrollBar(Window* c, HDC whole) {
   int border = nonClientLeft(c);
   int cx = c->rect.right - c->rect.left, cy = c->rect.bottom - c->rect.top;
@@ -157,17 +187,23 @@ void paintScrollBar(Window* c, HDC whole) {
   int track = bar.bottom - bar.top - 2 * kScrollWidth;
   int total = static_cast<int>(c->items.size()) * c->itemHeight;
   if (track <= 0 || total <= 0) return;
+  arrow(whole, bar.left, bar.top, true);
+  arrow(whole, bar.left, bar.bottom - kScrollWidth, false);
   int visible = clientRect(c).bottom;
-  int thumb = std::max(8, track * visible / total);
-  RECT t{bar.left + 2, bar.top + kScrollWidth, bar.right - 2, bar.top + kScrollWidth + thumb};
-  fillRect(cr, t, GetSysColor(COLOR_BTNSHADOW));
+  int thumb = std::min(track, std::max(8, track * visible / total));
+  int offset = static_cast<int>(static_cast<long long>(track) * c->topIndex * c->itemHeight / total);
+  offset = std::min(offset, track - thumb);
+  int top = bar.top + kScrollWidth + offset;
+  fillRect(cr, RECT{bar.left + 2, top, bar.right - 2, top + thumb}, GetSysColor(COLOR_BTNSHADOW));
 }
 
 void paintList(Window* d, Window* c, HDC hdc, const RECT& client) {
   fillRect(cairoOf(hdc), client, GetSysColor(COLOR_WINDOW));
   bool ownerDrawn = (c->style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0;
-  for (size_t i = 0; i < c->items.size(); ++i) {
-    RECT item{0, static_cast<LONG>(i) * c->itemHeight, client.right, static_cast<LONG>(i + 1) * c->itemHeight};
+  scrollIntoView(c, -1);  // the list may have shrunk since it was scrolled
+  for (size_t i = static_cast<size_t>(c->topIndex); i < c->items.size(); ++i) {
+    LONG row = static_cast<LONG>(i) - c->topIndex;
+    RECT item{0, row * c->itemHeight, client.right, (row + 1) * c->itemHeight};
     if (item.top >= client.bottom) break;
     bool selected = static_cast<int>(i) == c->curSel;
     if (ownerDrawn) {

@@ -127,6 +127,33 @@ RECT windowRectOnScreen(Window* w) {
   return RECT{w->rect.left + ox, w->rect.top + oy, w->rect.right + ox, w->rect.bottom + oy};
 }
 
+POINT dialogBaseUnits(Window* w) {
+  Window* d = w && (w->style & WS_CHILD) ? find(w->parent) : w;
+  if (d && d->baseX > 0 && d->baseY > 0) return POINT{d->baseX, d->baseY};
+  return POINT{kBaseUnitX, kBaseUnitY};
+}
+
+int dialogUnitsToPixels(int units, int base, int per) {
+  long long n = static_cast<long long>(units) * base;
+  return static_cast<int>(n >= 0 ? (n + per / 2) / per : -((-n + per / 2) / per));
+}
+
+int comboHeight(Window* w) { return dialogBaseUnits(w).y + 8; }
+
+int visibleLines(Window* list) {
+  int lines = clientRect(list).bottom / std::max(1, list->itemHeight);
+  return std::max(1, lines);
+}
+
+void scrollIntoView(Window* list, int item) {
+  int count = static_cast<int>(list->items.size());
+  if (item >= 0 && item < count) {
+    if (item < list->topIndex) list->topIndex = item;
+    else if (item >= list->topIndex + visibleLines(list)) list->topIndex = item - visibleLines(list) + 1;
+  }
+  list->topIndex = std::max(0, std::min(list->topIndex, count - visibleLines(list)));
+}
+
 POINT clientOffsetInTop(Window* w) {
   Window* top = topLevel(w);
   RECT tr = windowRectOnScreen(top);
@@ -146,7 +173,7 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR text, DWORD style, int x, i
   w->text = text ? text : "";
   w->rect = RECT{x, y, x + cx, y + cy};
   if (style & WS_CHILD) w->id = static_cast<int>(reinterpret_cast<intptr_t>(menu));
-  if (w->kind == Kind::Combo) w->rect.bottom = y + kComboHeight;
+  if (w->kind == Kind::Combo) w->rect.bottom = y + comboHeight(w);
   return w->handle;
 }
 
@@ -332,10 +359,12 @@ int GetSystemMetrics(int index) {
 LONG GetDialogBaseUnits(void) { return MAKELONG(kBaseUnitX, kBaseUnitY); }
 
 BOOL MapDialogRect(HWND dialog, RECT* rect) {
-  if (!find(dialog) || !rect) return FALSE;
-  rect->left = rect->left * kBaseUnitX / 4;
-  rect->right = rect->right * kBaseUnitX / 4;
-  rect->top = rect->top * kBaseUnitY / 8;
-  rect->bottom = rect->bottom * kBaseUnitY / 8;
+  Window* d = find(dialog);
+  if (!d || !rect) return FALSE;
+  POINT base = dialogBaseUnits(d);
+  rect->left = dialogUnitsToPixels(rect->left, base.x, 4);
+  rect->right = dialogUnitsToPixels(rect->right, base.x, 4);
+  rect->top = dialogUnitsToPixels(rect->top, base.y, 8);
+  rect->bottom = dialogUnitsToPixels(rect->bottom, base.y, 8);
   return TRUE;
 }

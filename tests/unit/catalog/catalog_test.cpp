@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -25,10 +26,10 @@ const std::string kDb = std::string(TEK_CATALOG_DIR) + "/Ventholm_14a.tcd";
 
 // Product id -> its connection points.
 const std::map<std::string, std::vector<int>> kProducts = {
-    {"VH-CX-1200", {201, 202, 203, 204}},   {"VH-CX-1800", {201, 202, 203, 204}},
-    {"VH-CX-3000", {201, 202, 203, 204}},   {"VH-RX-2500", {201, 202, 203, 204}},
-    {"VH-RX-1000T", {201, 202, 203, 204}},  {"VH-CF-800", {201, 202, 204, 205}},
-    {"VH-CF-1500P", {201, 202, 249, 204, 205}}};
+    {"VH-CX-1200", {201, 202, 205, 206}},   {"VH-CX-1800", {201, 202, 205, 206}},
+    {"VH-CX-3000", {201, 202, 205, 206}},   {"VH-RX-2500", {201, 202, 205, 206}},
+    {"VH-RX-1000T", {202, 203, 204, 205}},  {"VH-CF-800", {201, 202, 205, 206}},
+    {"VH-CF-1500P", {201, 202, 249, 205, 206}}};
 const char* const kComponents[] = {"VH-SIL-250", "VH-SIL-315", "VH-SIL-500x300", "VH-HTR-250",
                                    "VH-HTR-315", "VH-FLT-500x300", "VH-DMP-250", "VH-DMP-315"};
 
@@ -182,6 +183,64 @@ TEST_F(Catalogue, EveryProductHasItsConnectionPoints) {
         EXPECT_NE(gm_get_connection(&list, static_cast<int16_t>(number), nullptr, nullptr, nullptr, 0, 0, 0, 0), 0)
             << number;
       }
+    }
+    gm_model_free(&list);
+    ts_free_model(m);
+  }
+}
+
+// The unit dialog puts the system combo box of connection point 201 + k at a fixed place
+// around the preview: 201 and 202 on the left, 203 and 204 above, 205 and 206 on the right.
+// A unit whose connection stands elsewhere in its own view gets its combo boxes beside the
+// wrong connections.
+TEST_F(Catalogue, UnitConnectionsStandWhereTheDialogPlacesTheirSystems) {
+  for (const auto& product : kProducts) {
+    if (product.first.compare(0, 5, "VH-CX") && product.first.compare(0, 5, "VH-RX") &&
+        product.first.compare(0, 5, "VH-CF"))
+      continue;
+    SCOPED_TRACE(product.first);
+    ts_model* m = load(product.first, true);
+    ASSERT_NE(m, nullptr);
+    gm_model list;
+    gm_model_init(&list);
+    ASSERT_EQ(ts_draw(m, &list), 0);
+    double d[3];
+    ASSERT_EQ(ts_default_view(m, d), 0);
+    // The picture's axes as the preview draws them: right = Z x view, up = view x right.
+    gm_vector w{d[0], d[1], d[2]}, z{0, 0, 1}, right, up;
+    gm_vector_set_length(&w, 1.0);
+    gm_vector_cross(&z, &w, &right);
+    gm_vector_set_length(&right, 1.0);
+    gm_vector_cross(&w, &right, &up);
+    // The unit's middle: the centre of its connection points' box in the picture.
+    std::map<int, std::pair<double, double>> at;
+    double lo[2] = {1e300, 1e300}, hi[2] = {-1e300, -1e300};
+    for (int number : product.second) {
+      if (number == 249) continue;  // the extract plug has no combo box of its own
+      gm_point p;
+      ASSERT_EQ(gm_get_connection(&list, static_cast<int16_t>(number), &p, nullptr, nullptr, 0, 0, 0, 0), 0);
+      gm_vector v{p.x, p.y, p.z};
+      at[number] = {gm_vector_dot(&v, &right), gm_vector_dot(&v, &up)};
+      lo[0] = std::min(lo[0], at[number].first);
+      hi[0] = std::max(hi[0], at[number].first);
+      lo[1] = std::min(lo[1], at[number].second);
+      hi[1] = std::max(hi[1], at[number].second);
+    }
+    const double midX = (lo[0] + hi[0]) / 2;
+    for (const auto& point : at) {
+      const int place = point.first - 200;
+      if (place == 1 || place == 2) {
+        EXPECT_LT(point.second.first, midX) << point.first << " stands left";
+      }
+      if (place == 5 || place == 6) {
+        EXPECT_GT(point.second.first, midX) << point.first << " stands right";
+      }
+    }
+    if (at.count(201) && at.count(202) && std::abs(at[201].first - at[202].first) < 1e-6) {
+      EXPECT_LT(at[201].second, at[202].second) << "201 below 202, as their combo boxes";
+    }
+    if (at.count(206) && at.count(205) && std::abs(at[206].first - at[205].first) < 1e-6) {
+      EXPECT_LT(at[206].second, at[205].second) << "206 below 205, as their combo boxes";
     }
     gm_model_free(&list);
     ts_free_model(m);

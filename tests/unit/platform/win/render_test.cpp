@@ -71,10 +71,10 @@ TEST_F(Snapshot, ShowsOwnerDrawnListLinesWhereTheListIs) {
   EXPECT_NE(out.find("Snapshot written to " + path + ".\n"), std::string::npos);
   Picture p(path);
   ASSERT_TRUE(p.ok());
-  EXPECT_EQ(p.width(), 406);
-  EXPECT_EQ(p.height(), 328);
-  // List box at (6, 208) dialog pixels, border 1, lines 19 pixels high.
-  const int listLeft = kLeft + 7, listTop = kTop + 209;
+  EXPECT_EQ(p.width(), 306);
+  EXPECT_EQ(p.height(), 272);
+  // List box at (5, 169) dialog pixels, 291 x 41, border 1, lines 19 pixels high.
+  const int listLeft = kLeft + 6, listTop = kTop + 170;
   int r, g, b;
   p.rgb(listLeft + 40, listTop, r, g, b);
   EXPECT_TRUE(frameGrey(r, g, b)) << r << "," << g << "," << b;
@@ -83,9 +83,9 @@ TEST_F(Snapshot, ShowsOwnerDrawnListLinesWhereTheListIs) {
   p.rgb(listLeft, listTop + 8, r, g, b);
   EXPECT_TRUE(frameGrey(r, g, b));
   EXPECT_GT(p.count(listLeft + 2, listTop + 1, listLeft + 200, listTop + 19, dark), 20) << "the first line's text";
-  EXPECT_EQ(p.count(listLeft + 2, listTop + 20, listLeft + 300, listTop + 38, dark), 0) << "the empty line";
-  // Three lines of 19 pixels do not fit 48: the scroll bar takes the right of the list.
-  EXPECT_EQ(p.count(kLeft + 6 + 388 - 1 - 17, listTop + 1, kLeft + 6 + 388 - 1, listTop + 40, frameGrey), 0);
+  EXPECT_EQ(p.count(listLeft + 2, listTop + 20, listLeft + 250, listTop + 38, dark), 0) << "the empty line";
+  // Three lines of 19 pixels do not fit 39: the scroll bar takes the right of the list.
+  EXPECT_EQ(p.count(kLeft + 5 + 291 - 1 - 17, listTop + 1, kLeft + 5 + 291 - 1, listTop + 38, frameGrey), 0);
   for (const char* e : {"draw 200 0", "draw 200 1", "draw 200 2", "draw 100 0", "paint"})
     EXPECT_NE(std::find(state.events.begin(), state.events.end(), e), state.events.end()) << e;
 }
@@ -94,8 +94,8 @@ TEST_F(Snapshot, PaintedPictureStaysInsideItsControl) {
   run({"snapshot " + path, "escape"});
   Picture p(path);
   ASSERT_TRUE(p.ok());
-  // Picture control at (16, 100), 120 x 90 dialog pixels, with a border.
-  const int left = kLeft + 16, top = kTop + 100, right = left + 120, bottom = top + 90;
+  // Picture control at (12, 81), 90 x 73 dialog pixels, with a border.
+  const int left = kLeft + 12, top = kTop + 81, right = left + 90, bottom = top + 73;
   EXPECT_GT(p.count(left + 1, top + 1, right - 1, bottom - 1, red), 50);
   EXPECT_GT(p.count(left + 1, top + 1, right - 1, bottom - 1, blue), 50);
   EXPECT_EQ(p.count(left - 10, bottom, right + 10, bottom + 12, red), 0);
@@ -106,14 +106,14 @@ TEST_F(Snapshot, StaticTextsFollowTheirAlignment) {
   run({"snapshot " + path, "escape"});
   Picture p(path);
   ASSERT_TRUE(p.ok());
-  const int top = kTop + 30, bottom = top + 16;
-  // "Left text" at (16, 30), 120 wide; "Right" at (260, 30), 120 wide.
-  EXPECT_GT(p.count(kLeft + 16, top, kLeft + 56, bottom, dark), 10);
-  EXPECT_EQ(p.count(kLeft + 106, top, kLeft + 136, bottom, dark), 0);
-  EXPECT_EQ(p.count(kLeft + 260, top, kLeft + 300, bottom, dark), 0);
-  EXPECT_GT(p.count(kLeft + 340, top, kLeft + 380, bottom, dark), 10);
+  const int top = kTop + 24, bottom = top + 13;
+  // "Left text" at (12, 24), 90 wide; "Right" at (195, 24), 90 wide.
+  EXPECT_GT(p.count(kLeft + 12, top, kLeft + 42, bottom, dark), 10);
+  EXPECT_EQ(p.count(kLeft + 80, top, kLeft + 102, bottom, dark), 0);
+  EXPECT_EQ(p.count(kLeft + 195, top, kLeft + 225, bottom, dark), 0);
+  EXPECT_GT(p.count(kLeft + 255, top, kLeft + 285, bottom, dark), 10);
   // The combo box shows its selected item.
-  EXPECT_GT(p.count(kLeft + 18, kTop + 61, kLeft + 150, kTop + 83, dark), 10);
+  EXPECT_GT(p.count(kLeft + 14, kTop + 50, kLeft + 110, kTop + 69, dark), 10);
   // Caption bar.
   int r, g, b;
   p.rgb(5, 12, r, g, b);
@@ -121,6 +121,23 @@ TEST_F(Snapshot, StaticTextsFollowTheirAlignment) {
   EXPECT_EQ(g, 180);
   EXPECT_EQ(b, 209);
   EXPECT_GT(p.count(9, 3, 200, 25, dark), 20) << "the caption text";
+}
+
+// A list longer than its box scrolls to the line the user picks, and is drawn from its top
+// line on: before, every snapshot showed the first lines whatever was chosen.
+TEST_F(Snapshot, ListScrolledToTheChosenLineIsDrawnFromItsTopLine) {
+  run({"select 200 \"     Supply connection\"", "snapshot " + path, "escape"});
+  auto chosen = std::find(state.events.begin(), state.events.end(), "selchange 200");
+  ASSERT_NE(chosen, state.events.end());
+  std::vector<std::string> after(chosen + 1, state.events.end());
+  auto drawn = [&](const char* e) { return std::find(after.begin(), after.end(), e) != after.end(); };
+  EXPECT_TRUE(drawn("draw 200 1") && drawn("draw 200 2"));
+  EXPECT_FALSE(drawn("draw 200 0")) << "two lines fit: the first scrolled out of view";
+  Picture p(path);
+  ASSERT_TRUE(p.ok());
+  const int listLeft = kLeft + 6, listTop = kTop + 170;
+  EXPECT_EQ(p.count(listLeft + 2, listTop + 1, listLeft + 250, listTop + 18, dark), 0) << "the empty line on top";
+  EXPECT_GT(p.count(listLeft + 2, listTop + 20, listLeft + 250, listTop + 38, dark), 20) << "the chosen line below it";
 }
 
 TEST_F(Snapshot, UnwritableFileIsReportedAndTheDialogGoesOn) {

@@ -1,0 +1,113 @@
+// Inside tekpaint: a spatial index over boxes on the screen plane, so that the faces
+// covering a point, or the faces overlapping a face, are found without looking at every
+// face of the scene.
+//
+// A hierarchy of square grids over the boxes' bounds: level 0 has about one cell per box,
+// each further level cells twice as wide. A box lives on the finest level whose cells are
+// at least as wide as it is, in the (at most 2 x 2) cells it overlaps there, so finding the
+// boxes at a point costs one cell per level.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tekpaint {
+
+struct Box {
+  double lo[2], hi[2];
+};
+
+class BoxIndex {
+ public:
+  // Indexes the boxes (the index keeps no reference to them). A box with a coordinate
+  // that is not finite is left out.
+  explicit BoxIndex(const std::vector<Box>& boxes);
+
+  // Calls visit(i) for every box i whose cell holds the point, level by level, in the
+  // order of `rank` within each cell (sortByRank); visit returns false to stop the level
+  // early (the rest of that cell is ranked lower) and true to go on. Stops the whole query
+  // and returns true as soon as `hit(i)` returns true. Boxes are visited only when the point
+  // is inside their cell, not necessarily inside the box itself.
+  template <class Hit, class More>
+  bool anyAt(double x, double y, Hit hit, More more) const;
+
+  // Orders each cell's boxes by rank, highest first (for anyAt's early stop).
+  void sortByRank(const std::vector<double>& rank);
+
+  // Calls pair(i, j) once for every two boxes whose cells meet and that may overlap; at
+  // most `limit` candidates are looked at for any one box.
+  template <class Pair>
+  void forEachNeighbour(size_t limit, Pair pair) const;
+
+ private:
+  struct Level {
+    double cell = 0;  // width of a cell
+    int columns = 0, rows = 0;
+    std::vector<uint32_t> start;  // per cell, into entries; one more at the end
+    std::vector<uint32_t> entries;
+  };
+
+  int column(const Level& l, double x) const;
+  int row(const Level& l, double y) const;
+
+  std::vector<Level> levels_;
+  std::vector<Box> boxes_;
+  std::vector<int> levelOf_;  // -1 for a box left out
+  double origin_[2] = {0, 0};
+};
+
+inline int BoxIndex::column(const Level& l, double x) const {
+  double c = (x - origin_[0]) / l.cell;
+  if (!(c > 0)) return 0;
+  return c >= l.columns ? l.columns - 1 : static_cast<int>(c);
+}
+
+inline int BoxIndex::row(const Level& l, double y) const {
+  double r = (y - origin_[1]) / l.cell;
+  if (!(r > 0)) return 0;
+  return r >= l.rows ? l.rows - 1 : static_cast<int>(r);
+}
+
+template <class Hit, class More>
+bool BoxIndex::anyAt(double x, double y, Hit hit, More more) const {
+  for (const Level& l : levels_) {
+    if (l.entries.empty()) continue;
+    size_t cell = static_cast<size_t>(row(l, y)) * l.columns + column(l, x);
+    for (uint32_t k = l.start[cell]; k < l.start[cell + 1]; ++k) {
+      uint32_t i = l.entries[k];
+      if (!more(i)) break;
+      if (hit(i)) return true;
+    }
+  }
+  return false;
+}
+
+template <class Pair>
+void BoxIndex::forEachNeighbour(size_t limit, Pair pair) const {
+  // A pair is found from the box on the finer level (or, on one level, the lower number):
+  // on its own level and every coarser one the box overlaps at most 2 x 2 cells.
+  std::vector<uint32_t> seen(boxes_.size(), UINT32_MAX);
+  for (size_t i = 0; i < boxes_.size(); ++i) {
+    const int own = levelOf_[i];
+    if (own < 0) continue;
+    const Box& b = boxes_[i];
+    size_t looked = 0;
+    for (size_t li = static_cast<size_t>(own); li < levels_.size() && looked < limit; ++li) {
+      const Level& l = levels_[li];
+      for (int r = row(l, b.lo[1]); r <= row(l, b.hi[1]) && looked < limit; ++r)
+        for (int c = column(l, b.lo[0]); c <= column(l, b.hi[0]) && looked < limit; ++c) {
+          size_t cell = static_cast<size_t>(r) * l.columns + c;
+          for (uint32_t k = l.start[cell]; k < l.start[cell + 1] && looked < limit; ++k) {
+            uint32_t j = l.entries[k];
+            if (j == i || seen[j] == i) continue;
+            if (levelOf_[j] == own && j < i) continue;  // found from j
+            seen[j] = static_cast<uint32_t>(i);
+            ++looked;
+            pair(i, static_cast<size_t>(j));
+          }
+        }
+    }
+  }
+}
+
+}  // namespace tekpaint

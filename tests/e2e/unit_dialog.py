@@ -1,0 +1,256 @@
+"""Guards the unit information dialog through cadhost: ZephyrFile ends in it, ZephyrView finds
+the unit again in the saved drawing, Cancel and the close box change nothing, and bad input
+(an object that is no unit, Ductora too old, a 5000-character description, a unit whose model
+is gone from the database) gets the system's own words and loses nothing."""
+import os
+import re
+import shutil
+import struct
+import subprocess
+import json
+import zlib
+
+from cadhost_run import EZDXF_PYTHON, check, make_machine, run_cadhost, source_dir
+from zephyr_setup import (MODULES, SERIES, SYSTEMS, VERSION_TEXT, project_drawing, read_text, settings,
+                          user_hive, write_project)
+
+UNITS = os.path.join(source_dir(), "examples", "units")
+CAPTION = "Dialog \"Zephyr %s - Unit's information\"" % VERSION_TEXT
+PROJECT_SYSTEMS = SYSTEMS + [(5, 0, "Supply air 2")]
+WRITES = ("SetString", "SetNumber", "SetPoint", "CreatePart", "CreateConnectionStub", "Manage", "WriteBinary",
+          "UpdateView")
+
+_READER = r"""
+import json, sys, ezdxf
+doc = ezdxf.readfile(sys.argv[1])
+out = {"errors": [str(e.message) for e in doc.audit().errors], "units": {}, "inserts": []}
+for e in doc.modelspace():
+    if e.dxftype() == "INSERT":
+        out["inserts"].append(e.dxf.handle)
+    if not e.has_xdata("ZEPH"):
+        continue
+    items, parts = [], None
+    for t in e.get_xdata("ZEPH"):   # a long text is kept as a brace group of 1000 items
+        if t.code == 1002:
+            parts = [] if t.value == "{" else items.append("".join(parts))
+        elif t.code == 1000:
+            (parts if parts is not None else items).append(t.value)
+    out["units"][e.dxf.handle] = dict(i.split("=", 1) for i in items)
+print(json.dumps(out))
+"""
+
+
+def read_drawing(drawing, out=""):
+    """ezdxf's view: the ZEPH items of every object carrying them, by handle, and the block
+    references; the drawing passes ezdxf's audit."""
+    p = subprocess.run([EZDXF_PYTHON, "-c", _READER, drawing], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                       timeout=600)
+    check(p.returncode == 0, "ezdxf reads the drawing", p.stderr.decode("utf-8", "replace"))
+    info = json.loads(p.stdout.decode("utf-8"))
+    check(not info["errors"], "ezdxf audit: %s" % info["errors"], out)
+    return info
+
+
+def units_in(drawing, out=""):
+    return read_drawing(drawing, out)["units"]
+
+
+def unit_data(units, unit_id):
+    """The data of every object carrying the unit, without the handles of its Ductora stubs
+    (the Ductora objects made on OK add those)."""
+    return [{k: v for k, v in u.items() if not k.endswith(".DCH")} for u in units.values()
+            if u.get("U.ID") == unit_id]
+
+
+def png_pixels(path):
+    """(width, height, rows of (r, g, b)) of an 8-bit RGB or RGBA PNG."""
+    data = open(path, "rb").read()
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", "%s is a PNG" % path)
+    pos, idat, width = 8, b"", 0
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+            check(depth == 8 and colour in (2, 6), "8-bit RGB picture")
+            step = 3 if colour == 2 else 4
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    raw, rows, prev = zlib.decompress(idat), [], bytearray(width * step)
+    stride = width * step
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - step] if i >= step else 0
+            b, c = prev[i], prev[i - step] if i >= step else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                pa, pb, pc = abs(b - c), abs(a - c), abs(a + b - 2 * c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append([tuple(line[x * step:x * step + 3]) for x in range(width)])
+        prev = line
+    return width, height, rows
+
+
+def count(rows, box, match):
+    left, top, right, bottom = box
+    return sum(1 for y in range(top, bottom) for x in range(left, right) if match(rows[y][x]))
+
+
+def dialogs(out):
+    """Every dialog the transcript shows, as the text from its caption to the next prompt."""
+    return re.findall(r"(Dialog \"[^\n]*\n(?:  [^\n]*\n|        [^\n]*\n)*)", out)
+
+
+def list_lines(dialog):
+    return re.findall(r"^        (.*)$", dialog, re.M)
+
+
+def journal_writes(journal, since):
+    """Calls that change the Ductora project, in the journal after byte `since`."""
+    return [line for line in journal[since:].splitlines() if line.startswith(WRITES)]
+
+
+def run(script, drawing, machine):
+    rc, out, _ = run_cadhost("\n".join(["DUREGISTER"] + script + ["QUIT"]), loads=MODULES, drawing=drawing,
+                             machine=machine)
+    check(rc == 0, "exit code %d" % rc, out)
+    return out
+
+
+folder, drawing = project_drawing(systems=PROJECT_SYSTEMS)
+project = drawing[:-4] + ".ductora.xml"
+journal = drawing[:-4] + ".ductora.log"
+machine = make_machine(user_hive(settings()), parent=folder)
+snapshot = os.path.join(folder, "dialog.png")
+
+# --- ZephyrFile ends in the dialog; the user picks the second supply system and confirms.
+out = run(["ZephyrFile", os.path.join(UNITS, "VH-CX-1200.xml"), "6000,2500", "90", "yes",
+           "snapshot " + snapshot, "select 201 Supply air 2", "click 1", "QSAVE"], drawing, machine)
+shown = dialogs(out)
+check(len(shown) == 1 and shown[0].startswith(CAPTION), "the import ends in the unit dialog", out)
+first = shown[0]
+for line in ('[210] combo box, selected "Supply air": "Supply air", "Extract air", "Exhaust air", "Outdoor air", '
+             '"Supply air 2"\n',
+             '[201] combo box, selected "Supply air": "Supply air", "Supply air 2"\n',
+             '[202] combo box, selected "Extract air": "Extract air"\n',
+             '[205] combo box, selected "Exhaust air": "Exhaust air"\n',
+             '[206] combo box, selected "Outdoor air": "Outdoor air"\n',
+             '[301] text "Supply"', '[302] text "Extract"', '[305] text "Exhaust"', '[306] text "Outdoor"',
+             '[312] text "Unit\'s duct serie"', '[211] combo box, selected "Spiro round"'):
+    check(line in first, "the dialog shows %r" % line, first)
+check(not re.search(r"\[(203|204|207|208|303|304|307|308|310)\]", first),
+      "places without a connection stay hidden", first)
+lines = list_lines(first)
+check(lines[:2] == ["Unit\tVH-CX-1200",
+                    "     Description\tAerix CX 1200, cross-flow heat exchanger, round connections"]
+      and "          Size (mm)\t250" in lines and len(lines) == 36, "the information list: %s" % lines[:3], first)
+check("Message box" not in out.split("Dialog:", 1)[1], "OK closes at once with every system chosen", out)
+
+width, height, rows = png_pixels(snapshot)
+check((width, height) == (818, 698), "the snapshot is the dialog's size: %dx%d" % (width, height), out)
+grey = lambda p: p == (128, 128, 128)
+check(count(rows, (20, 424, 780, 425), grey) > 700 and count(rows, (20, 443, 780, 444), grey) > 700,
+      "list lines are framed in grey, neighbours sharing a line")
+check(count(rows, (330, 428, 400, 441), lambda p: sum(p) < 300) > 20, "the unit id stands in the value column")
+picture = (294, 137, 522, 345)
+check(count(rows, picture, lambda p: p[2] > 180 and p[0] < 60 and p[1] < 60) > 500,
+      "the preview shows the unit with its blue edges")
+info = read_drawing(drawing, out)
+units = info["units"]
+handle = [h for h in info["inserts"] if units.get(h, {}).get("U.ID") == "VH-CX-1200"]
+check(len(handle) == 1, "the unit's block reference carries its data", out)
+handle = handle[0]
+imported = unit_data(units, "VH-CX-1200")
+check(all(u.get("C.SUP1.QV") == "333.30" and u.get("U.CODE") == "AX-CX-1200-R" for u in imported),
+      "the unit's data is kept", str(imported))
+
+# --- ZephyrView on the saved drawing: the same unit, read back from the drawing alone; OK
+# changes nothing the user did not change.
+out = run(["ZephyrView", "#" + handle, "click 1", "QSAVE"], drawing, machine)
+shown = dialogs(out)
+check(len(shown) == 1 and shown[0].startswith(CAPTION), "ZephyrView shows the dialog", out)
+check(list_lines(shown[0]) == lines, "the unit reads back exactly as imported", shown[0])
+check("[211]" not in shown[0] and "[312]" not in shown[0], "the unit alone has no duct serie to choose", shown[0])
+check("Select unit:#%s" % handle in out, "the unit is picked", out)
+units = units_in(drawing, out)
+check(unit_data(units, "VH-CX-1200") == imported, "OK without changes keeps the unit's data", out)
+
+# --- The close box acts as Cancel: nothing in the drawing or the project changes.
+before_project, before_journal = read_text(project), len(read_text(journal))
+out = run(["ZephyrView", "#" + handle, "close", "QSAVE"], drawing, machine)
+check(len(dialogs(out)) == 1 and "Message box" not in out, "Cancel ends quietly", out)
+check(read_text(project) == before_project, "the project is unchanged", out)
+check(journal_writes(read_text(journal), before_journal) == [], "nothing is sent to Ductora", read_text(journal))
+check(units_in(drawing, out) == units, "the drawing is unchanged", out)
+
+# --- An object that is no unit.
+out = run(["DUCTEND", "-3000,-3000", "1", "100", "200", "ZephyrView", "-3000,-3000"], drawing, machine)
+check("Zephyr: Can't load xdata U.ID" in out and "Selected object is not an Zephyr unit.\n" in out
+      and not dialogs(out), "a duct end is no unit: no dialog", out)
+
+# --- Ductora too old: the dialog opens with empty lists, OK refuses, nothing is sent or written.
+text = read_text(project)
+with open(project, "w", encoding="utf-8") as f:
+    f.write(re.sub(r'version="\d+"', 'version="20070101"', text, count=1))
+before_journal = len(read_text(journal))
+out = run(["ZephyrView", "ok", "#" + handle, "click 1", "ok", "click 2", "QSAVE"], drawing, machine)
+check("Ductora version 2008.5 or newer is required." in out, "the readiness message", out)
+shown = dialogs(out)
+check(len(shown) == 1 and '[210] combo box, empty' in shown[0] and '[201] combo box, empty' in shown[0]
+      and '[206] combo box, empty' in shown[0], "the dialog opens with empty lists", out)
+check(list_lines(shown[0]) == lines, "the unit is still shown whole", shown[0])
+check("Error: Ductora system can not be empty" in out, "OK refuses incomplete choices", out)
+check(journal_writes(read_text(journal), before_journal) == [], "nothing is sent", out)
+check(units_in(drawing, out) == units, "nothing is written", out)
+with open(project, "w", encoding="utf-8") as f:
+    f.write(text)
+
+# --- A unit with a 5000-character description: cut on screen, whole in the drawing.
+long_text = "Aerix CF 1500 Plug, " + "\u00e4\u00f6\u00fc counter-flow " * 300
+long_text = long_text[:5000]
+unit_file = os.path.join(folder, "long.xml")
+with open(os.path.join(UNITS, "VH-CF-1500P.xml"), encoding="utf-8") as f:
+    xml = f.read()
+with open(unit_file, "w", encoding="utf-8") as f:
+    f.write(re.sub(r"<UnitDescription>.*</UnitDescription>", "<UnitDescription>%s</UnitDescription>" % long_text,
+                   xml))
+out = run(["ZephyrFile", unit_file, "0,8000", "0", "click 1", "QSAVE"], drawing, machine)
+shown = dialogs(out)
+check(len(shown) == 1, "the long unit is shown", out)
+description = [line for line in list_lines(shown[0]) if line.startswith("     Description\t")]
+check(len(description) == 1 and 1000 < len(description[0].encode("utf-8")) <= 1023
+      and long_text.startswith(description[0].split("\t", 1)[1]), "the list line is cut at a whole character",
+      shown[0])
+check("[211]" not in shown[0] and "[312]" not in shown[0], "a unit without components has no duct serie", shown[0])
+info = read_drawing(drawing, out)
+long_unit = unit_data(info["units"], "VH-CF-1500P")
+check(long_unit and all(u["U.DESC"] == long_text for u in long_unit), "the drawing keeps the whole description", out)
+long_handle = [h for h in info["inserts"] if info["units"].get(h, {}).get("U.ID") == "VH-CF-1500P"]
+out = run(["ZephyrView", "#" + long_handle[0], "click 1", "QSAVE"], drawing, machine)
+check(unit_data(units_in(drawing, out), "VH-CF-1500P") == long_unit, "and still after ZephyrView and OK", out)
+
+# --- A unit whose model is gone from the database: the dialog opens with an empty picture
+# and the command line says why.
+lost = os.path.join(folder, "lost.dxf")
+with open(drawing, "rb") as f:
+    dxf = f.read()
+check(b"U.ID=VH-CX-1200" in dxf, "the unit's id is in the drawing file")
+with open(lost, "wb") as f:
+    f.write(dxf.replace(b"U.ID=VH-CX-1200", b"U.ID=VH-CX-0000"))
+shutil.copy(project, os.path.join(folder, "lost.ductora.xml"))
+out = run(["ZephyrView", "#" + handle, "snapshot " + snapshot, "close"], lost, machine)
+check("Zephyr: Can't get teksolid id for device=VH-CX-0000 from product database." in out
+      and "Zephyr: Can't find teksolid with id='VH-CX-0000'." in out, "the command line says why", out)
+shown = dialogs(out)
+check(len(shown) == 1 and "Unit\tVH-CX-0000" in shown[0], "the dialog still opens", out)
+width, height, rows = png_pixels(snapshot)
+inside = (picture[0] + 2, picture[1] + 2, picture[2] - 2, picture[3] - 2)
+check(count(rows, inside, lambda p: p != (255, 255, 255)) == 0, "the picture is empty")
+print("ok")
