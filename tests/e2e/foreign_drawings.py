@@ -230,7 +230,7 @@ for name, version, fill, damage in CORPUS:
     original = os.path.join(folder, "original.dxf")
     shutil.copyfile(drawing, original)
 
-    rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", unit_file, "5000,5000", "0", "QSAVE", "QUIT"]),
+    rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", unit_file, "5000,5000", "0", "no", "QSAVE", "QUIT"]),
                              loads=MODULES, drawing=drawing, machine=machine)
     check(rc == 0 and "Drawing saved" in out, "%s: opened, unit imported and saved (exit %d)" % (name, rc), out)
     check("Registry settings is missing" not in out, "the settings come from the registry editor's export", out)

@@ -66,7 +66,7 @@ check(not os.path.exists(sel.temp_file(THIRD_ID)), "and nothing is exported", ou
 
 # The CAD program imports the export.
 folder, drawing = project_drawing()
-rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", sel.temp_file(), "4000,2000", "0", "QSAVE", "QUIT"]),
+rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", sel.temp_file(), "4000,2000", "0", "no", "QSAVE", "QUIT"]),
                          loads=MODULES, drawing=drawing, user_reg=user_hive(settings(ServerRootURL=sel.root)))
 check(rc == 0 and "Zephyr: Air handling unit VH-CX-1200." in out and "Zephyr: Supply duct component VH-SIL-315." in out,
       "ZephyrFile reads the export", out)

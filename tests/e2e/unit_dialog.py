@@ -21,7 +21,7 @@ WRITES = ("SetString", "SetNumber", "SetPoint", "CreatePart", "CreateConnectionS
           "UpdateView")
 
 _READER = r"""
-import json, sys, ezdxf
+import json, re, sys, ezdxf
 doc = ezdxf.readfile(sys.argv[1])
 out = {"errors": [str(e.message) for e in doc.audit().errors], "units": {}, "inserts": []}
 for e in doc.modelspace():
@@ -29,12 +29,15 @@ for e in doc.modelspace():
         out["inserts"].append(e.dxf.handle)
     if not e.has_xdata("ZEPH"):
         continue
-    items, parts = [], None
-    for t in e.get_xdata("ZEPH"):   # a long text is kept as a brace group of 1000 items
-        if t.code == 1002:
-            parts = [] if t.value == "{" else items.append("".join(parts))
-        elif t.code == 1000:
-            (parts if parts is not None else items).append(t.value)
+    items = []
+    for t in e.get_xdata("ZEPH"):
+        if t.code != 1000:
+            continue
+        value = re.sub(r"\\U\+([0-9A-Fa-f]{4})", lambda m: chr(int(m.group(1), 16)), t.value)
+        if value.startswith("=") and items:   # a long value goes on in items "=" + the next part
+            items[-1] += value[1:]
+        else:
+            items.append(value)
     out["units"][e.dxf.handle] = dict(i.split("=", 1) for i in items)
 print(json.dumps(out))
 """
@@ -132,25 +135,25 @@ snapshot = os.path.join(folder, "dialog.png")
 
 # --- ZephyrFile ends in the dialog; the user picks the second supply system and confirms.
 out = run(["ZephyrFile", os.path.join(UNITS, "VH-CX-1200.xml"), "6000,2500", "90", "yes",
-           "snapshot " + snapshot, "select 201 Supply air 2", "click 1", "QSAVE"], drawing, machine)
+           "snapshot " + snapshot, "select 205 Supply air 2", "click 1", "QSAVE"], drawing, machine)
 shown = dialogs(out)
 check(len(shown) == 1 and shown[0].startswith(CAPTION), "the import ends in the unit dialog", out)
 first = shown[0]
 for line in ('[210] combo box, selected "Supply air": "Supply air", "Extract air", "Exhaust air", "Outdoor air", '
              '"Supply air 2"\n',
-             '[201] combo box, selected "Supply air": "Supply air", "Supply air 2"\n',
-             '[202] combo box, selected "Extract air": "Extract air"\n',
-             '[205] combo box, selected "Exhaust air": "Exhaust air"\n',
-             '[206] combo box, selected "Outdoor air": "Outdoor air"\n',
-             '[301] text "Supply"', '[302] text "Extract"', '[305] text "Exhaust"', '[306] text "Outdoor"',
+             '[201] combo box, selected "Outdoor air": "Outdoor air"\n',
+             '[202] combo box, selected "Exhaust air": "Exhaust air"\n',
+             '[205] combo box, selected "Supply air": "Supply air", "Supply air 2"\n',
+             '[206] combo box, selected "Extract air": "Extract air"\n',
+             '[301] text "Outdoor"', '[302] text "Exhaust"', '[305] text "Supply"', '[306] text "Extract"',
              '[312] text "Unit\'s duct serie"', '[211] combo box, selected "Spiro round"'):
     check(line in first, "the dialog shows %r" % line, first)
 check(not re.search(r"\[(203|204|207|208|303|304|307|308|310)\]", first),
       "places without a connection stay hidden", first)
 lines = list_lines(first)
 check(lines[:2] == ["Unit\tVH-CX-1200",
-                    "     Description\tAerix CX 1200, cross-flow heat exchanger, round connections"]
-      and "          Size (mm)\t250" in lines and len(lines) == 36, "the information list: %s" % lines[:3], first)
+                    "     Description\tAir handling unit with cross-flow heat exchanger, 1200 m3/h, round connections at both ends"]
+      and "          Size (mm)\t315" in lines and len(lines) == 36, "the information list: %s" % lines[:3], first)
 check("Message box" not in out.split("Dialog:", 1)[1], "OK closes at once with every system chosen", out)
 
 width, height, rows = png_pixels(snapshot)
@@ -164,8 +167,8 @@ check(count(rows, picture, lambda p: p[2] > 180 and p[0] < 60 and p[1] < 60) > 5
       "the preview shows the unit with its blue edges")
 info = read_drawing(drawing, out)
 units = info["units"]
-handle = [h for h in info["inserts"] if units.get(h, {}).get("U.ID") == "VH-CX-1200"]
-check(len(handle) == 1, "the unit's block reference carries its data", out)
+handle = [h for h, u in units.items() if u.get("U.ID") == "VH-CX-1200"]
+check(len(handle) == 1, "the unit's part carries its data", out)
 handle = handle[0]
 imported = unit_data(units, "VH-CX-1200")
 check(all(u.get("C.SUP1.QV") == "333.30" and u.get("U.CODE") == "AX-CX-1200-R" for u in imported),
@@ -232,7 +235,7 @@ check("[211]" not in shown[0] and "[312]" not in shown[0], "a unit without compo
 info = read_drawing(drawing, out)
 long_unit = unit_data(info["units"], "VH-CF-1500P")
 check(long_unit and all(u["U.DESC"] == long_text for u in long_unit), "the drawing keeps the whole description", out)
-long_handle = [h for h in info["inserts"] if info["units"].get(h, {}).get("U.ID") == "VH-CF-1500P"]
+long_handle = [h for h, u in info["units"].items() if u.get("U.ID") == "VH-CF-1500P"]
 out = run(["ZephyrView", "#" + long_handle[0], "click 1", "QSAVE"], drawing, machine)
 check(unit_data(units_in(drawing, out), "VH-CF-1500P") == long_unit, "and still after ZephyrView and OK", out)
 

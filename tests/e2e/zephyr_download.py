@@ -64,7 +64,7 @@ check(inserts(info) == [] and selector.unit_requests() == [], "nothing is fetche
 # file wins over it.
 local = unit_copy("VH-RX-2500.xml", os.path.join(install, "zephyr.xml"))
 chosen = unit_copy("VH-CX-1200.xml", os.path.join(folder, "chosen.xml"))
-out, info, ids = session(["Zephyr"] + SKIP_ALL + ["click 1", "3000,3000", "0", "ZephyrFile", chosen, "9000,3000", "0"])
+out, info, ids = session(["Zephyr"] + SKIP_ALL + ["click 1", "3000,3000", "0", "no", "ZephyrFile", chosen, "9000,3000", "0", "no"])
 os.remove(local)
 check("Dialog: click 1\nZephyr: Local data '%s' used.\nZephyr: Air handling unit VH-RX-2500.\n" % local in out,
       "Zephyr reads the local file with a word", out)
@@ -75,7 +75,7 @@ check(len(inserts(info)) == 2 and selector.unit_requests() == [], "both units in
 # Bad answers for the exported unit, then a whole run that picks the four duct ends.
 selector.answers = ["html", "empty", "huge", "cut"]
 bad_run = ["Zephyr"] + SKIP_ALL + ["*wait*", "click 1"]
-out, info, ids = session(bad_run * 4 + ["Zephyr", "rotary"] + PICK_ALL + ["*wait*", "click 1", "7000,3000", "0"])
+out, info, ids = session(bad_run * 4 + ["Zephyr", "rotary"] + PICK_ALL + ["*wait*", "click 1", "7000,3000", "0", "no"])
 runs = out.split("Command: Zephyr\n")[1:]
 check(len(runs) == 5, "five runs", out)
 check(selector.unit_requests() == ["/selector/temp/%s.XML" % i for i in ids],

@@ -77,8 +77,8 @@ temp = os.path.join(folder, "temp")
 os.mkdir(temp)
 rc, out, machine = run_cadhost("\n".join([
     "DUREGISTER",
-    "ZephyrFile", FIRST, "6000,2500", "90", "yes", "click 1",
-    "ZephyrFile", SECOND, "-1500.5,800,0", "-30", "click 1",
+    "ZephyrFile", FIRST, "6000,2500", "90", "yes", "click 2",
+    "ZephyrFile", SECOND, "-1500.5,800,0", "-30", "click 2",
     "QSAVE", "QUIT"]), loads=MODULES, drawing=drawing, machine=make_machine(user_hive(settings()), parent=folder),
     env={"TMP": temp})
 check(rc == 0, "exit code %d" % rc, out)
@@ -116,7 +116,7 @@ check(0 in info["triangles"]["Zephyr1"], "the VH-CX-1200's arrows are triangles 
 # A second session on the saved drawing: Enter takes the remembered file, the new block
 # gets the next free name, and the earlier references keep their data. TMPDIR names a
 # folder that does not exist: the temporary files go to the user's own folder instead.
-rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", "", "0,0", "0", "click 1", "QSAVE", "QUIT"]),
+rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", "", "0,0", "0", "click 2", "QSAVE", "QUIT"]),
                          loads=MODULES, drawing=drawing, machine=machine,
                          env={"TMP": None, "TEMP": None, "TMPDIR": os.path.join(folder, "missing")})
 check(rc == 0 and "Zephyr: Air handling unit VH-RX-2500." in out, "the remembered file is imported again", out)

@@ -345,10 +345,15 @@ TEST_F(Catalogue, AirPathsFollowTheHeatExchanger) {
     gm_model list;
     gm_model_init(&list);
     ASSERT_EQ(ts_draw(m, &list), 0);
-    gm_point at[4];
-    for (int k = 0; k < 4; ++k)
-      ASSERT_EQ(gm_get_connection(&list, static_cast<int16_t>(201 + k), &at[k], nullptr, nullptr, 0, 0, 0, 0), 0);
-    const gm_point &supply = at[0], &extract = at[1], &outdoor = at[2], &exhaust = at[3];
+    // The connection point of each type is the slot its parameter names (P5 = 1: supply at 205).
+    gm_point at[5] = {};
+    for (int slot = 1; slot <= 8; ++slot) {
+      long type = 0;
+      const std::string name = "P" + std::to_string(slot);
+      if (ts_get_parameter(m, name.c_str(), &type) != 0 || type < 1 || type > 4) continue;
+      ASSERT_EQ(gm_get_connection(&list, static_cast<int16_t>(200 + slot), &at[type], nullptr, nullptr, 0, 0, 0, 0), 0);
+    }
+    const gm_point &supply = at[1], &extract = at[2], &outdoor = at[3], &exhaust = at[4];
     EXPECT_LT(supply.x * outdoor.x, 0);  // the streams run through the unit from end to end
     EXPECT_LT(extract.x * exhaust.x, 0);
     if (c.changesDeck) {
@@ -448,7 +453,7 @@ int buildWith(const std::string& file, const std::string& text, const std::strin
 // `from` replaced by `to`.
 std::string unit(const std::string& from, const std::string& to) {
   std::string text =
-      "[OTP U-1]\nname = U\nmodel = AHU-CX\ndescription = d\nparameters = P1=1;P2=2;P3=3;P4=4;D=315\n"
+      "[OTP U-1]\nname = U\nmodel = AHU-CX\ndescription = d\nparameters = P1=3;P2=4;P5=1;P6=2;D=315\n"
       "exchanger = cross\nairflow = 500;1200;1500\npressure = 560;420;300\ncode = c\nitem = i\nobject = o\n"
       "components_supply = C-315\n";
   for (const char* key : {"surrounding", "supply", "extract", "outdoor", "exhaust"})
