@@ -4,6 +4,7 @@
 // renamed into place only when everything was written. This file: the header, blocks
 // and entities, the sections the host does not know.
 #include <unistd.h>
+#include <cerrno>
 #include <cfloat>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "dxf_writer.h"
 #include "dxflimits.h"
 #include "dxfschema.h"
+#include "standin.h"
 
 namespace {
 using dxf::ObjectOut;
@@ -341,33 +343,45 @@ Adesk::UInt64 keptOwner(const DxfKept& kept) {
 }
 }  // namespace dxf
 
+namespace cadhost {
+bool dxfWrite(AcDbDatabase* db, FILE* f) {
+  dxf::Codec codec = drawingCodec(*db->impl());
+  dxf::Writer w(f, codec);
+  WriteContext c{db, db->impl(), w};
+  writeDrawing(c);
+  w.flush();
+  return w.ok() && std::fflush(f) == 0;
+}
+}  // namespace cadhost
+
+// Saved through a temporary beside the file (standin.h): a crash at any moment leaves the
+// old drawing or the new one, and the file keeps its mode.
 Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, std::wstring* message) {
   if (!fileName || !*fileName) return Acad::eInvalidInput;
   if (m_impl->blockTable.isNull() || m_impl->layerTable.isNull()) return Acad::eNoDatabase;
   std::string path = cadhost::toUtf8(fileName);
-  std::string tmp = path + ".tmp" + std::to_string(getpid());
-  std::remove(tmp.c_str());  // a leftover of an earlier crash (unlinks a link, never its target)
-  FILE* f = std::fopen(tmp.c_str(), "wbx");
+  auto failed = [&](int err) {
+    if (message) *message = L"cannot write " + cadhost::fromUtf8(path + ": " + std::strerror(err));
+    return Acad::eFileNotFound;
+  };
+  standin::SafeSave save;
+  if (standin::safeSaveBegin(save, path, 0666) != 0) return failed(errno);
+  int fd = dup(save.fd);
+  FILE* f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
   if (!f) {
-    if (message) *message = L"cannot create " + cadhost::fromUtf8(tmp);
-    return Acad::eFileNotFound;
+    int err = errno;
+    if (fd >= 0) close(fd);
+    standin::safeSaveAbort(save);
+    return failed(err);
   }
-  bool ok;
-  {
-    dxf::Codec codec = drawingCodec(*m_impl);
-    dxf::Writer w(f, codec);
-    WriteContext c{this, m_impl, w};
-    writeDrawing(c);
-    w.flush();
-    ok = w.ok();
-  }
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (fsync(fileno(f)) == 0) && ok;
+  errno = 0;
+  bool ok = cadhost::dxfWrite(this, f);
   ok = (std::fclose(f) == 0) && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    if (message) *message = L"cannot write " + cadhost::fromUtf8(path);
-    return Acad::eFileNotFound;
+  if (!ok) {
+    int err = errno ? errno : EIO;
+    standin::safeSaveAbort(save);
+    return failed(err);
   }
+  if (standin::safeSaveCommit(save) != 0) return failed(errno);
   return Acad::eOk;
 }

@@ -1,6 +1,7 @@
 // Host runtime internals shared by the database, the DXF files, the editor and the program.
 #pragma once
 #include <algorithm>
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <memory>
@@ -193,6 +194,9 @@ int insertCommand(const std::vector<CmdArg>& args);
 // Runs a command typed at the command prompt or given to acedCommandS: built-ins, then
 // registered commands. False for an unknown command.
 bool runCommand(const std::wstring& name, const std::wstring& rest);
+// A line typed at the command prompt: its first word names the command, the rest is its
+// argument. False for QUIT and EXIT, which end the session.
+bool runCommandLine(const std::string& line);
 AcDbObjectId lastEntity(AcDbDatabase* db);
 // The entity under the point (nearest within the pick box), or the null id.
 AcDbObjectId pickEntity(AcDbDatabase* db, const AcGePoint3d& p);
@@ -207,4 +211,6 @@ std::wstring handleText(const AcDbHandle& h);
 // Reads DXF text into db (replacing its contents); eOk (message: what was left out, or
 // empty), or eBadDxfSequence with the reason and db unchanged.
 Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::wstring* message);
+// Writes the drawing as DXF text to f (flushed); false when a write failed.
+bool dxfWrite(AcDbDatabase* db, FILE* f);
 }

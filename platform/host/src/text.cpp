@@ -1,6 +1,7 @@
 // Wide and UTF-8 text, letter case.
 #include <cwctype>
 #include "hostimpl.h"
+#include "standin.h"
 
 namespace cadhost {
 
@@ -9,22 +10,7 @@ std::string toUtf8(const std::wstring& w) {
   out.reserve(w.size());
   for (wchar_t wc : w) {
     uint32_t c = (uint32_t)wc;
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out += (char)c;
-    } else if (c < 0x800) {
-      out += (char)(0xC0 | (c >> 6));
-      out += (char)(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += (char)(0xE0 | (c >> 12));
-      out += (char)(0x80 | ((c >> 6) & 0x3F));
-      out += (char)(0x80 | (c & 0x3F));
-    } else {
-      out += (char)(0xF0 | (c >> 18));
-      out += (char)(0x80 | ((c >> 12) & 0x3F));
-      out += (char)(0x80 | ((c >> 6) & 0x3F));
-      out += (char)(0x80 | (c & 0x3F));
-    }
+    standin::appendUtf8(out, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
   }
   return out;
 }

@@ -1,18 +1,17 @@
 // Shared inside the non-window half of the Windows stand-in: path resolution, letter
 // case folding, error mapping and reporting. Only the stand-in's own files include it.
 #pragma once
+#include "standin.h"
 #include "windows.h"
 #include <cstdint>
 #include <string>
 
 namespace zwin {
+using standin::appendUtf8;
 
 // Sets GetLastError() from a C library errno value.
 void setLastErrorFromErrno(int err);
 DWORD errorFromErrno(int err);
-
-// Appends one code point as UTF-8 (lone surrogates in their three-byte form).
-void appendUtf8(std::string& out, uint32_t cp);
 
 // Letter case folded for comparison (UTF-8 aware; bytes that are not UTF-8 stay as they are).
 std::string foldCase(const std::string& text);

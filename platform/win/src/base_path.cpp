@@ -73,7 +73,11 @@ bool decodeOne(const std::string& s, size_t i, uint32_t& cp, size_t& len) {
 
 }  // namespace
 
+}  // namespace zwin
+
+namespace standin {
 void appendUtf8(std::string& out, uint32_t cp) {
+  if (cp > 0x10FFFF) cp = 0xFFFD;
   if (cp < 0x80) {
     out += (char)cp;
   } else if (cp < 0x800) {
@@ -90,6 +94,9 @@ void appendUtf8(std::string& out, uint32_t cp) {
     out += (char)(0x80 | (cp & 0x3F));
   }
 }
+}  // namespace standin
+
+namespace zwin {
 
 std::string foldCase(const std::string& text) {
   std::string out;

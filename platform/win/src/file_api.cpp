@@ -169,6 +169,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_AT
   const bool guarded = disposition != OPEN_EXISTING;
   if (guarded) oflags |= O_NONBLOCK;
   oflags |= wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY;
+  if (wantWrite) oflags |= O_NOFOLLOW;  // a writer never follows a link planted at its path
   std::string path = resolvePath(fileName);
   struct stat before;
   bool existed = lstat(path.c_str(), &before) == 0;

@@ -5,10 +5,12 @@
 // before it is used, so its change is never undone by a write of this one.
 #include "base_internal.h"
 #include "reg_hive.h"
+#include "standin.h"
 #include "winhost.h"
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -199,43 +201,40 @@ class HiveLock {
   bool m_failed = false;
 };
 
-bool writeAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += (size_t)n;
+// Earlier versions named a hive's temporary ".NAME.XXXXXX". Saves hold the folder's lock,
+// so while this process holds it, any such file is a dead save's.
+void removeOldTemporaries(const std::string& folder, const std::string& fileName) {
+  const std::string prefix = "." + fileName + ".";
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return;
+  while (dirent* e = readdir(dir)) {
+    std::string name = e->d_name;
+    if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0 &&
+        e->d_type == DT_REG)
+      unlink((folder + name).c_str());
   }
-  return true;
+  closedir(dir);
 }
 
-// Writes the hive: temporary file in the same folder, flushed, then renamed over the hive.
+// Writes the hive: a temporary file in the same folder, flushed, then renamed over the
+// hive (standin.h); the caller holds the folder's lock.
 LONG saveHive(Hive& h) {
   if (h.broken) return ERROR_REGISTRY_CORRUPT;
   std::string path = hiveFilePath(h);
   if (path.empty()) return ERROR_SUCCESS;  // no machine folder: the registry lives in memory
   std::string folder = path.substr(0, path.find_last_of('/') + 1);
   if (!folder.empty()) mkdir(folder.c_str(), 0700);
-  std::string temp = folder + "." + h.fileName + ".XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back(0);
-  int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return ERROR_REGISTRY_IO_FAILED;
-  bool ok = writeAll(fd, formatHive(h.root, h.rootName, h.utf16)) && fsync(fd) == 0;
+  removeOldTemporaries(folder, h.fileName);
+  standin::SafeSave save;
+  if (standin::safeSaveBegin(save, path, 0600) != 0) return ERROR_REGISTRY_IO_FAILED;
+  const std::string text = formatHive(h.root, h.rootName, h.utf16);
   struct stat st;
-  ok = ok && fstat(fd, &st) == 0;
-  ok = (close(fd) == 0) && ok;
-  if (!ok || rename(name.data(), path.c_str()) != 0) {
-    unlink(name.data());
+  if (!standin::writeAll(save.fd, text.data(), text.size()) || standin::safeSaveCommit(save) != 0 ||
+      stat(path.c_str(), &st) != 0) {
+    standin::safeSaveAbort(save);
     return ERROR_REGISTRY_IO_FAILED;
   }
   h.stamp = stampOf(st);
-  int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {  // the rename itself reaches the disk too
-    fsync(dir);
-    close(dir);
-  }
   return ERROR_SUCCESS;
 }
 

@@ -33,26 +33,6 @@ bool decodeUtf8(const unsigned char* s, size_t n, size_t i, uint32_t& cp, size_t
   return true;
 }
 
-size_t encodeUtf8(uint32_t cp, char out[4]) {
-  if (cp < 0x80) { out[0] = (char)cp; return 1; }
-  if (cp < 0x800) {
-    out[0] = (char)(0xC0 | (cp >> 6));
-    out[1] = (char)(0x80 | (cp & 0x3F));
-    return 2;
-  }
-  if (cp < 0x10000) {
-    out[0] = (char)(0xE0 | (cp >> 12));
-    out[1] = (char)(0x80 | ((cp >> 6) & 0x3F));
-    out[2] = (char)(0x80 | (cp & 0x3F));
-    return 3;
-  }
-  out[0] = (char)(0xF0 | (cp >> 18));
-  out[1] = (char)(0x80 | ((cp >> 12) & 0x3F));
-  out[2] = (char)(0x80 | ((cp >> 6) & 0x3F));
-  out[3] = (char)(0x80 | (cp & 0x3F));
-  return 4;
-}
-
 bool validCodePoint(uint32_t cp) { return cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF); }
 
 }  // namespace
@@ -118,17 +98,19 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LP
   bool strict = (flags & WC_ERR_INVALID_CHARS) != 0;
   const char* fallback = (defaultChar && *defaultChar) ? defaultChar : nullptr;
   bool usedDefault = false;
-  auto encode = [&](uint32_t cp, char buf[4]) -> size_t {
-    if (validCodePoint(cp)) return encodeUtf8(cp, buf);
-    usedDefault = true;
-    if (fallback) {
-      buf[0] = *fallback;
-      return 1;
+  auto encode = [&](uint32_t cp, std::string& buf) -> size_t {
+    buf.clear();
+    if (validCodePoint(cp)) {
+      standin::appendUtf8(buf, cp);
+    } else {
+      usedDefault = true;
+      if (fallback) buf = *fallback;
+      else standin::appendUtf8(buf, kReplacement);
     }
-    return encodeUtf8(kReplacement, buf);
+    return buf.size();
   };
   size_t count = 0;
-  char buf[4];
+  std::string buf;
   for (size_t i = 0; i < n; ++i) {
     uint32_t cp = (uint32_t)wide[i];
     if (cp < 0x80) {  // plain ASCII, the common case
@@ -162,7 +144,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LP
       continue;
     }
     size_t len = encode((uint32_t)wide[i], buf);
-    std::memcpy(text + out, buf, len);
+    std::memcpy(text + out, buf.data(), len);
     out += len;
   }
   return (int)count;

@@ -2,6 +2,7 @@
 // WM_PAINT, then every visible control, owner-drawn ones through the dialog's
 // WM_DRAWITEM; and writing the picture to a PNG file.
 #include "gdi_internal.h"
+#include "standin.h"
 
 #include <algorithm>
 
@@ -257,7 +258,18 @@ int renderDialog(Window* d, const char* pngPath) {
   if (!pngPath) return 0;
   cairo_surface_t* surface = surfaceOf(d);
   cairo_surface_flush(surface);
-  return cairo_surface_write_to_png(surface, pngPath) == CAIRO_STATUS_SUCCESS ? 0 : -1;
+  // Saved as any file of the stand-ins: whole or not at all, never through a planted link.
+  standin::SafeSave save;
+  if (standin::safeSaveBegin(save, pngPath, 0666) != 0) return -1;
+  auto write = [](void* fd, const unsigned char* data, unsigned int length) {
+    return standin::writeAll(*static_cast<int*>(fd), data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+  };
+  if (cairo_surface_write_to_png_stream(surface, write, &save.fd) != CAIRO_STATUS_SUCCESS ||
+      standin::safeSaveCommit(save) != 0) {
+    standin::safeSaveAbort(save);
+    return -1;
+  }
+  return 0;
 }
 
 }  // namespace zui

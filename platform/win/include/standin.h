@@ -1,0 +1,52 @@
+// What the stand-ins (the CAD host and Windows) share that is no Windows interface: the
+// one UTF-8 encoder, and saving a file so that a crash never costs the file.
+#pragma once
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+namespace standin {
+
+// Appends code point cp as UTF-8. A lone surrogate keeps its three-byte form (the registry
+// stores such text and gives it back); a value past U+10FFFF becomes U+FFFD.
+void appendUtf8(std::string& out, uint32_t cp);
+
+// A file replaced whole: the new contents go to a temporary file beside it, which is
+// flushed to the disk and renamed over the file. Whenever the process dies, the file is
+// the old one or the new one, never a mixture; a temporary left by a process that died
+// while saving is removed by the next save of that file.
+//   SafeSave s;
+//   if (safeSaveBegin(s, path, 0666) != 0) ...         (errno says why)
+//   ... write everything to s.fd ...
+//   if (safeSaveCommit(s) != 0) ...                     (the old file stands)
+// Neither the file's name nor the temporary's is followed when it is a symbolic link: the
+// temporary is created new, and the rename replaces a link at the path, not its target.
+// The saved file keeps the mode (and, where allowed, the owner) of the file it replaces;
+// a new file gets newFileMode less the process's umask. The temporary is readable by its
+// owner only while it is written.
+struct SafeSave {
+  std::string path;  // the file being saved
+  std::string temp;  // the temporary beside it
+  int fd = -1;       // the temporary, open for writing and locked while it is written
+  mode_t mode = 0;   // given to the file at commit
+  bool replaces = false;  // a file stands at the path: its mode, owner and group are kept
+  uid_t owner = 0;
+  gid_t group = 0;
+};
+// 0, or -1 with errno (the folder cannot be written, ...).
+int safeSaveBegin(SafeSave& s, const std::string& path, mode_t newFileMode);
+// Flushes, closes and renames the temporary into place: 0, or -1 with errno after the
+// temporary has been removed.
+int safeSaveCommit(SafeSave& s);
+// Gives the save up: closes and removes the temporary. Safe to call after a commit.
+void safeSaveAbort(SafeSave& s);
+
+// Writes all of data to fd (through interruptions and short writes); false on an error.
+bool writeAll(int fd, const void* data, size_t size);
+
+// The temporaries of `path` that no live save holds (their process died), removed; the
+// number removed. safeSaveBegin does this itself.
+int removeDeadTemporaries(const std::string& path);
+
+}  // namespace standin

@@ -1,0 +1,201 @@
+// Saving a file through a temporary beside it (see standin.h). A save holds an exclusive
+// lock on its temporary from creation to rename; a temporary nobody holds is a dead
+// process's, and the next save of the file removes it.
+#include "standin.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <ctime>
+
+namespace standin {
+namespace {
+// Temporaries are named FILE.tmpPID-XXXXXX; FILE.tmpPID is what older saves left.
+const char kTempMark[] = ".tmp";
+const size_t kTempTailBytes = 24;  // the mark, a process id, '-' and the random part
+const int kTempAttempts = 100;
+
+std::string folderOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The start of every temporary name of the file: its name (cut so that the whole
+// temporary name stays within the file system's limit) and the mark.
+std::string tempPrefix(const std::string& path) {
+  std::string name = nameOf(path);
+  if (name.size() > NAME_MAX - kTempTailBytes) name.resize(NAME_MAX - kTempTailBytes);
+  return name + kTempMark;
+}
+
+bool allDigits(const std::string& s, size_t from, size_t to) {
+  if (from >= to) return false;
+  for (size_t i = from; i < to; ++i)
+    if (s[i] < '0' || s[i] > '9') return false;
+  return true;
+}
+
+// PREFIX + digits, or PREFIX + digits + '-' + six letters or digits.
+bool isTempName(const std::string& name, const std::string& prefix) {
+  if (name.compare(0, prefix.size(), prefix) != 0) return false;
+  size_t dash = name.find('-', prefix.size());
+  if (dash == std::string::npos) return allDigits(name, prefix.size(), name.size());
+  if (!allDigits(name, prefix.size(), dash) || name.size() - dash - 1 != 6) return false;
+  for (size_t i = dash + 1; i < name.size(); ++i)
+    if (!isalnum((unsigned char)name[i])) return false;
+  return true;
+}
+
+std::string randomPart() {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  unsigned char bytes[6];
+  if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != (ssize_t)sizeof bytes) {
+    unsigned long x = (unsigned long)time(nullptr) ^ ((unsigned long)clock() << 16) ^ (unsigned long)getpid();
+    for (unsigned char& b : bytes) b = (unsigned char)(x = x * 6364136223846793005UL + 1442695040888963407UL) >> 3;
+  }
+  std::string out;
+  for (unsigned char b : bytes) out += kLetters[b % (sizeof kLetters - 1)];
+  return out;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+void syncFolder(const std::string& folder) {
+  int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  fsync(dir);  // the rename reaches the disk too
+  close(dir);
+}
+}  // namespace
+
+bool writeAll(int fd, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = write(fd, p + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += (size_t)n;
+  }
+  return true;
+}
+
+int removeDeadTemporaries(const std::string& path) {
+  const std::string prefix = tempPrefix(path);
+  int dir = open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return 0;
+  int listFd = dup(dir);
+  DIR* list = listFd >= 0 ? fdopendir(listFd) : nullptr;
+  if (!list) {
+    if (listFd >= 0) close(listFd);
+    close(dir);
+    return 0;
+  }
+  int removed = 0;
+  while (dirent* e = readdir(list)) {
+    std::string name = e->d_name;
+    if (!isTempName(name, prefix)) continue;
+    int fd = openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held, named;
+    // Only this user's plain files, and only while no save holds them; the name must
+    // still be the file that was locked when it is removed.
+    if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == geteuid() &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0 && fstatat(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        sameFile(held, named) && unlinkat(dir, name.c_str(), 0) == 0)
+      ++removed;
+    close(fd);
+  }
+  closedir(list);
+  close(dir);
+  return removed;
+}
+
+int safeSaveBegin(SafeSave& s, const std::string& path, mode_t newFileMode) {
+  s = SafeSave();
+  s.path = path;
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      errno = EISDIR;
+      return -1;
+    }
+    s.replaces = S_ISREG(st.st_mode);  // anything else at the path (a link) is replaced, not followed
+    s.mode = st.st_mode & 07777;
+    s.owner = st.st_uid;
+    s.group = st.st_gid;
+  }
+  removeDeadTemporaries(path);
+  const std::string base = folderOf(path) + "/" + tempPrefix(path) + std::to_string(getpid()) + "-";
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    s.temp = base + randomPart();
+    s.fd = open(s.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                s.replaces ? 0600 : newFileMode);
+    if (s.fd < 0) {
+      if (errno == EEXIST) continue;
+      return -1;
+    }
+    // Locked before anything is written; a cleaner that took the name in the moment
+    // between creation and lock has removed it, so that name is given up.
+    struct stat held, named;
+    while (flock(s.fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    if (fstat(s.fd, &held) == 0 && lstat(s.temp.c_str(), &named) == 0 && sameFile(held, named)) {
+      if (!s.replaces) s.mode = held.st_mode & 07777;  // newFileMode less the umask
+      return 0;
+    }
+    close(s.fd);
+    s.fd = -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+int safeSaveCommit(SafeSave& s) {
+  if (s.fd < 0) {
+    errno = EBADF;
+    return -1;
+  }
+  bool ok = true;
+  if (s.replaces) {
+    if ((s.owner != geteuid() || s.group != getegid()) && fchown(s.fd, s.owner, s.group) != 0)
+      (void)!fchown(s.fd, (uid_t)-1, s.group);  // the group at least, where it is allowed
+    ok = fchmod(s.fd, s.mode) == 0;
+  }
+  ok = ok && fsync(s.fd) == 0;
+  // Renamed while still locked, so no cleaner takes the finished temporary for a dead one.
+  ok = ok && rename(s.temp.c_str(), s.path.c_str()) == 0;
+  int err = errno;
+  if (!ok) unlink(s.temp.c_str());
+  close(s.fd);
+  s.fd = -1;
+  if (!ok) {
+    errno = err;
+    return -1;
+  }
+  syncFolder(folderOf(s.path));
+  return 0;
+}
+
+void safeSaveAbort(SafeSave& s) {
+  if (s.fd < 0) return;
+  unlink(s.temp.c_str());
+  close(s.fd);
+  s.fd = -1;
+}
+
+}  // namespace standin
