@@ -226,6 +226,22 @@ void listEntity(AcDbObjectId id) {
   e->close();
 }
 
+bool runCommandLine(const std::string& line) {
+  auto trim = [](const std::string& s) {
+    size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+  };
+  std::string t = trim(line);
+  if (t.empty() || t == "*cancel*") return true;
+  size_t sp = t.find_first_of(" \t");
+  std::wstring name = fromUtf8(t.substr(0, sp));
+  std::wstring rest = sp == std::string::npos ? L"" : fromUtf8(trim(t.substr(sp)));
+  if (equalsNoCase(name, L"QUIT") || equalsNoCase(name, L"EXIT")) return false;
+  if (!runCommand(name, rest))
+    acutPrintf(L"Unknown command \"%s\".  Press F1 for help.\n", upper(name).c_str());
+  return true;
+}
+
 bool runCommand(const std::wstring& name, const std::wstring& rest) {
   std::wstring n = upper(name);
   while (!n.empty() && (n[0] == L'_' || n[0] == L'.' || n[0] == L'-')) n.erase(0, 1);

@@ -91,24 +91,12 @@ bool openDrawing(const std::string& path, AcDbDatabase*& db) {
   return false;
 }
 
-std::string trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
-  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
-
 void commandLoop() {
   std::string line;
-  while (cadhost::readAnswer("Command: ", line)) {
-    std::string t = trim(line);
-    if (t.empty() || t == "*cancel*") continue;
-    size_t sp = t.find_first_of(" \t");
-    std::wstring name = cadhost::fromUtf8(t.substr(0, sp));
-    std::wstring rest = sp == std::string::npos ? L"" : cadhost::fromUtf8(trim(t.substr(sp)));
-    if (cadhost::equalsNoCase(name, L"QUIT") || cadhost::equalsNoCase(name, L"EXIT")) return;
-    if (!cadhost::runCommand(name, rest))
-      acutPrintf(L"Unknown command \"%s\".  Press F1 for help.\n", cadhost::upper(name).c_str());
-  }
+  while (cadhost::readAnswer("Command: ", line))
+    if (!cadhost::runCommandLine(line)) return;
 }
+
 std::string absolutePath(const std::string& path) {
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);

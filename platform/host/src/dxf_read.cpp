@@ -125,11 +125,35 @@ void Reader::header() {
   throw DxfError{"file ends inside HEADER (truncated)", m_tok.lineNo()};
 }
 
-// --- objects and handles ------------------------------------------------------------
+// --- texts, objects and handles ------------------------------------------------------
+
+std::wstring Reader::text(const Group& g) const {
+  std::wstring t = m_codec.decode(g.value);
+  if (t.size() > kDxfMaxTextChars)
+    throw DxfError{"group " + std::to_string(g.code) + ": a text longer than " + std::to_string(kDxfMaxTextChars) +
+                       " characters",
+                   g.line};
+  return t;
+}
+
+std::wstring Reader::name(const Group& g) const {
+  std::wstring t = text(g);
+  if (t.find(L'\0') != std::wstring::npos)
+    throw DxfError{"group " + std::to_string(g.code) + ": a name with a NUL character", g.line};
+  return t;
+}
+
+void Reader::checkHandle(Adesk::UInt64 h, size_t line) const {
+  if (h > kDxfMaxHandle)
+    throw DxfError{"handle " + cadhost::toUtf8(cadhost::handleText(AcDbHandle(h))) +
+                       " is beyond the host's range (it leaves no handles for new objects)",
+                   line};
+}
 
 AcDbObjectId Reader::addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line) {
   std::unique_ptr<AcDbObject> owned(o);
   if (++m_objects > kDxfMaxObjects) throw DxfError{"more objects than the reader's limit", line};
+  checkHandle(handle, line);
   if (handle && (m_d.find(handle) || m_reserved.count(handle)))
     throw DxfError{"handle " + cadhost::toUtf8(cadhost::handleText(AcDbHandle(handle))) + " used twice", line};
   if (handle) {
@@ -145,6 +169,7 @@ AcDbObjectId Reader::addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 
 
 void Reader::reserveHandle(Adesk::UInt64 h, size_t line) {
   if (!h) return;
+  checkHandle(h, line);
   m_maxHandle = std::max(m_maxHandle, h);
   if (m_d.find(h) || !m_reserved.insert(h).second) throw DxfError{"handle used twice", line};
 }
@@ -154,7 +179,7 @@ void Reader::reserveHandle(Adesk::UInt64 h, size_t line) {
 void Reader::noteHandles(const std::vector<Group>& gs) {
   Adesk::UInt64 h;
   for (const Group& g : gs)
-    if (isHandleCode(g.code) && parseHex(g.value, h) && h < kDxfTempHandleBase) m_maxHandle = std::max(m_maxHandle, h);
+    if (isHandleCode(g.code) && parseHex(g.value, h) && h <= kDxfMaxHandle) m_maxHandle = std::max(m_maxHandle, h);
 }
 
 // Splits an object's groups before `end`: the head's application data (102 groups), the
@@ -274,7 +299,7 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
   size_t end = xdataStart(gs);
   keepGroups(gs, end, {"AcDbSymbolTableRecord", subclass}, [&](const Group& g) {
     if (g.code == 2 && !named) {
-      name = text(g.value);
+      name = this->name(g);
       return named = true;
     }
     if ((g.code == 5 || g.code == 105) && !handle) {
@@ -285,7 +310,7 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
     if (!isLayer) return false;
     if (g.code == 70) flags = (int)toInt(g);
     else if (g.code == 62) color = (int)toInt(g);
-    else if (g.code == 6) linetype = text(g.value);
+    else if (g.code == 6) linetype = this->name(g);
     else return false;
     return true;
   }, *kept);
@@ -334,7 +359,7 @@ AcDbObjectId Reader::foreignObject(const std::string& type, const std::vector<Gr
       handle = toHandle(g);
       kept->hasHandle = true;
     } else if (entity && g.code == 8 && layer.empty()) {
-      layer = text(g.value);
+      layer = name(g);
     }
     kept->groups.push_back({g.code, 0, 0, g.value});
   }

@@ -86,7 +86,7 @@ void Reader::blocks() {
     DxfBlockEnds ends;
     ends.read = true;
     keepGroups(head, head.size(), {"AcDbEntity", "AcDbBlockBegin"}, [&](const Group& h) {
-      if (h.code == 2 && name.empty()) name = text(h.value);
+      if (h.code == 2 && name.empty()) name = this->name(h);
       else if (h.code == 5 && !begin) begin = toHandle(h);
       else if (h.code == 330 && !owned) owned = true;
       else if (h.code == 10 || h.code == 20 || h.code == 30) origin[h.code / 10 - 1] = toReal(h);
@@ -162,10 +162,10 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
   keepGroups(gs, end, markers, [&](const Group& g) {
     if (g.code == 5 && !handle) handle = toHandle(g);
     else if (g.code == 330 && !ownerSeen) ownerSeen = true;
-    else if (g.code == 8) layer = text(g.value);
-    else if (g.code == 6) linetype = text(g.value);
+    else if (g.code == 8) layer = name(g);
+    else if (g.code == 6) linetype = name(g);
     else if (g.code == 62) color = (int)toInt(g);
-    else if (g.code == 2 && kind == &kDxfInsertKind) block = text(g.value);
+    else if (g.code == 2 && kind == &kDxfInsertKind) block = name(g);
     else return setField(kind, values, seen, g);
     return true;
   }, *kept);
@@ -184,8 +184,10 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
   if (kind == &kDxfInsertKind) m_inserts.push_back({static_cast<AcDbBlockReference*>(e), btr->objectId(), block, line});
 }
 
-void Reader::setProperties(AcDbEntity* e, const std::wstring& layer, const std::wstring& linetype, int color,
+// An empty layer name (no layer can have it) puts the entity on layer 0, as no layer name does.
+void Reader::setProperties(AcDbEntity* e, const std::wstring& layerName, const std::wstring& linetype, int color,
                            size_t line) {
+  const std::wstring& layer = layerName.empty() ? L"0" : layerName;
   AcDbStub* stub = e->objectId().stub();
   stub->writer = true;  // while the reader sets its properties
   ensureRecord(m_d.layerTable, layer, line);
@@ -206,7 +208,7 @@ void Reader::xdata(AcDbObject* o, const std::vector<Group>& gs, size_t from) {
   for (size_t i = from; i < gs.size(); ++i) {
     const Group& g = gs[i];
     if (g.code == 1001) {
-      std::wstring name = text(g.value);
+      std::wstring name = this->name(g);
       if (name.empty()) throw DxfError{"extended data without an application name", g.line};
       if (depth != 0) throw DxfError{"unbalanced { in extended data", g.line};
       m_xdataApps.insert(name);
@@ -216,7 +218,7 @@ void Reader::xdata(AcDbObject* o, const std::vector<Group>& gs, size_t from) {
     AcDbXDataItem item;
     item.code = (short)g.code;
     if (g.code == 1000 || g.code == 1003 || g.code == 1005) {
-      item.text = text(g.value);
+      item.text = text(g);
     } else if (g.code == 1002) {
       if (g.value == "{") {
         if (++depth > kDxfMaxBlockNesting) throw DxfError{"extended data nested too deep", g.line};
@@ -321,7 +323,8 @@ void Reader::finish() {
     if (id.isNull()) lts->getAt(L"CONTINUOUS", id);
     l.first->setLinetypeObjectId(id);
   }
-  m_d.nextHandle = std::max(m_maxHandle + 1, m_handseed);
+  // A seed beyond the range is no use to anyone: new objects follow the file's handles.
+  m_d.nextHandle = std::max(m_maxHandle + 1, m_handseed <= kDxfMaxHandle ? m_handseed : 0);
   for (AcDbStub* s : m_deferred) {
     m_d.erase(s->handle.value());
     s->handle = AcDbHandle(m_d.allocHandle());

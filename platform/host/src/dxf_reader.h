@@ -8,12 +8,13 @@
 #include <vector>
 #include "dxf_text.h"
 #include "dxf_tokens.h"
+#include "dxflimits.h"
 #include "dxfschema.h"
 #include "hostimpl.h"
 
 namespace dxf {
 // Handles of the objects the reader makes itself, until the file's handles are all known.
-const Adesk::UInt64 kDxfTempHandleBase = Adesk::UInt64(1) << 62;
+const Adesk::UInt64 kDxfTempHandleBase = kDxfHandleLimit;
 
 class Reader {
  public:
@@ -31,7 +32,12 @@ class Reader {
   // Whether the host models a group of an object (and has taken its value).
   typedef std::function<bool(const Group&)> Take;
 
-  std::wstring text(const std::string& s) const { return m_codec.decode(s); }
+  // A text the host models (a name, a text of extended data), decoded; a text longer than
+  // kDxfMaxTextChars is refused, since it could not be written back within the limits.
+  std::wstring text(const Group& g) const;
+  // A name of a table record, or one an object gives: as text, and a name with a NUL
+  // character in it is refused (no name holds one; the host's names end at it).
+  std::wstring name(const Group& g) const;
 
   // dxf_read.cpp: sections, header and tables.
   void header();
@@ -43,6 +49,8 @@ class Reader {
   AcDbSymbolTable* makeTable(const std::string& name, Adesk::UInt64 handle, size_t line);
   AcDbObjectId addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line);
   void reserveHandle(Adesk::UInt64 h, size_t line);
+  // Refuses a handle of the drawing's own beyond kDxfMaxHandle.
+  void checkHandle(Adesk::UInt64 h, size_t line) const;
   void noteHandles(const std::vector<Group>& gs);
   void keepGroups(const std::vector<Group>& gs, size_t end, const std::vector<const char*>& markers,
                   const Take& take, DxfKept& kept);

@@ -41,7 +41,7 @@ bool Tokenizer::line(std::string& out) {
   ++m_line;
   if (end - m_pos > kDxfMaxLineBytes) throw DxfError{"line longer than the reader's limit", m_line};
   out.assign(m_data, m_pos, end - m_pos);
-  if (!out.empty() && out.back() == '\r') out.pop_back();
+  while (!out.empty() && out.back() == '\r') out.pop_back();  // CR LF, and any CRs before it
   m_pos = nl == std::string::npos ? m_data.size() : nl + 1;
   return true;
 }

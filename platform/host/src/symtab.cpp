@@ -1,6 +1,8 @@
 // Symbol tables and their records; block table records own their entity lists.
 #include <algorithm>
+#include <cwchar>
 #include "adslib.h"
+#include "dxflimits.h"
 #include "hostimpl.h"
 
 Acad::ErrorStatus AcDbSymbolTableRecord::getName(ACHAR*& name) const {
@@ -13,7 +15,7 @@ Acad::ErrorStatus AcDbSymbolTableRecord::getName(const ACHAR*& name) const {
 }
 Acad::ErrorStatus AcDbSymbolTableRecord::setName(const ACHAR* name) {
   if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
-  if (!name || !*name) return Acad::eInvalidInput;
+  if (!name || !*name || std::wcslen(name) > kDxfMaxTextChars) return Acad::eInvalidInput;
   std::wstring old = m_name;
   m_name = name;
   AcDbObjectId owner = ownerId();

@@ -57,13 +57,15 @@ bool hasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std:
 
 }  // namespace
 
+// Names are text: bytes that are no UTF-8 would not come back from the hive file (which
+// holds them as UTF-16 text) as they went in.
 bool validKeyName(const std::string& name) {
   return !name.empty() && name.size() <= kMaxKeyNameLength && !hasLineBreak(name) &&
-         name.find('\\') == std::string::npos;
+         name.find('\\') == std::string::npos && isUtf8(name);
 }
 
 bool validValueName(const std::string& name) {
-  return name.size() <= kMaxValueNameLength && !hasLineBreak(name);
+  return name.size() <= kMaxValueNameLength && !hasLineBreak(name) && isUtf8(name);
 }
 
 // ---------------------------------------------------------------- parsing
@@ -221,7 +223,7 @@ bool parseValueLine(Parser& p, const std::string& s, RegKey* key) {
   } else if (!parseQuoted(p, s, i, v.name)) {
     return false;
   }
-  if (!validValueName(v.name)) return p.fail("value name too long");
+  if (!validValueName(v.name)) return p.fail("value name too long or not UTF-8 text");
   skipBlanks(s, i);
   if (i >= s.size() || s[i] != '=') return p.fail("expected = after the value name");
   ++i;
@@ -271,7 +273,7 @@ RegKey* parseSection(Parser& p, const std::string& line, const std::string& root
   RegKey* key = &root;
   for (const std::string& name : keys) {
     if (!validKeyName(name)) {
-      p.fail("empty or too long key name");
+      p.fail("key name empty, too long or not UTF-8 text");
       return nullptr;
     }
     RegKey* next = key->child(name);

@@ -63,7 +63,7 @@ int parseHive(const std::string& bytes, const std::string& rootName, RegKey& roo
 // code page), else plain ASCII.
 std::string formatHive(const RegKey& root, const std::string& rootName, bool utf16 = false);
 
-// True when a name may be stored: no line breaks, within its length limit.
+// True when a name may be stored: UTF-8 text without line breaks, within its length limit.
 bool validKeyName(const std::string& name);
 bool validValueName(const std::string& name);
 

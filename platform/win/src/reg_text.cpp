@@ -65,6 +65,15 @@ bool utf16Units(const std::string& bytes, size_t begin, std::u32string& out) {
   return clean;
 }
 
+bool isUtf8(const std::string& text) {
+  const BYTE* s = reinterpret_cast<const BYTE*>(text.data());
+  char32_t cp;
+  size_t len;
+  for (size_t i = 0; i < text.size(); i += len)
+    if (!decodeUtf8(s, text.size(), i, cp, len)) return false;
+  return true;
+}
+
 std::string utf16FileToUtf8(const std::string& bytes) {
   std::u32string units;
   utf16Units(bytes, 2, units);

@@ -9,6 +9,8 @@ namespace zwin {
 // code point of its own, an odd last byte is left out. False when the text holds a lone
 // surrogate.
 bool utf16Units(const std::string& bytes, size_t begin, std::u32string& out);
+// True when the text is strict UTF-8 throughout.
+bool isUtf8(const std::string& text);
 // A UTF-16LE file (byte order mark first) as UTF-8 text.
 std::string utf16FileToUtf8(const std::string& bytes);
 // UTF-8 text as a UTF-16LE file: byte order mark, CR LF line ends.

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs every fuzzer of a clang fuzz build for SECONDS each and prints a table of what each
+# did; exits 1 when one of them found a fault.
+#   run_fuzzers.sh BUILD_DIR CORPUS_DIR SECONDS
+# A fuzzer is a program bin/NAME_fuzz (or bin/fuzz_NAME); it starts from CORPUS_DIR/NAME
+# and from what earlier runs found (BUILD_DIR/corpus/NAME, where new inputs go); the input
+# of a fault goes to BUILD_DIR/faults/NAME-*.
+set -uo pipefail
+build=$1 corpus=$2 seconds=$3
+mkdir -p "$build/corpus" "$build/faults" "$build/logs"
+# The stack of a deep parse and slow but bounded inputs (the model database's own limits
+# are two minutes to open) are not faults.
+options=(-max_total_time="$seconds" -timeout=150 -rss_limit_mb=3072 -print_final_stats=1 -close_fd_mask=1)
+status=0
+summary=()
+shopt -s nullglob
+for program in "$build"/bin/*_fuzz "$build"/bin/fuzz_*; do
+  [ -x "$program" ] || continue
+  name=$(basename "$program")
+  name=${name%_fuzz}
+  name=${name#fuzz_}
+  work="$build/corpus/$name"
+  mkdir -p "$work"
+  seeds=()
+  [ -d "$corpus/$name" ] && seeds=("$corpus/$name")
+  log="$build/logs/$name.log"
+  echo "== $name: $seconds s"
+  (cd "$build" && "$program" "${options[@]}" -artifact_prefix="$build/faults/$name-" "$work" "${seeds[@]}") >"$log" 2>&1
+  rc=$?
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  verdict=clean
+  if [ $rc -ne 0 ]; then
+    verdict="FAULT (see $log)"
+    grep -m3 -E "ERROR|SUMMARY|runtime error|dxf_fuzz:" "$log" | sed 's/^/   /'
+    status=1
+  fi
+  summary+=("$(printf '%-12s %12s runs %8s exec/s  %s' "$name" "${runs:-?}" "${speed:-?}" "$verdict")")
+done
+echo "== fuzz summary ($seconds s each)"
+printf '%s\n' "${summary[@]}"
+exit $status
