@@ -23,7 +23,7 @@ void Writer::code(int c) {
   m_buf.append(p, end - p);
 }
 
-void Writer::str(int c, const char* s) {
+void Writer::str(int c, std::string_view s) {
   code(c);
   m_buf += s;
   m_buf += '\n';

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 #include "dxf_text.h"
 #include "hostimpl.h"
@@ -15,8 +16,7 @@ class Writer {
   ~Writer() { flush(); }
 
   void code(int c);
-  void str(int c, const char* s);  // a value as it stands (file bytes)
-  void str(int c, const std::string& s) { str(c, s.c_str()); }
+  void str(int c, std::string_view s);  // a value as it stands (file bytes, whole)
   void text(int c, const std::wstring& s);  // a text in the file's code page
   void real(int c, double v);
   // Degrees from radians, with 15 digits so that 30 degrees comes back as 30.0.

@@ -100,6 +100,11 @@ TEST_F(Session, SymbolTablesHaveDefaultsAndRefuseDuplicates) {
   auto* rec = new AcDbLayerTableRecord;
   rec->setName(L"0");
   EXPECT_EQ(layers->add(rec), Acad::eDuplicateRecordName);
+  // A name longer than a drawing can give back (70 000 characters saved into a file that
+  // did not open again) is refused; the longest one taken is written within the reader's limit.
+  EXPECT_EQ(rec->setName(std::wstring(70000, L'x').c_str()), Acad::eInvalidInput);
+  EXPECT_EQ(rec->setName(std::wstring(4682, L'x').c_str()), Acad::eInvalidInput);
+  EXPECT_EQ(rec->setName(std::wstring(4681, L'x').c_str()), Acad::eOk);
   rec->setName(L"Ducts");
   EXPECT_EQ(layers->add(rec), Acad::eOk);
   rec->close();

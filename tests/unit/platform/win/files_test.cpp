@@ -143,7 +143,7 @@ TEST(Files, CreatingAFileNeverWritesThroughASymbolicLink) {
   writeText(folder / "victim", "keep");
   ASSERT_EQ(0, symlink((folder / "victim").c_str(), (folder / "Zep1234.tmp").c_str()));
   ASSERT_EQ(0, symlink((folder / "absent").c_str(), (folder / "dangling").c_str()));
-  for (DWORD disposition : {CREATE_ALWAYS, CREATE_NEW, OPEN_ALWAYS, TRUNCATE_EXISTING}) {
+  for (DWORD disposition : {CREATE_ALWAYS, CREATE_NEW, OPEN_ALWAYS, TRUNCATE_EXISTING, OPEN_EXISTING}) {
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA((folder / "Zep1234.tmp").c_str(), GENERIC_WRITE, 0, nullptr,
                                                 disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA((folder / "dangling").c_str(), GENERIC_WRITE, 0, nullptr,

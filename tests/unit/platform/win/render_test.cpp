@@ -2,10 +2,13 @@
 // control, aligned static texts and the caption bar all land where the controls are.
 #include <gtest/gtest.h>
 #include <cairo.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "dialog_fixture.h"
 #include "test_temp.h"
@@ -138,6 +141,21 @@ TEST_F(Snapshot, ListScrolledToTheChosenLineIsDrawnFromItsTopLine) {
   const int listLeft = kLeft + 6, listTop = kTop + 170;
   EXPECT_EQ(p.count(listLeft + 2, listTop + 1, listLeft + 250, listTop + 18, dark), 0) << "the empty line on top";
   EXPECT_GT(p.count(listLeft + 2, listTop + 20, listLeft + 250, listTop + 38, dark), 20) << "the chosen line below it";
+}
+
+// A link planted at the picture's name is replaced by the picture, its target untouched
+// (the picture was written through it before).
+TEST_F(Snapshot, APlantedLinkIsReplacedNotWrittenThrough) {
+  const std::string victim = path + ".victim";
+  { std::ofstream(victim) << "keep"; }
+  ASSERT_EQ(0, symlink(victim.c_str(), path.c_str()));
+  run({"snapshot " + path, "escape"});
+  std::ifstream in(victim);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "keep");
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path)));
+  EXPECT_GT(Picture(path).width(), 0);
+  std::filesystem::remove(victim);
 }
 
 TEST_F(Snapshot, UnwritableFileIsReportedAndTheDialogGoesOn) {
