@@ -11,6 +11,7 @@
 #include "testfiles.h"
 #include "unitxml.h"
 #include "xmldoc.h"
+#include "xmlwrap.h"
 
 namespace {
 
