@@ -97,28 +97,34 @@ bool du_parse_vec(const std::string& text, DuVec& v) {
   return true;
 }
 
+namespace {
+// Model blocks arrive as megabytes of digits: one table lookup per digit.
+const struct HexDigits {
+  int8_t value[256];
+  HexDigits() {
+    for (int c = 0; c < 256; ++c) value[c] = int8_t(hexDigit(char(c)));
+  }
+} kHexDigits;
+}  // namespace
+
+bool du_parse_hex_into(const std::string& text, uint8_t* out) {
+  if (text.size() % 2) return false;
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
+  int bad = 0;
+  for (size_t i = 0; i < text.size(); ++i) bad |= kHexDigits.value[in[i]];
+  if (bad < 0) return false;
+  for (size_t i = 0; i < text.size(); i += 2)
+    *out++ = uint8_t(kHexDigits.value[in[i]] << 4 | kHexDigits.value[in[i + 1]]);
+  return true;
+}
+
 bool du_parse_hex(const std::string& text, std::vector<uint8_t>& bytes) {
   if (text.size() % 2) return false;
-  // Model blocks arrive as megabytes of digits: one table lookup per digit.
-  static const struct Digits {
-    int8_t value[256];
-    Digits() {
-      for (int c = 0; c < 256; ++c) value[c] = int8_t(hexDigit(char(c)));
-    }
-  } digits;
   const size_t start = bytes.size();
   bytes.resize(start + text.size() / 2);
-  uint8_t* out = bytes.data() + start;
-  const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
-  for (size_t i = 0; i < text.size(); i += 2) {
-    const int hi = digits.value[in[i]], lo = digits.value[in[i + 1]];
-    if ((hi | lo) < 0) {
-      bytes.resize(start);
-      return false;
-    }
-    *out++ = uint8_t(hi << 4 | lo);
-  }
-  return true;
+  if (du_parse_hex_into(text, bytes.data() + start)) return true;
+  bytes.resize(start);
+  return false;
 }
 
 std::string du_hex(const std::vector<uint8_t>& bytes) {
@@ -152,3 +158,10 @@ std::string du_format_vec(const DuVec& v) {
 }
 
 bool du_is_zero(const DuVec& v) { return v.x == 0 && v.y == 0 && v.z == 0; }
+
+bool du_parse_ranged(const std::string& text, double lo, double hi, double& value) {
+  double v;
+  if (!du_parse_double(text, v) || v < lo || v > hi) return false;
+  value = v;
+  return true;
+}

@@ -19,6 +19,8 @@ bool du_parse_vec(const std::string& text, DuVec& v);
 // Pairs of hexadecimal digits (either case) appended to bytes; false on an odd length
 // or a character that is not a digit (bytes unchanged then).
 bool du_parse_hex(const std::string& text, std::vector<uint8_t>& bytes);
+// The same into text.size() / 2 bytes at out, written only when every digit is good.
+bool du_parse_hex_into(const std::string& text, uint8_t* out);
 std::string du_hex(const std::vector<uint8_t>& bytes);
 
 // Numbers as Ductora shows them: integers without decimals, others with up to 15 digits.
@@ -27,3 +29,5 @@ std::string du_format_number(double value);
 std::string du_format_exact(double value);
 std::string du_format_vec(const DuVec& v);
 bool du_is_zero(const DuVec& v);
+// Whole text a finite number within [lo, hi] (false for anything else, the value untouched).
+bool du_parse_ranged(const std::string& text, double lo, double hi, double& value);
