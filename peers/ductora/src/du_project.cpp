@@ -42,12 +42,19 @@ template <class T>
 using Member = std::variant<std::string T::*, int T::*, long T::*, bool T::*, double T::*, DuVec T::*,
                             std::vector<double> T::*>;
 
+// How an attribute is written and read.
+enum AttrUse {
+  OPTIONAL,  // written only when it differs from the default; a missing one is the default
+  ALWAYS,    // written always; a missing one is the default
+  REQUIRED,  // written always; a missing one makes the file unreadable
+};
+
 template <class T>
 struct Attr {
   const char* name;
   AttrKind kind;
   Member<T> member;
-  bool always;  // written also when it holds its default value
+  AttrUse use;
   double lo = 0, hi = 0;
 };
 
@@ -57,8 +64,8 @@ const std::vector<Attr<T>>& table();
 template <>
 const std::vector<Attr<DuProject>>& table() {
   static const std::vector<Attr<DuProject>> t = {
-      {"version", A_LONG, &DuProject::version, true, 0, INT_MAX},
-      {"open", A_BOOL, &DuProject::open, true},
+      {"version", A_LONG, &DuProject::version, ALWAYS, 0, INT_MAX},
+      {"open", A_BOOL, &DuProject::open, ALWAYS},
   };
   return t;
 }
@@ -66,9 +73,9 @@ const std::vector<Attr<DuProject>>& table() {
 // The <Server> element's attributes are members of the project too.
 const std::vector<Attr<DuProject>>& serverTable() {
   static const std::vector<Attr<DuProject>> t = {
-      {"drawingObject", A_BOOL, &DuProject::drawingObject, true},
-      {"applicationObject", A_BOOL, &DuProject::applicationObject, true},
-      {"refuse", A_TEXT, &DuProject::refuse, false},
+      {"drawingObject", A_BOOL, &DuProject::drawingObject, ALWAYS},
+      {"applicationObject", A_BOOL, &DuProject::applicationObject, ALWAYS},
+      {"refuse", A_TEXT, &DuProject::refuse, OPTIONAL},
   };
   return t;
 }
@@ -76,9 +83,9 @@ const std::vector<Attr<DuProject>>& serverTable() {
 template <>
 const std::vector<Attr<DuSystem>>& table() {
   static const std::vector<Attr<DuSystem>> t = {
-      {"id", A_INT, &DuSystem::id, true, INT_MIN, INT_MAX},
-      {"typeId", A_DIGITS, &DuSystem::typeId, true, 0, kDuMaxSystemTypeId},
-      {"name", A_TEXT, &DuSystem::name, true},
+      {"id", A_INT, &DuSystem::id, REQUIRED, INT_MIN, INT_MAX},
+      {"typeId", A_DIGITS, &DuSystem::typeId, REQUIRED, 0, kDuMaxSystemTypeId},
+      {"name", A_TEXT, &DuSystem::name, ALWAYS},
   };
   return t;
 }
@@ -86,8 +93,8 @@ const std::vector<Attr<DuSystem>>& table() {
 template <>
 const std::vector<Attr<DuSerie>>& table() {
   static const std::vector<Attr<DuSerie>> t = {
-      {"id", A_TEXT, &DuSerie::id, true},
-      {"name", A_TEXT, &DuSerie::name, true},
+      {"id", A_TEXT, &DuSerie::id, REQUIRED},
+      {"name", A_TEXT, &DuSerie::name, ALWAYS},
   };
   return t;
 }
@@ -95,14 +102,14 @@ const std::vector<Attr<DuSerie>>& table() {
 template <>
 const std::vector<Attr<DuConnection>>& table() {
   static const std::vector<Attr<DuConnection>> t = {
-      {"position", A_POINT, &DuConnection::position, true},
-      {"direction", A_VECTOR, &DuConnection::direction, true},
-      {"normal", A_VECTOR, &DuConnection::normal, true},
-      {"shape", A_INT, &DuConnection::shape, true, 0, 1},
-      {"width", A_INT, &DuConnection::width, true, 0, kDuMaxDuctSize},
-      {"height", A_INT, &DuConnection::height, true, 0, kDuMaxDuctSize},
-      {"diameter", A_INT, &DuConnection::diameter, true, 0, kDuMaxDuctSize},
-      {"connectedTo", A_HANDLE, &DuConnection::connectedTo, false},
+      {"position", A_POINT, &DuConnection::position, ALWAYS},
+      {"direction", A_VECTOR, &DuConnection::direction, ALWAYS},
+      {"normal", A_VECTOR, &DuConnection::normal, ALWAYS},
+      {"shape", A_INT, &DuConnection::shape, ALWAYS, 0, 1},
+      {"width", A_INT, &DuConnection::width, ALWAYS, 0, kDuMaxDuctSize},
+      {"height", A_INT, &DuConnection::height, ALWAYS, 0, kDuMaxDuctSize},
+      {"diameter", A_INT, &DuConnection::diameter, ALWAYS, 0, kDuMaxDuctSize},
+      {"connectedTo", A_HANDLE, &DuConnection::connectedTo, OPTIONAL},
   };
   return t;
 }
@@ -110,34 +117,34 @@ const std::vector<Attr<DuConnection>>& table() {
 template <>
 const std::vector<Attr<DuPart>>& table() {
   static const std::vector<Attr<DuPart>> t = {
-      {"handle", A_HANDLE, &DuPart::handle, true},
-      {"class", A_TEXT, &DuPart::className, true},
-      {"type", A_TEXT, &DuPart::typeDefine, true},
-      {"system", A_INT, &DuPart::systemId, true, INT_MIN, INT_MAX},
-      {"systemType", A_INT, &DuPart::systemTypeId, false, -1, kDuMaxSystemTypeId},
-      {"pressure", A_REAL, &DuPart::pressure, false, 0, kDuMaxFlow},
-      {"airflow", A_REAL, &DuPart::airflow, false, 0, kDuMaxFlow},
-      {"position", A_POINT, &DuPart::position, true},
-      {"direction", A_VECTOR, &DuPart::direction, true},
-      {"normal", A_VECTOR, &DuPart::normal, true},
-      {"function", A_TEXT, &DuPart::functionName, false},
-      {"parent", A_HANDLE, &DuPart::parentPart, false},
-      {"partList", A_TEXT, &DuPart::partList, false},
-      {"move", A_TEXT, &DuPart::moveBehaviour, false},
-      {"layer", A_TEXT, &DuPart::layer, true},
-      {"block", A_TEXT, &DuPart::blockName, false},
-      {"productCode", A_TEXT, &DuPart::productCode, false},
-      {"description", A_TEXT, &DuPart::description, false},
-      {"customPartType", A_TEXT, &DuPart::customPartType, false},
-      {"soundGeneration", A_BANDS, &DuPart::soundGeneration, false, kDuMinSound, kDuMaxSound},
-      {"soundAttenuation", A_BANDS, &DuPart::soundAttenuation, false, kDuMinSound, kDuMaxSound},
-      {"serie", A_TEXT, &DuPart::serieId, false},
-      {"shape", A_INT, &DuPart::shape, false, 0, 1},
-      {"width", A_INT, &DuPart::width, false, 0, kDuMaxDuctSize},
-      {"height", A_INT, &DuPart::height, false, 0, kDuMaxDuctSize},
-      {"diameter", A_INT, &DuPart::diameter, false, 0, kDuMaxDuctSize},
-      {"bend", A_REAL, &DuPart::bendCoefficient, false, 0, kDuMaxBendCoefficient},
-      {"lockedSize", A_BOOL, &DuPart::lockedSize, false},
+      {"handle", A_HANDLE, &DuPart::handle, REQUIRED},
+      {"class", A_TEXT, &DuPart::className, ALWAYS},
+      {"type", A_TEXT, &DuPart::typeDefine, ALWAYS},
+      {"system", A_INT, &DuPart::systemId, ALWAYS, INT_MIN, INT_MAX},
+      {"systemType", A_INT, &DuPart::systemTypeId, OPTIONAL, -1, kDuMaxSystemTypeId},
+      {"pressure", A_REAL, &DuPart::pressure, OPTIONAL, 0, kDuMaxFlow},
+      {"airflow", A_REAL, &DuPart::airflow, OPTIONAL, 0, kDuMaxFlow},
+      {"position", A_POINT, &DuPart::position, ALWAYS},
+      {"direction", A_VECTOR, &DuPart::direction, ALWAYS},
+      {"normal", A_VECTOR, &DuPart::normal, ALWAYS},
+      {"function", A_TEXT, &DuPart::functionName, OPTIONAL},
+      {"parent", A_HANDLE, &DuPart::parentPart, OPTIONAL},
+      {"partList", A_TEXT, &DuPart::partList, OPTIONAL},
+      {"move", A_TEXT, &DuPart::moveBehaviour, OPTIONAL},
+      {"layer", A_TEXT, &DuPart::layer, ALWAYS},
+      {"block", A_TEXT, &DuPart::blockName, OPTIONAL},
+      {"productCode", A_TEXT, &DuPart::productCode, OPTIONAL},
+      {"description", A_TEXT, &DuPart::description, OPTIONAL},
+      {"customPartType", A_TEXT, &DuPart::customPartType, OPTIONAL},
+      {"soundGeneration", A_BANDS, &DuPart::soundGeneration, OPTIONAL, kDuMinSound, kDuMaxSound},
+      {"soundAttenuation", A_BANDS, &DuPart::soundAttenuation, OPTIONAL, kDuMinSound, kDuMaxSound},
+      {"serie", A_TEXT, &DuPart::serieId, OPTIONAL},
+      {"shape", A_INT, &DuPart::shape, OPTIONAL, 0, 1},
+      {"width", A_INT, &DuPart::width, OPTIONAL, 0, kDuMaxDuctSize},
+      {"height", A_INT, &DuPart::height, OPTIONAL, 0, kDuMaxDuctSize},
+      {"diameter", A_INT, &DuPart::diameter, OPTIONAL, 0, kDuMaxDuctSize},
+      {"bend", A_REAL, &DuPart::bendCoefficient, OPTIONAL, 0, kDuMaxBendCoefficient},
+      {"lockedSize", A_BOOL, &DuPart::lockedSize, OPTIONAL},
   };
   return t;
 }
@@ -151,6 +158,7 @@ template <class T>
 bool readAttr(const Attr<T>& a, const std::string& t, T& obj) {
   switch (a.kind) {
     case A_TEXT:
+      if (!du_valid_utf8(t)) return false;
       obj.*std::get<std::string T::*>(a.member) = t;
       return true;
     case A_DIGITS: {
@@ -247,15 +255,42 @@ struct Reader {
   void attributes(const TiXmlElement* e, const std::vector<Attr<T>>& t, T& obj) {
     for (const Attr<T>& a : t) {
       const char* v = e->Attribute(a.name);
-      if (v && !readAttr(a, v, obj)) fail(e, std::string("attribute \"") + a.name + "\"");
+      if ((v && !readAttr(a, v, obj)) || (!v && a.use == REQUIRED)) fail(e, std::string("attribute \"") + a.name + "\"");
     }
   }
 };
 
+// The file is written straight into one text: a display list goes in as its hexadecimal
+// digits without passing through a document and an escaping pass.
+void escapeInto(std::string& out, const std::string& text, bool attribute) {
+  for (unsigned char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += attribute ? "&quot;" : "\""; break;
+      default:
+        if (c < 0x20 && (attribute || (c != '\n' && c != '\t' && c != '\r'))) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "&#x%02X;", c);
+          out += buf;
+        } else {
+          out += char(c);
+        }
+    }
+  }
+}
+
 template <class T>
-void writeAttributes(TiXmlElement* e, const std::vector<Attr<T>>& t, const T& obj) {
-  for (const Attr<T>& a : t)
-    if (a.always || !isDefault(a, obj)) e->SetAttribute(a.name, writeAttr(a, obj));
+void writeAttributes(std::string& out, const std::vector<Attr<T>>& t, const T& obj) {
+  for (const Attr<T>& a : t) {
+    if (a.use == OPTIONAL && isDefault(a, obj)) continue;
+    out += ' ';
+    out += a.name;
+    out += "=\"";
+    escapeInto(out, writeAttr(a, obj), true);
+    out += '"';
+  }
 }
 
 std::string textOf(const TiXmlElement* e) {
@@ -267,7 +302,7 @@ std::string textOf(const TiXmlElement* e) {
 
 void readPart(Reader& r, const TiXmlElement* e, DuPart& p) {
   r.attributes(e, table<DuPart>(), p);
-  if (p.handle.empty()) r.fail(e, "attribute \"handle\"");
+  if (p.handle.empty()) r.fail(e, "attribute \"handle\"");  // present but empty
   for (const TiXmlElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
     const std::string name = c->Value();
     if (name == "Connection") {
@@ -275,6 +310,7 @@ void readPart(Reader& r, const TiXmlElement* e, DuPart& p) {
       r.attributes(c, table<DuConnection>(), p.connections.back());
     } else if (name == "Linetypedef") {
       p.linetypeDef = textOf(c);
+      if (!du_valid_utf8(p.linetypeDef)) r.fail(c, "the text");
     } else if (name == "gm_model") {
       const std::string hex = textOf(c);
       if (hex.size() > size_t(kDuMaxBinarySize) * 2 || !du_parse_hex(hex, p.gmModel)) r.fail(c, "the display list");
@@ -294,7 +330,6 @@ void readProject(Reader& r, const TiXmlElement* root, DuProject& p) {
     for (const TiXmlElement* e = d->FirstChildElement("System"); e; e = e->NextSiblingElement("System")) {
       p.systems.emplace_back();
       r.attributes(e, table<DuSystem>(), p.systems.back());
-      if (!e->Attribute("id")) r.fail(e, "attribute \"id\"");
     }
     for (const TiXmlElement* e = d->FirstChildElement("DuctSerie"); e; e = e->NextSiblingElement("DuctSerie")) {
       p.series.emplace_back();
@@ -303,6 +338,7 @@ void readProject(Reader& r, const TiXmlElement* root, DuProject& p) {
       for (const TiXmlElement* z = e->FirstChildElement("Size"); z; z = z->NextSiblingElement("Size")) {
         const char* name = z->Attribute("name");
         p.series.back().sizes.push_back(name ? name : "");
+        if (!du_valid_utf8(p.series.back().sizes.back())) r.fail(z, "attribute \"name\"");
       }
     }
   }
@@ -314,26 +350,37 @@ void readProject(Reader& r, const TiXmlElement* root, DuProject& p) {
   }
 }
 
-TiXmlElement* writePart(const DuPart& p) {
-  TiXmlElement* e = new TiXmlElement("Part");
-  writeAttributes(e, table<DuPart>(), p);
+void writePart(std::string& out, const DuPart& p) {
+  out += "    <Part";
+  writeAttributes(out, table<DuPart>(), p);
+  if (p.connections.empty() && p.linetypeDef.empty() && p.gmModel.empty()) {
+    out += " />\n";
+    return;
+  }
+  out += ">\n";
   for (const DuConnection& c : p.connections) {
-    TiXmlElement* ce = new TiXmlElement("Connection");
-    writeAttributes(ce, table<DuConnection>(), c);
-    e->LinkEndChild(ce);
+    out += "      <Connection";
+    writeAttributes(out, table<DuConnection>(), c);
+    out += " />\n";
   }
   if (!p.linetypeDef.empty()) {
-    TiXmlElement* l = new TiXmlElement("Linetypedef");
-    l->LinkEndChild(new TiXmlText(p.linetypeDef));
-    e->LinkEndChild(l);
+    out += "      <Linetypedef>";
+    escapeInto(out, p.linetypeDef, false);
+    out += "</Linetypedef>\n";
   }
   if (!p.gmModel.empty()) {
-    TiXmlElement* g = new TiXmlElement("gm_model");
-    g->SetAttribute("bytes", int(p.gmModel.size()));
-    g->LinkEndChild(new TiXmlText(du_hex(p.gmModel)));
-    e->LinkEndChild(g);
+    out += "      <gm_model bytes=\"" + std::to_string(p.gmModel.size()) + "\">";
+    static const char digits[] = "0123456789ABCDEF";
+    const size_t at = out.size();
+    out.resize(at + 2 * p.gmModel.size());
+    char* hex = &out[at];
+    for (uint8_t b : p.gmModel) {
+      *hex++ = digits[b >> 4];
+      *hex++ = digits[b & 15];
+    }
+    out += "</gm_model>\n";
   }
-  return e;
+  out += "    </Part>\n";
 }
 
 std::string withoutExtension(const std::string& path) {
@@ -445,37 +492,38 @@ int du_project_load(const std::string& path, DuProject& project, std::string& er
 }
 
 std::string du_project_text(const DuProject& p) {
-  TiXmlDocument doc;
-  doc.LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", ""));
-  TiXmlElement* root = new TiXmlElement(kRoot);
-  doc.LinkEndChild(root);
-  writeAttributes(root, table<DuProject>(), p);
-  TiXmlElement* server = new TiXmlElement("Server");
-  writeAttributes(server, serverTable(), p);
-  root->LinkEndChild(server);
-  TiXmlElement* ductwork = new TiXmlElement("Ductwork");
-  root->LinkEndChild(ductwork);
+  size_t size = 4096;
+  for (const DuPart& part : p.parts) size += 1024 + 2 * part.gmModel.size() + 2 * part.linetypeDef.size();
+  std::string out;
+  out.reserve(size);
+  out += "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<";
+  out += kRoot;
+  writeAttributes(out, table<DuProject>(), p);
+  out += ">\n  <Server";
+  writeAttributes(out, serverTable(), p);
+  out += " />\n  <Ductwork>\n";
   for (const DuSystem& s : p.systems) {
-    TiXmlElement* e = new TiXmlElement("System");
-    writeAttributes(e, table<DuSystem>(), s);
-    ductwork->LinkEndChild(e);
+    out += "    <System";
+    writeAttributes(out, table<DuSystem>(), s);
+    out += " />\n";
   }
   for (const DuSerie& s : p.series) {
-    TiXmlElement* e = new TiXmlElement("DuctSerie");
-    writeAttributes(e, table<DuSerie>(), s);
-    for (const std::string& size : s.sizes) {
-      TiXmlElement* z = new TiXmlElement("Size");
-      z->SetAttribute("name", size);
-      e->LinkEndChild(z);
+    out += "    <DuctSerie";
+    writeAttributes(out, table<DuSerie>(), s);
+    out += ">\n";
+    for (const std::string& name : s.sizes) {
+      out += "      <Size name=\"";
+      escapeInto(out, name, true);
+      out += "\" />\n";
     }
-    ductwork->LinkEndChild(e);
+    out += "    </DuctSerie>\n";
   }
-  TiXmlElement* parts = new TiXmlElement("Parts");
-  root->LinkEndChild(parts);
-  for (const DuPart& part : p.parts) parts->LinkEndChild(writePart(part));
-  TiXmlPrinter printer;
-  doc.Accept(&printer);
-  return printer.Str();
+  out += "  </Ductwork>\n  <Parts>\n";
+  for (const DuPart& part : p.parts) writePart(out, part);
+  out += "  </Parts>\n</";
+  out += kRoot;
+  out += ">\n";
+  return out;
 }
 
 int du_project_save(const std::string& path, const DuProject& p, std::string& error) {

@@ -21,7 +21,7 @@ struct DuSerie {
 
 // One connection of a stub or one end of a duct.
 struct DuConnection {
-  DuVec position, direction, normal;
+  DuVec position, direction{1, 0, 0}, normal{0, 0, 1};
   int shape = 0;  // 0 round, 1 rectangular
   int width = 0, height = 0, diameter = 0;
   std::string connectedTo;  // duct ends: the handle of the part the end meets, or empty

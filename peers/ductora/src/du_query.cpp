@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <unordered_map>
 #include "du_internal.h"
 #include "du_limits.h"
 #include "du_text.h"
@@ -198,7 +199,8 @@ long setBlockName(Ctx& c, const DuValue& v) {
 long setModelBuffer(Ctx& c, const DuValue& v) {
   long rc = onlyFirst(c, "geometry source");
   if (rc != DU_OK) return rc;
-  auto it = wholeNumber(v.number, LONG_MIN, LONG_MAX) ? c.server.binaries.find(long(v.number)) : c.server.binaries.end();
+  // Buffer ids are the 32-bit LONGs of AllocBinary.
+  auto it = wholeNumber(v.number, INT_MIN, INT_MAX) ? c.server.binaries.find(long(v.number)) : c.server.binaries.end();
   if (it == c.server.binaries.end())
     return du_fail(c.server, DU_BINARY, "There is no byte buffer " + du_format_number(v.number) + ".");
   const long id = it->first;
@@ -418,6 +420,16 @@ const std::vector<Field>& partFields() {
 }
 
 // Finds the row of the query for the handle's scope; DU_OK, or a refusal.
+// The row of a query key in a table, or null (one lookup, however long the table).
+const Field* rowOf(const std::vector<Field>& fields, const std::string& key) {
+  static std::unordered_map<const std::vector<Field>*, std::unordered_map<std::string, const Field*>> index;
+  auto& rows = index[&fields];
+  if (rows.empty())
+    for (const Field& f : fields) rows[f.key] = &f;
+  auto it = rows.find(key);
+  return it == rows.end() ? nullptr : it->second;
+}
+
 long resolve(DuServer& s, const std::string& handle, const std::string& query, ParsedQuery& q,
              const Field*& field, DuPart*& part) {
   field = nullptr;
@@ -426,15 +438,12 @@ long resolve(DuServer& s, const std::string& handle, const std::string& query, P
     return du_fail(s, DU_BAD_QUERY, "\"" + query.substr(0, 80) + "\" is not a Ductora query.");
   long rc = du_need_project(s);
   if (rc != DU_OK) return rc;
-  bool projectQuery = handle.empty();
-  for (const Field& f : projectQuery ? projectFields() : partFields())
-    if (q.key == f.key) field = &f;
+  const bool projectQuery = handle.empty();
+  field = rowOf(projectQuery ? projectFields() : partFields(), q.key);
   if (!field) {
-    for (const Field& f : projectQuery ? partFields() : projectFields()) {
-      if (q.key == f.key)
-        return du_fail(s, DU_BAD_QUERY, projectQuery ? "The query " + query + " needs the handle of a part."
-                                                     : "The query " + query + " takes the empty handle.");
-    }
+    if (rowOf(projectQuery ? partFields() : projectFields(), q.key))
+      return du_fail(s, DU_BAD_QUERY, projectQuery ? "The query " + query + " needs the handle of a part."
+                                                   : "The query " + query + " takes the empty handle.");
     return du_fail(s, DU_BAD_QUERY, "Ductora does not know the query " + query + ".");
   }
   if (!projectQuery) {

@@ -57,6 +57,7 @@ struct Checker {
     }
     const std::string t = textOf(e);
     if (rule.kind == DU_XML_TEXT) {
+      if (!du_valid_utf8(t)) return fail(where + " is not UTF-8 text.");
       if (t.size() > kDuMaxUserText)
         return fail(where + " holds " + std::to_string(t.size()) + " bytes; Ductora keeps at most " +
                     std::to_string(kDuMaxUserText) + ".");

@@ -165,3 +165,29 @@ bool du_parse_ranged(const std::string& text, double lo, double hi, double& valu
   value = v;
   return true;
 }
+
+bool du_valid_utf8(const std::string& text) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  while (p < end) {
+    const unsigned char c = *p;
+    size_t n;
+    uint32_t cp;
+    if (c < 0x80) n = 1, cp = c;
+    else if ((c & 0xE0) == 0xC0) n = 2, cp = c & 0x1F;
+    else if ((c & 0xF0) == 0xE0) n = 3, cp = c & 0x0F;
+    else if ((c & 0xF8) == 0xF0) n = 4, cp = c & 0x07;
+    else return false;
+    if (size_t(end - p) < n) return false;
+    for (size_t i = 1; i < n; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    // No overlong forms, no surrogates, nothing past U+10FFFF.
+    if ((n == 2 && cp < 0x80) || (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    p += n;
+  }
+  return true;
+}

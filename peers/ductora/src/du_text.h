@@ -23,6 +23,9 @@ bool du_parse_hex(const std::string& text, std::vector<uint8_t>& bytes);
 bool du_parse_hex_into(const std::string& text, uint8_t* out);
 std::string du_hex(const std::vector<uint8_t>& bytes);
 
+// The text is well-formed UTF-8 (no overlong forms, surrogates or cut sequences).
+bool du_valid_utf8(const std::string& text);
+
 // Numbers as Ductora shows them: integers without decimals, others with up to 15 digits.
 std::string du_format_number(double value);
 // Round-trip text of a double (17 significant digits).
