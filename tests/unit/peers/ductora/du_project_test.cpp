@@ -126,6 +126,10 @@ TEST_F(DuctoraTest, UnreadableProjectIsNeverOverwritten) {
   double n;
   EXPECT_EQ(du_get_number(server, "", "Count(/Project/Ductwork/System)", n), DU_NO_PROJECT);
   EXPECT_NE(server.lastError.find("attribute \"id\""), std::string::npos);
+  // A text that is not UTF-8 once read back as other text after a save (found by fuzzing).
+  write(projectFile(), "<DuctoraProject><Parts><Part handle=\"8C\" class=\"Connecto\xF0&quot;x\"/></Parts></DuctoraProject>");
+  EXPECT_EQ(du_get_number(server, "", "Count(/Project/Ductwork/System)", n), DU_NO_PROJECT);
+  EXPECT_NE(server.lastError.find("attribute \"class\""), std::string::npos);
   std::string deep;
   for (int i = 0; i < 100000; ++i) deep += "<a>";
   write(projectFile(), "<DuctoraProject>" + deep);

@@ -172,6 +172,9 @@ TEST_F(DuctoraTest, StrictReaderSaysWhatAndWhere) {
               "</Description>"),
        "/CreatePart/Part/Description holds a value, not the element <b>."},
       {custom("<Direction><WCS>1 0 0</WCS></Direction>"), "/CreatePart/Part lacks <Normal>."},
+      {custom("<Direction><WCS>1 0 0</WCS></Direction><Normal><WCS>0 0 1</WCS></Normal><Productcode>\xC3&amp;"
+              "</Productcode>"),
+       "/CreatePart/Part/Productcode is not UTF-8 text."},
       {stub("<Connection>" + place + round + "</Connection>") + "<!-- note --><X/>",
        "The text must be one <CreateConnectionStub> element, with nothing but comments after it."},
       {stub("<Connection>" + place + "<Shape><ID>0</ID></Shape><Diameter>abc</Diameter></Connection>"),
