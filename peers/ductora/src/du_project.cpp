@@ -370,14 +370,7 @@ void writePart(std::string& out, const DuPart& p) {
   }
   if (!p.gmModel.empty()) {
     out += "      <gm_model bytes=\"" + std::to_string(p.gmModel.size()) + "\">";
-    static const char digits[] = "0123456789ABCDEF";
-    const size_t at = out.size();
-    out.resize(at + 2 * p.gmModel.size());
-    char* hex = &out[at];
-    for (uint8_t b : p.gmModel) {
-      *hex++ = digits[b >> 4];
-      *hex++ = digits[b & 15];
-    }
+    du_append_hex(out, p.gmModel);
     out += "</gm_model>\n";
   }
   out += "    </Part>\n";

@@ -127,14 +127,15 @@ bool du_parse_hex(const std::string& text, std::vector<uint8_t>& bytes) {
   return false;
 }
 
-std::string du_hex(const std::vector<uint8_t>& bytes) {
+void du_append_hex(std::string& out, const std::vector<uint8_t>& bytes) {
   static const char digits[] = "0123456789ABCDEF";
-  std::string out(bytes.size() * 2, '0');
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    out[2 * i] = digits[bytes[i] >> 4];
-    out[2 * i + 1] = digits[bytes[i] & 15];
+  const size_t at = out.size();
+  out.resize(at + 2 * bytes.size());
+  char* hex = &out[at];
+  for (uint8_t b : bytes) {
+    *hex++ = digits[b >> 4];
+    *hex++ = digits[b & 15];
   }
-  return out;
 }
 
 std::string du_format_number(double value) {
@@ -157,7 +158,6 @@ std::string du_format_vec(const DuVec& v) {
   return du_format_exact(v.x) + " " + du_format_exact(v.y) + " " + du_format_exact(v.z);
 }
 
-bool du_is_zero(const DuVec& v) { return v.x == 0 && v.y == 0 && v.z == 0; }
 
 bool du_parse_ranged(const std::string& text, double lo, double hi, double& value) {
   double v;
