@@ -21,17 +21,6 @@ int openJournal(const std::string& path) {
   }
   return fd;
 }
-
-bool writeAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return true;
-}
 }  // namespace
 
 std::string du_journal_text(const std::string& text) {
@@ -73,5 +62,5 @@ void du_journal(DuServer& s, const std::string& line) {
     s.journal.fd = openJournal(path);
   }
   // The journal is a witness, never a reason to refuse a call.
-  if (s.journal.fd >= 0) writeAll(s.journal.fd, line + "\n");
+  if (s.journal.fd >= 0) du_write_all(s.journal.fd, line + "\n");
 }

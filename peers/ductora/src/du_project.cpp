@@ -383,16 +383,6 @@ std::string withoutExtension(const std::string& path) {
   return path;
 }
 
-bool writeAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return true;
-}
 
 // Removes NAME.tmpPID files beside the project whose process is gone: a save that was
 // killed between writing its temporary file and renaming it.
@@ -535,7 +525,7 @@ int du_project_save(const std::string& path, const DuProject& p, std::string& er
     error = std::strerror(errno);
     return -1;
   }
-  bool ok = writeAll(fd, text);
+  bool ok = du_write_all(fd, text);
   if (ok && keepMode) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
   ok = ok && ::fsync(fd) == 0;
   const int savedErrno = errno;
@@ -569,4 +559,15 @@ DuSerie* du_find_serie(DuProject& project, const std::string& id) {
   for (DuSerie& s : project.series)
     if (s.id == id) return &s;
   return nullptr;
+}
+
+bool du_write_all(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
 }

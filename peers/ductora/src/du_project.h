@@ -85,3 +85,7 @@ int du_project_save(const std::string& path, const DuProject& project, std::stri
 DuPart* du_find_part(DuProject& project, const std::string& handle);
 const DuSystem* du_find_system(const DuProject& project, int id);
 DuSerie* du_find_serie(DuProject& project, const std::string& id);
+
+// Writes the whole text to the file descriptor, through short writes and interruptions;
+// false when a write fails.
+bool du_write_all(int fd, const std::string& text);
