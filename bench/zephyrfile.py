@@ -65,7 +65,7 @@ def session(bin_dir, module, work):
     shutil.copy(os.path.join(SOURCE, "examples", "settings.reg"), os.path.join(machine, "user.reg"))
     script = os.path.join(run, "import.scr")
     with open(script, "w") as f:
-        f.write("\n".join(["DUREGISTER", "ZephyrFile", UNIT, "0,0", "0", "QSAVE", "QUIT"]) + "\n")
+        f.write("\n".join(["DUREGISTER", "ZephyrFile", UNIT, "0,0", "0", "no", "QSAVE", "QUIT"]) + "\n")
     p = subprocess.Popen(["stdbuf", "-oL", os.path.join(bin_dir, "cadhost"), "--machine", machine,
                           "--load", os.path.join(module, "Zephyr_Load_R20_x32.arx"), "--load", "Ductora.arx",
                           "--script", script, drawing], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)

@@ -1,14 +1,18 @@
 """Guards the unit's Ductora objects made after ZephyrFile on the sample plant (through the
-test command DCOBJECTS): requests sent exactly as Ductora reads them, the unit's block
-replaced by its custom part, stubs packaged in connection order, components placed on
-their duct's line with branches and ducts, reruns that replace or drop stubs, and server
+test command DCOBJECTS): requests sent exactly as Ductora reads them (the journal keeps
+each whole), the unit's block replaced by its custom part drawing that block where it
+stood, stubs packaged in connection order, components placed on their duct's line with
+branches and ducts, each part drawn in the saved drawing where Ductora holds it, the
+unit's part picked by a point on it, reruns that replace or drop stubs, and server
 refusals that are reported while nothing half-made enters the record."""
+import json
 import os
 import re
 import shutil
+import subprocess
 import xml.etree.ElementTree as ET
 
-from cadhost_run import check, ezdxf_read, make_machine, run_cadhost, source_dir
+from cadhost_run import EZDXF_PYTHON, check, ezdxf_read, make_machine, run_cadhost, source_dir
 from zephyr_setup import MODULES, read_text, remove_at_exit, settings, user_hive
 
 import tempfile
@@ -32,7 +36,7 @@ def dcobjects(pick, unit_file, unit_system, systems, serie, unit_only):
 
 def journal(path, start=0):
     """The journal's calls from line `start` on: (method, {argument: value}, result, {out: value})."""
-    token = re.compile(r'(\w+)=("(?:[^"\\]|\\.)*"|<\d+ chars>|\S+)')
+    token = re.compile(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)')
     unquote = lambda v: re.sub(r'\\(.)', lambda m: {"n": "\n", "t": "\t", "r": "\r"}.get(m.group(1), m.group(1)),
                                v[1:-1]) if v.startswith('"') else v
     calls = []
@@ -58,6 +62,31 @@ def record(out):
         if m:
             parts[-1][2][m.group(1)] = (int(m.group(2)), m.group(3))
     return parts
+
+
+_PARTS = r"""
+import json, sys, ezdxf
+from ezdxf import bbox
+doc = ezdxf.readfile(sys.argv[1])
+out = {}
+for e in doc.modelspace().query("INSERT"):
+    box = bbox.extents([e])
+    out[e.dxf.handle.upper()] = {"block": e.dxf.name, "kinds": sorted(x.dxftype() for x in doc.blocks.get(e.dxf.name)),
+                                 "insert": list(e.dxf.insert), "rotation": e.dxf.rotation,
+                                 "min": list(box.extmin), "max": list(box.extmax)}
+print(json.dumps(out))
+"""
+
+
+def drawn(path):
+    """The block references of the drawing by handle: block name, kinds of its entities,
+    insertion point, rotation and extents in the drawing (ezdxf's view)."""
+    p = subprocess.run([EZDXF_PYTHON, "-c", _PARTS, path], stdout=subprocess.PIPE, check=True)
+    return json.loads(p.stdout.decode("utf-8"))
+
+
+def inside(point, box, slack=1.0):
+    return all(lo - slack <= v <= hi + slack for v, lo, hi in zip(point, box["min"], box["max"]))
 
 
 def wcs(request, element, index=0):
@@ -106,8 +135,7 @@ for request, handle, _ in made[1:]:
     # Its display list in 10240-byte chunks, then the buffer handed over and freed.
     i = next(n for n, c in enumerate(calls) if c[0] == "CreatePart" and c[3].get("handle") == handle)
     size = calls[i + 1][2] == 0 and int(calls[i + 1][1]["size"])
-    length = lambda t: int(t[1:].split()[0]) if t.startswith("<") else len(t)
-    chunks = [(int(c[1]["offset"]), length(c[1]["hexText"])) for c in calls[i + 2:] if c[0] == "WriteBinary"]
+    chunks = [(int(c[1]["offset"]), len(c[1]["hexText"])) for c in calls[i + 2:] if c[0] == "WriteBinary"]
     expected = [(o, 2 * min(10240, size - o)) for o in range(0, size, 10240)]
     check(size and size % 28 == 0 and chunks[:len(expected)] == expected, "display list of %s: %s" % (handle, chunks))
     after = [c[0] for c in calls[i + 2 + len(expected):] if c[0] != "Version"][:3]
@@ -160,16 +188,37 @@ for name, handle, connections in parts[1:]:
 info = ezdxf_read(drawing)
 check(not info["errors"], "ezdxf audit: %s" % info["errors"])
 entities = {e["handle"]: e for e in info["entities"]}
-check(all(e["type"] != "INSERT" for e in info["entities"]) and "Zephyr1" in info["blocks"],
-      "the unit's reference is replaced by its part; the block stays as the part's geometry")
+refs = drawn(drawing)
+unit_ref = refs.get(unit, {})
+check(unit_ref.get("block") == "Zephyr1" and unit_ref["insert"] == [6000, 2500, 0] and
+      abs(unit_ref["rotation"] - 90) < 1e-9 and "DUCTORA" in entities[unit]["xdata"] and
+      [h for h, r in refs.items() if r["block"] == "Zephyr1"] == [unit],
+      "the unit's part draws its block where the reference stood, and the reference is gone: %s" % unit_ref)
+for name, handle, connections in parts[1:]:
+    ref, branch = refs.get(handle, {}), connections[sorted(connections)[0]][1]
+    ends = [numbers(wcs(r, "Position", k)) for r, h, _ in branches if h == branch for k in (0, 1)]
+    check(ref.get("block") == "DUCTORA_" + handle and "3DFACE" in ref["kinds"] and len(ends) == 2 and
+          all(inside(p, ref) for p in ends), "%s draws its model between its inlet and outlet: %s" % (name, ref))
+for request, handle, _ in fans:
+    ref = refs.get(handle, {})
+    size = [hi - lo for lo, hi in zip(ref.get("min", [0] * 3), ref.get("max", [0] * 3))]
+    check(ref.get("kinds") == ["CIRCLE", "CIRCLE", "LINE", "LINE", "LINE", "LINE"] and
+          abs(sorted(size)[1] - 315) < 1e-6 and inside(numbers(wcs(request, "Position")), ref),
+          "a stub draws a 315 spigot at its connection: %s" % ref)
+for request, handle, _ in ducts:
+    ref = refs.get(handle, {})
+    check(ref.get("kinds") == ["CIRCLE", "CIRCLE", "LINE", "LINE", "LINE", "LINE"] and
+          all(inside(numbers(wcs(request, "Position", k)), ref) for k in (0, 1)),
+          "a duct draws its run from end to end: %s" % ref)
 check(all(h in entities and "DUCTORA" in entities[h]["xdata"] for h in project if h in journal_text),
       "every part made is in the saved drawing")
 
 # ---- rerun of the unit alone: the supply system changes to 5 ----
 start = len(calls)
-rc, out, _ = run_cadhost("\n".join(dcobjects("#" + unit, "", "1", ["5", "2", "4", "3", ""], "", "Yes") +
+rc, out, _ = run_cadhost("\n".join(dcobjects("6000,2500", "", "1", ["5", "2", "4", "3", ""], "", "Yes") +
                                    ["QSAVE", "QUIT"]), loads=LOADS, drawing=drawing, machine=machine)
 again = journal(log, start)
+check(record(out)[0][1] == unit, "the unit's part is picked by a point on it", out)
 new = requests(again, "CreateConnectionStub")
 check(rc == 0 and not requests(again, "CreatePart") and len(new) == 1 and "<System><ID>5</ID>" in new[0][0],
       "only the supply stub is made again", out)

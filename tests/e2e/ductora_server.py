@@ -1,7 +1,8 @@
 """Guards against a Ductora stand-in whose registration, duct ends or project file do not
 survive a session: DUREGISTER, DUPROJECT, DUCTEND, DULIST, save, and a second session on
-the saved drawing; and against a project file beside the drawing that crashes the host
-(nested deep behind "/>" in values) or is refused for its comments."""
+the saved drawing; against a project written apart from its drawing (it is written when
+the drawing is saved, and only then); and against a project file beside the drawing that
+crashes the host (nested deep behind "/>" in values) or is refused for its comments."""
 import os
 import tempfile
 import xml.etree.ElementTree as ET
@@ -55,11 +56,27 @@ with open(journal, encoding="utf-8") as f:
 check(any(l.startswith("AddDuctEnd position=1000,2000,0 system=3") and l.endswith('-> 0 handle="%s"' % handle)
           for l in lines), "journal line of the duct end", "\n".join(lines))
 
-# A second session on the saved drawing finds the same part alive.
+# A session that changes the project but does not save the drawing leaves both files as
+# they were; its journal keeps what happened.
+with open(project, encoding="utf-8") as f:
+    saved = f.read()
+rc, out, _ = run_cadhost("\n".join(["DUCTEND", "5000,2000", "4", "80", "100", "DULIST"]), loads=["Ductora.arx"],
+                         drawing=drawing, machine=machine)
+check(rc == 0 and "changed since saved" in out, "an unsaved change is shown", out)
+with open(project, encoding="utf-8") as f:
+    check(f.read() == saved, "the project is written only with the drawing", out)
+with open(journal, encoding="utf-8") as f:
+    check("AddDuctEnd position=5000,2000,0 system=4" in f.read(), "the journal has the unsaved call", out)
+
+# A second session on the saved drawing finds the same part alive; SAVEAS takes the
+# project along to the drawing's new name.
+copy = os.path.join(work, "copy.dxf")
 rc, out, _ = run_cadhost("\n".join([
     "DULIST",
     "DUPROJECT", "Applicationobject", "Off",
     "DULIST",
+    "QSAVE",
+    "SAVEAS " + copy,
 ]), loads=["Ductora.arx"], drawing=drawing, machine=machine)
 check(rc == 0, "exit code %d" % rc, out)
 check(("  %s DURAPathwayConnector EWAPART_UNTYPEDFITTING system 3 pressure 120 Pa airflow 350 l/s\n" % handle) in out,
@@ -67,6 +84,9 @@ check(("  %s DURAPathwayConnector EWAPART_UNTYPEDFITTING system 3 pressure 120 P
 check("(erased)" not in out, "the duct end's entity is still in the drawing", out)
 check("drawing object on, application object off" in out, "the application object is switched off", out)
 check(ET.parse(project).getroot().find("Server").get("applicationObject") == "0", "switch saved", out)
+check(len(ET.parse(project).getroot().findall("./Parts/Part")) == 1, "the unsaved duct end never reached the project")
+check(ET.parse(os.path.join(work, "copy.ductora.xml")).getroot().find("Server").get("applicationObject") == "0",
+      "SAVEAS writes the project beside the new drawing", out)
 
 # Erasing the duct end's entity in the drawing: Ductora no longer counts it as alive.
 rc, out, _ = run_cadhost("\n".join(["ERASE", "#" + handle, "DULIST"]), loads=["Ductora.arx"], drawing=drawing,

@@ -1,6 +1,6 @@
 """Guards against crashes or silent acceptance on bad input: an unreadable drawing, a
 missing module, script lines that the current prompt cannot use, Escape at prompts, a
-menu file nested 200 000 deep,
+menu file nested 200 000 deep, a pipe in place of a hive,
 a script without line ends, and a script handed on to the programs the session starts."""
 import os
 import stat
@@ -94,4 +94,10 @@ check(os.path.exists(listing), "the browser wrote its open files", out)
 with open(listing) as f:
     fds = f.read()
 check("script.scr" not in fds, "the script is not open in the browser:\n" + fds, out)
+
+# A pipe in the place of the machine's hive is refused at once (the host waited on it for ever).
+machine = make_machine()
+os.mkfifo(os.path.join(machine, "system.reg"))
+rc, out, _ = run_cadhost("DUREGISTER\nQUIT\n", loads=["Ductora.arx"], machine=machine, timeout=60)
+check(rc == 0 and "system.reg: Invalid argument; it is left as it is" in out, "a pipe is no hive", out)
 print("ok")

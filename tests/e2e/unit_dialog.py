@@ -174,9 +174,17 @@ imported = unit_data(units, "VH-CX-1200")
 check(all(u.get("C.SUP1.QV") == "333.30" and u.get("U.CODE") == "AX-CX-1200-R" for u in imported),
       "the unit's data is kept", str(imported))
 
+def without_packages(text):
+    """The project file's text without the product package lists, which OK rebuilds."""
+    return re.sub(r' (partList|move)="[^"]*"', "", text)
+
+
 # --- ZephyrView on the saved drawing: the same unit, read back from the drawing alone; OK
-# changes nothing the user did not change.
+# changes nothing the user did not change (the unit's package is rebuilt, the same).
+before_project = read_text(project)
 out = run(["ZephyrView", "#" + handle, "click 1", "QSAVE"], drawing, machine)
+check(without_packages(read_text(project)) == without_packages(before_project),
+      "the project is unchanged apart from the rebuilt package", read_text(project))
 shown = dialogs(out)
 check(len(shown) == 1 and shown[0].startswith(CAPTION), "ZephyrView shows the dialog", out)
 check(list_lines(shown[0]) == lines, "the unit reads back exactly as imported", shown[0])
@@ -184,6 +192,25 @@ check("[211]" not in shown[0] and "[312]" not in shown[0], "the unit alone has n
 check("Select unit:#%s" % handle in out, "the unit is picked", out)
 units = units_in(drawing, out)
 check(unit_data(units, "VH-CX-1200") == imported, "OK without changes keeps the unit's data", out)
+
+# --- A connection whose stub is gone from the drawing gets its system chosen anew; OK makes
+# a new stub with it, and the rebuilt package names it in its connection's place.
+supply_stub = units[handle]["C.SUP1.DCH"]
+before_journal = len(read_text(journal))
+out = run(["ERASE", "#" + supply_stub, "", "ZephyrView", "#" + handle, "select 205 Supply air", "click 1", "QSAVE"],
+          drawing, machine)
+shown = dialogs(out)
+check(len(shown) == 1 and '[205] combo box, selected "Supply air": "Supply air", "Supply air 2"' in shown[0]
+      and '[206] combo box (disabled), selected "Extract air"' in shown[0],
+      "the supply system can be chosen again, the extract's stays", shown[0])
+stubs = [line for line in journal_writes(read_text(journal), before_journal) if line.startswith("CreateConnectionStub")]
+check(len(stubs) == 1 and "<Function><Name>Fan</Name></Function>" in stubs[0] and "<System><ID>1</ID></System>" in stubs[0],
+      "one new Fan stub with the chosen system", "\n".join(stubs))
+units = units_in(drawing, out)
+new_stub = units[handle].get("C.SUP1.DCH", "")
+unit_part = re.search(r'<Part handle="%s"[^>]*partList="([^"]*)"' % handle, read_text(project))
+check(new_stub and new_stub != supply_stub and unit_part and unit_part.group(1).split()[0] == new_stub
+      and supply_stub not in unit_part.group(1).split(), "the package names the new stub first", read_text(project))
 
 # --- The close box acts as Cancel: nothing in the drawing or the project changes.
 before_project, before_journal = read_text(project), len(read_text(journal))

@@ -23,10 +23,19 @@ shutil.copy(os.path.join(EXAMPLES, "plant.dxf"), drawing)
 shutil.copy(os.path.join(EXAMPLES, "plant.ductora.xml"), project)
 
 # Two lines of the supply run become Ductora parts that are not duct ends: a duct, and a
-# pathway connector of another type.
-p = subprocess.run([EZDXF_PYTHON, "-c", "import ezdxf, sys; print(' '.join(e.dxf.handle for e in "
-                    "ezdxf.readfile(sys.argv[1]).modelspace().query('LINE[layer==\"M-SUPPLY\"]')))", drawing],
-                   stdout=subprocess.PIPE, check=True)
+# pathway connector of another type (entities carrying Ductora's data, as its parts do).
+MARK_PARTS = """import ezdxf, sys
+doc = ezdxf.readfile(sys.argv[1])
+lines = list(doc.modelspace().query('LINE[layer=="M-SUPPLY"]'))[:2]
+if 'DUCTORA' not in doc.appids:
+    doc.appids.new('DUCTORA')
+for line, (cls, kind) in zip(lines, [('DURAStraightDuct', 'EWAPART_DUCT'),
+                                     ('DURAPathwayConnector', 'EWAPART_ENDCAP')]):
+    line.set_xdata('DUCTORA', [(1000, cls), (1000, kind)])
+doc.save()
+print(' '.join(line.dxf.handle for line in lines))
+"""
+p = subprocess.run([EZDXF_PYTHON, "-c", MARK_PARTS, drawing], stdout=subprocess.PIPE, check=True)
 duct, cap = p.stdout.decode().split()[:2]
 with open(project, encoding="utf-8") as f:
     text = f.read()

@@ -95,128 +95,135 @@ class ApplicationObject final
 
   HRESULT get_Version(LONG* version) override {
     if (!version) return E_POINTER;
-    *version = LONG(du_version(*m_server));
-    return S_OK;
+    return guard("Version", nullptr, [&] { *version = LONG(du_version(*m_server)); });
   }
   HRESULT get_LastError(BSTR* message) override {
     if (!message) return E_POINTER;
-    *message = resultText(du_last_error(*m_server));
-    return S_OK;
+    *message = nullptr;
+    return guard("LastError", nullptr, [&] { *message = resultText(du_last_error(*m_server)); });
   }
   HRESULT GetString(BSTR handle, BSTR query, BSTR* value, LONG* result) override {
     if (!value || !result) return E_POINTER;
     *value = nullptr;
-    std::string h, q, v;
-    if (!args(handle, query, h, q, "GetString", result)) return S_OK;
-    *result = LONG(du_get_string(*m_server, h, q, v));
-    *value = resultText(v);
-    return S_OK;
+    return guard("GetString", result, [&] {
+      std::string h, q, v;
+      if (!args(handle, query, h, q, "GetString", result)) return;
+      *result = LONG(du_get_string(*m_server, h, q, v));
+      *value = resultText(v);
+    });
   }
   HRESULT SetString(BSTR handle, BSTR query, BSTR value, LONG* result) override {
     if (!result) return E_POINTER;
-    std::string h, q, v;
-    if (!args(handle, query, h, q, "SetString", result)) return S_OK;
-    if (!argText(value, v)) return refuse("SetString", result);
-    *result = LONG(du_set_string(*m_server, h, q, v));
-    return S_OK;
+    return guard("SetString", result, [&] {
+      std::string h, q, v;
+      if (!args(handle, query, h, q, "SetString", result)) return;
+      if (!argText(value, v)) return refuse("SetString", result);
+      *result = LONG(du_set_string(*m_server, h, q, v));
+    });
   }
   HRESULT GetNumber(BSTR handle, BSTR query, double* value, LONG* result) override {
     if (!value || !result) return E_POINTER;
-    std::string h, q;
-    if (!args(handle, query, h, q, "GetNumber", result)) return S_OK;
-    *result = LONG(du_get_number(*m_server, h, q, *value));
-    return S_OK;
+    return guard("GetNumber", result, [&] {
+      std::string h, q;
+      if (!args(handle, query, h, q, "GetNumber", result)) return;
+      *result = LONG(du_get_number(*m_server, h, q, *value));
+    });
   }
   HRESULT SetNumber(BSTR handle, BSTR query, double value, LONG* result) override {
     if (!result) return E_POINTER;
-    std::string h, q;
-    if (!args(handle, query, h, q, "SetNumber", result)) return S_OK;
-    *result = LONG(du_set_number(*m_server, h, q, value));
-    return S_OK;
+    return guard("SetNumber", result, [&] {
+      std::string h, q;
+      if (!args(handle, query, h, q, "SetNumber", result)) return;
+      *result = LONG(du_set_number(*m_server, h, q, value));
+    });
   }
   HRESULT GetPoint(BSTR handle, BSTR query, double* x, double* y, double* z, LONG* result) override {
     if (!x || !y || !z || !result) return E_POINTER;
-    std::string h, q;
-    if (!args(handle, query, h, q, "GetPoint", result)) return S_OK;
-    DuVec p{*x, *y, *z};
-    *result = LONG(du_get_point(*m_server, h, q, p));
-    *x = p.x;
-    *y = p.y;
-    *z = p.z;
-    return S_OK;
+    return guard("GetPoint", result, [&] {
+      std::string h, q;
+      if (!args(handle, query, h, q, "GetPoint", result)) return;
+      DuVec p{*x, *y, *z};
+      *result = LONG(du_get_point(*m_server, h, q, p));
+      *x = p.x;
+      *y = p.y;
+      *z = p.z;
+    });
   }
   HRESULT SetPoint(BSTR handle, BSTR query, double x, double y, double z, LONG* result) override {
     if (!result) return E_POINTER;
-    std::string h, q;
-    if (!args(handle, query, h, q, "SetPoint", result)) return S_OK;
-    *result = LONG(du_set_point(*m_server, h, q, DuVec{x, y, z}));
-    return S_OK;
+    return guard("SetPoint", result, [&] {
+      std::string h, q;
+      if (!args(handle, query, h, q, "SetPoint", result)) return;
+      *result = LONG(du_set_point(*m_server, h, q, DuVec{x, y, z}));
+    });
   }
   HRESULT CreatePart(BSTR request, BSTR* handle, LONG* result) override {
     return create(request, handle, result, "CreatePart", du_create_part);
   }
   HRESULT CreatePartInBlock(BSTR request, BSTR* handle, LONG* result) override {
-    if (!handle || !result) return E_POINTER;
-    std::string r;
-    argText(request, r);
-    *handle = resultText("");
-    *result = LONG(du_not_supported(*m_server, "CreatePartInBlock", r));
-    return S_OK;
+    return unsupported(request, handle, result, "CreatePartInBlock");
   }
-  HRESULT UpdateView(LONG* result) override {
-    if (!result) return E_POINTER;
-    *result = LONG(du_not_supported(*m_server, "UpdateView", ""));
-    return S_OK;
-  }
+  HRESULT UpdateView(LONG* result) override { return unsupported(nullptr, nullptr, result, "UpdateView"); }
   HRESULT CreateConnectionStub(BSTR request, BSTR* handle, LONG* result) override {
     return create(request, handle, result, "CreateConnectionStub", du_create_connection_stub);
   }
   HRESULT AllocBinary(LONG id, LONG size, LONG* result) override {
     if (!result) return E_POINTER;
-    *result = LONG(du_alloc_binary(*m_server, id, size));
-    return S_OK;
+    return guard("AllocBinary", result, [&] { *result = LONG(du_alloc_binary(*m_server, id, size)); });
   }
   HRESULT WriteBinary(LONG id, LONG offset, BSTR hexText, LONG* result) override {
     if (!result) return E_POINTER;
-    std::string hex;
-    if (!argText(hexText, hex)) return refuse("WriteBinary", result);
-    *result = LONG(du_write_binary(*m_server, id, offset, hex));
-    return S_OK;
+    return guard("WriteBinary", result, [&] {
+      std::string hex;
+      if (!argText(hexText, hex)) return refuse("WriteBinary", result);
+      *result = LONG(du_write_binary(*m_server, id, offset, hex));
+    });
   }
   HRESULT FreeBinary(LONG id, LONG* result) override {
     if (!result) return E_POINTER;
-    *result = LONG(du_free_binary(*m_server, id));
-    return S_OK;
+    return guard("FreeBinary", result, [&] { *result = LONG(du_free_binary(*m_server, id)); });
   }
   HRESULT ManageProductData(BSTR request, LONG* result) override {
     if (!result) return E_POINTER;
-    std::string r;
-    if (!argText(request, r)) return refuse("ManageProductData", result);
-    *result = LONG(du_manage_product_data(*m_server, r));
-    return S_OK;
+    return guard("ManageProductData", result, [&] {
+      std::string r;
+      if (!argText(request, r)) return refuse("ManageProductData", result);
+      *result = LONG(du_manage_product_data(*m_server, r));
+    });
   }
   HRESULT ManageProjectData(BSTR request, LONG* result) override {
-    if (!result) return E_POINTER;
-    std::string r;
-    argText(request, r);
-    *result = LONG(du_not_supported(*m_server, "ManageProjectData", r));
-    return S_OK;
+    return unsupported(request, nullptr, result, "ManageProjectData");
   }
   HRESULT ManageSystemData(BSTR request, LONG* result) override {
-    if (!result) return E_POINTER;
-    std::string r;
-    argText(request, r);
-    *result = LONG(du_not_supported(*m_server, "ManageSystemData", r));
-    return S_OK;
+    return unsupported(request, nullptr, result, "ManageSystemData");
   }
 
  private:
-  HRESULT refuse(const char* method, LONG* result) {
-    du_fail(*m_server, DU_BAD_VALUE, "A text given to Ductora holds a zero character.");
-    du_journal(*m_server, std::string(method) + " -> " + std::to_string(DU_BAD_VALUE) +
-                              " error=" + du_journal_text(m_server->lastError));
-    *result = DU_BAD_VALUE;
-    return S_OK;
+  // Runs a method's work; nothing it throws leaves the method. Out of memory gives
+  // E_OUTOFMEMORY, anything else E_UNEXPECTED; lastError and the journal say so when
+  // they still can.
+  template <class Work>
+  HRESULT guard(const char* method, LONG* result, Work work) {
+    try {
+      work();
+      return S_OK;
+    } catch (const std::bad_alloc&) {
+      note(method, result, DU_NO_MEMORY, "Ductora ran out of memory.");
+      return E_OUTOFMEMORY;
+    } catch (...) {
+      note(method, result, DU_NO_MEMORY, "Ductora failed inside the call.");
+      return E_UNEXPECTED;
+    }
+  }
+  void note(const char* method, LONG* result, long code, const char* message) noexcept {
+    if (result) *result = LONG(code);
+    try {
+      du_refuse_call(*m_server, method, code, message);
+    } catch (...) {
+    }
+  }
+  void refuse(const char* method, LONG* result) {
+    *result = LONG(du_refuse_call(*m_server, method, DU_BAD_VALUE, "A text given to Ductora holds a zero character."));
   }
   bool args(BSTR handle, BSTR query, std::string& h, std::string& q, const char* method, LONG* result) {
     if (argText(handle, h) && argText(query, q)) return true;
@@ -227,14 +234,22 @@ class ApplicationObject final
                  long (*call)(DuServer&, const std::string&, std::string&)) {
     if (!handle || !result) return E_POINTER;
     *handle = nullptr;
-    std::string r, h;
-    if (!argText(request, r)) {
-      *handle = resultText("");
-      return refuse(method, result);
-    }
-    *result = LONG(call(*m_server, r, h));
-    *handle = resultText(h);
-    return S_OK;
+    return guard(method, result, [&] {
+      std::string r, h;
+      if (argText(request, r)) *result = LONG(call(*m_server, r, h));
+      else refuse(method, result);
+      *handle = resultText(h);
+    });
+  }
+  HRESULT unsupported(BSTR request, BSTR* handle, LONG* result, const char* method) {
+    if (!result) return E_POINTER;
+    if (handle) *handle = nullptr;
+    return guard(method, result, [&] {
+      std::string r;
+      argText(request, r);
+      *result = LONG(du_not_supported(*m_server, method, r));
+      if (handle) *handle = resultText("");
+    });
   }
 };
 

@@ -1,14 +1,22 @@
-// Every Ductora part is an entity of the drawing: a point for parts that stand at one
-// place, a line for a duct, each with extended data of the application "DUCTORA" naming
-// its class and type. The project names parts by these entities' handles.
+// Every Ductora part is an entity of the drawing carrying extended data of the
+// application "DUCTORA" (its class and type), and it draws what Ductora holds:
+//   duct end                  a point
+//   custom part from a block  a reference to that block, where the part stands
+//   custom part from a model  a reference to the block DUCTORA_<handle> of its display list
+//   custom part, no geometry  a reference to the block DUCTORA_PART (a point at its base)
+//   stub, duct                a reference to the block DUCTORA_<handle> of its spigots or run
+// The project names parts by these entities' handles.
 #include "du_host.h"
+#include <cmath>
 #include <vector>
 #include "arxhost.h"
+#include "du_shape.h"
 #include "du_text.h"
 #include "windows.h"
 
 namespace {
 const ACHAR* kAppName = L"DUCTORA";
+const ACHAR* kEmptyPartBlock = L"DUCTORA_PART";
 
 AcDbDatabase* workingDatabase() {
   AcDbHostApplicationServices* services = acdbHostApplicationServices();
@@ -29,18 +37,149 @@ resbuf* textBuffer(int code, const std::string& text) {
   return rb;
 }
 
-void attachXData(AcDbEntity* entity, const DuPart& part) {
-  if (acdbRegApp(kAppName) != RTNORM) return;
+bool attachXData(AcDbEntity* entity, const DuPart& part) {
+  if (acdbRegApp(kAppName) != RTNORM) return false;
   resbuf* head = acutNewRb(1001);
-  if (!head) return;
+  if (!head) return false;
   head->resval.rstring = acutNewString(kAppName);
   head->rbnext = textBuffer(1000, part.className);
   if (head->rbnext) head->rbnext->rbnext = textBuffer(1000, part.typeDefine);
-  entity->setXData(head);
+  const bool ok = entity->setXData(head) == Acad::eOk;
   acutRelRb(head);
+  return ok;
 }
 
 AcGePoint3d toPoint(const DuVec& v) { return AcGePoint3d(v.x, v.y, v.z); }
+AcGeVector3d toVector(const DuVec& v) { return AcGeVector3d(v.x, v.y, v.z); }
+
+AcDbEntity* entityOf(const DuShape& s) {
+  switch (s.kind) {
+    case DuShape::POINT:
+      return new AcDbPoint(toPoint(s.p[0]));
+    case DuShape::LINE:
+      return new AcDbLine(toPoint(s.p[0]), toPoint(s.p[1]));
+    case DuShape::CIRCLE:
+      return new AcDbCircle(toPoint(s.p[0]), toVector(s.normal), s.radius);
+    case DuShape::ELLIPSE:
+      return new AcDbEllipse(toPoint(s.p[0]), toVector(s.normal), toVector(s.axis), s.ratio, s.start, s.end);
+    case DuShape::FACE:
+      if (s.corners == 4)
+        return new AcDbFace(toPoint(s.p[0]), toPoint(s.p[1]), toPoint(s.p[2]), toPoint(s.p[3]), s.visible[0],
+                            s.visible[1], s.visible[2], s.visible[3]);
+      return new AcDbFace(toPoint(s.p[0]), toPoint(s.p[1]), toPoint(s.p[2]), s.visible[0], s.visible[1],
+                          s.visible[2], false);
+  }
+  return nullptr;
+}
+
+// The block of that name emptied (made when missing) and filled with the shapes; its id,
+// or the null id with error set.
+AcDbObjectId fillBlock(AcDbDatabase* db, const std::wstring& name, const std::vector<DuShape>& shapes,
+                       std::string& error) {
+  AcDbBlockTable* table = nullptr;
+  if (db->getBlockTable(table, AcDb::kForWrite) != Acad::eOk) {
+    error = "the block table cannot be opened";
+    return AcDbObjectId();
+  }
+  AcDbBlockTableRecord* block = nullptr;
+  if (table->getAt(name.c_str(), block, AcDb::kForWrite) != Acad::eOk) {
+    block = new AcDbBlockTableRecord;
+    block->setName(name.c_str());
+    if (table->add(block) != Acad::eOk) {
+      delete block;
+      table->close();
+      error = "the block " + du_narrow(name) + " cannot be made";
+      return AcDbObjectId();
+    }
+  }
+  table->close();
+  AcDbBlockTableRecordIterator* it = nullptr;
+  if (block->newIterator(it) == Acad::eOk) {
+    for (it->start(); !it->done(); it->step()) {
+      AcDbEntity* old = nullptr;
+      if (it->getEntity(old, AcDb::kForWrite) == Acad::eOk) {
+        old->erase(true);
+        old->close();
+      }
+    }
+    delete it;
+  }
+  for (const DuShape& s : shapes) {
+    AcDbEntity* e = entityOf(s);
+    if (!e) continue;
+    if (block->appendAcDbEntity(e) == Acad::eOk) e->close();
+    else delete e;
+  }
+  const AcDbObjectId id = block->objectId();
+  block->close();
+  return id;
+}
+
+AcDbObjectId blockNamed(AcDbDatabase* db, const std::wstring& name) {
+  AcDbBlockTable* table = nullptr;
+  AcDbObjectId id;
+  if (db->getBlockTable(table, AcDb::kForRead) != Acad::eOk) return id;
+  table->getAt(name.c_str(), id);
+  table->close();
+  return id;
+}
+
+// The block a part's reference shows (made or filled as needed); null id with error set.
+AcDbObjectId partBlock(AcDbDatabase* db, const DuPart& part, const std::string& handle, std::string& error) {
+  const std::wstring own = L"DUCTORA_" + du_wide(handle);
+  if (part.typeDefine != "EWAPART_CUSTOM") return fillBlock(db, own, du_connection_shapes(part), error);
+  if (!part.blockName.empty()) {
+    AcDbObjectId id = blockNamed(db, du_wide(part.blockName));
+    if (id.isNull()) error = "the drawing has no block " + part.blockName;
+    return id;
+  }
+  if (!part.gmModel.empty()) return fillBlock(db, own, du_display_list_shapes(part.gmModel), error);
+  AcDbObjectId id = blockNamed(db, kEmptyPartBlock);
+  if (id.isNull()) {
+    DuShape point;  // a dot where the part stands
+    point.kind = DuShape::POINT;
+    id = fillBlock(db, kEmptyPartBlock, {point}, error);
+  }
+  return id;
+}
+
+// Places the reference so that its block's X axis is the part's direction and its Z axis
+// the part's normal (stubs and ducts draw in the drawing's axes from the part's position).
+void place(AcDbBlockReference* ref, const DuPart& part) {
+  ref->setPosition(toPoint(part.position));
+  if (part.typeDefine != "EWAPART_CUSTOM") {
+    ref->setNormal(AcGeVector3d::kZAxis);
+    ref->setRotation(0);
+    return;
+  }
+  const AcGeVector3d normal = toVector(du_unit(part.normal));
+  const AcGeMatrix3d plane = AcGeMatrix3d::planeToWorld(normal);
+  AcGeVector3d ox(1, 0, 0), oy(0, 1, 0);
+  ox.transformBy(plane);
+  oy.transformBy(plane);
+  const AcGeVector3d direction = toVector(part.direction);
+  ref->setNormal(normal);
+  ref->setRotation(std::atan2(direction.dotProduct(oy), direction.dotProduct(ox)));
+}
+
+bool drawPart(AcDbEntity* entity, const DuPart& part, const std::string& handle, std::string& error) {
+  AcDbBlockReference* ref = AcDbBlockReference::cast(entity);
+  if (!ref) {
+    if (AcDbPoint* point = AcDbPoint::cast(entity)) point->setPosition(toPoint(part.position));
+    return true;
+  }
+  AcDbDatabase* db = workingDatabase();
+  const AcDbObjectId block = db ? partBlock(db, part, handle, error) : AcDbObjectId();
+  if (block.isNull()) return false;
+  ref->setBlockTableRecord(block);
+  place(ref, part);
+  return true;
+}
+
+std::string handleOf(AcDbObjectId id) {
+  ACHAR buf[40];
+  return id.handle().getIntoAsciiBuffer(buf, 40) ? du_narrow(buf) : "";
+}
 
 std::string createEntity(const DuPart& part, std::string& error) {
   AcDbDatabase* db = workingDatabase();
@@ -49,13 +188,14 @@ std::string createEntity(const DuPart& part, std::string& error) {
     return "";
   }
   AcDbEntity* entity = nullptr;
-  if (part.typeDefine == "EWAPART_DUCT" && part.connections.size() == 2)
-    entity = new AcDbLine(toPoint(part.connections[0].position), toPoint(part.connections[1].position));
-  else
-    entity = new AcDbPoint(toPoint(part.position));
+  if (part.className == "DURAPathwayConnector") entity = new AcDbPoint(toPoint(part.position));
+  else entity = new AcDbBlockReference(toPoint(part.position), AcDbObjectId());
   if (entity->setLayer(du_wide(part.layer).c_str()) != Acad::eOk) entity->setLayer(L"0");
-  attachXData(entity, part);
-
+  if (!attachXData(entity, part)) {
+    delete entity;
+    error = "its extended data cannot be attached";
+    return "";
+  }
   AcDbBlockTableRecord* space = nullptr;
   if (acdbOpenObject(space, db->modelSpaceId(), AcDb::kForWrite) != Acad::eOk) {
     delete entity;
@@ -70,10 +210,27 @@ std::string createEntity(const DuPart& part, std::string& error) {
     error = "the entity cannot be added to model space";
     return "";
   }
+  const std::string handle = handleOf(id);
+  if (handle.empty() || !drawPart(entity, part, handle, error)) {
+    entity->erase(true);
+    entity->close();
+    if (error.empty()) error = "the entity has no handle";
+    return "";
+  }
   entity->close();
-  ACHAR buf[40];
-  if (!id.handle().getIntoAsciiBuffer(buf, 40)) return "";
-  return du_narrow(buf);
+  return handle;
+}
+
+bool updateEntity(const DuPart& part, std::string& error) {
+  AcDbObjectId id;
+  AcDbEntity* entity = nullptr;
+  if (!objectIdOf(part.handle, id) || acdbOpenObject(entity, id, AcDb::kForWrite) != Acad::eOk) {
+    error = "the part's entity cannot be opened";
+    return false;
+  }
+  const bool ok = drawPart(entity, part, part.handle, error);
+  entity->close();
+  return ok;
 }
 
 void eraseEntity(const std::string& handle) {
@@ -84,18 +241,24 @@ void eraseEntity(const std::string& handle) {
   object->close();
 }
 
-bool entityAlive(const std::string& handle) {
+// Alive: the handle's entity is there, not erased, and carries this part's DUCTORA data.
+// A plain entity that took over the handle of a part from an unsaved session is not it.
+bool entityAlive(const DuPart& part) {
   AcDbObjectId id;
-  return objectIdOf(handle, id) && !id.isErased();
+  AcDbObject* object = nullptr;
+  if (!objectIdOf(part.handle, id) || id.isErased() || acdbOpenAcDbObject(object, id, AcDb::kForRead) != Acad::eOk)
+    return false;
+  resbuf* xd = object->xData(kAppName);
+  object->close();
+  bool ours = xd && xd->rbnext && xd->rbnext->restype == 1000 && xd->rbnext->resval.rstring &&
+              du_narrow(xd->rbnext->resval.rstring) == part.className;
+  acutRelRb(xd);
+  return ours;
 }
 
 bool blockExists(const std::string& name) {
   AcDbDatabase* db = workingDatabase();
-  AcDbBlockTable* table = nullptr;
-  if (!db || db->getBlockTable(table, AcDb::kForRead) != Acad::eOk) return false;
-  bool found = table->has(du_wide(name).c_str());
-  table->close();
-  return found;
+  return db && !blockNamed(db, du_wide(name)).isNull();
 }
 
 std::string drawingPath() {
@@ -126,6 +289,7 @@ DuDrawingHooks du_host_hooks() {
   DuDrawingHooks hooks;
   hooks.drawingPath = drawingPath;
   hooks.createEntity = createEntity;
+  hooks.updateEntity = updateEntity;
   hooks.eraseEntity = eraseEntity;
   hooks.entityAlive = entityAlive;
   hooks.blockExists = blockExists;

@@ -1,16 +1,32 @@
 // The journal NAME.ductora.log: one line per call, appended, so tests can see what the
-// server was asked and what it answered.
+// server was asked and what it answered. The file stays open between calls; each line
+// goes out in one write, so a line is never half there.
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include "du_internal.h"
 
 namespace {
-// Texts longer than this are written as their length only (hexadecimal chunks, models).
-const size_t kMaxJournalText = 2048;
+// Opens the journal for appending: never through a symbolic link (O_NOFOLLOW), never a
+// FIFO or device (O_NONBLOCK, then only a regular file is kept).
+int openJournal(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
+}  // namespace
 
 std::string du_journal_text(const std::string& text) {
-  if (text.size() > kMaxJournalText) return "<" + std::to_string(text.size()) + " chars>";
-  std::string out = "\"";
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
   for (unsigned char c : text) {
     switch (c) {
       case '"': out += "\\\""; break;
@@ -31,11 +47,20 @@ std::string du_journal_text(const std::string& text) {
   return out + "\"";
 }
 
+void du_journal_close(DuServer& s) {
+  if (s.journal.fd >= 0) ::close(s.journal.fd);
+  s.journal.fd = -1;
+  s.journal.path.clear();
+}
+
 void du_journal(DuServer& s, const std::string& line) {
   if (s.projectPath.empty()) return;
-  std::string path = du_journal_path(s.projectPath);
-  FILE* f = std::fopen(path.c_str(), "a");
-  if (!f) return;  // the journal is a witness, never a reason to refuse a call
-  std::fprintf(f, "%s\n", line.c_str());
-  std::fclose(f);
+  const std::string path = du_journal_path(s.projectPath);
+  if (path != s.journal.path) {
+    du_journal_close(s);
+    s.journal.path = path;
+    s.journal.fd = openJournal(path);
+  }
+  // The journal is a witness, never a reason to refuse a call.
+  if (s.journal.fd >= 0) du_write_all(s.journal.fd, line + "\n");
 }

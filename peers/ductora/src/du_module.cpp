@@ -1,8 +1,11 @@
 // Ductora.arx: the application module. On load it reads the drawing's project, puts its
-// automation objects in the running object table (as the project's switches say) and
-// adds its commands; on unload it takes them out again.
+// automation objects in the running object table (as the project's switches say), adds
+// its commands and listens for the drawing's saves (the project is written with the
+// drawing); on unload it takes them out again.
 #include <cstdio>
+#include <exception>
 #include <string>
+#include "aced.h"
 #include "arxhost.h"
 #include "du_com.h"
 #include "du_host.h"
@@ -15,6 +18,29 @@ const ACHAR* kGroup = L"DUCTORA_CMDS";
 DuServer* g_server = nullptr;
 
 void print(const std::string& text) { acutPrintf(L"%ls", du_wide(text).c_str()); }
+
+// The project is written when the drawing is: after each save the host makes.
+struct SaveReactor : AcEditorReactor {
+  void saveComplete(AcDbDatabase* db, const ACHAR* actualName) override {
+    if (!g_server || !actualName || db != acdbHostApplicationServices()->workingDatabase()) return;
+    try {
+      if (du_drawing_saved(*g_server, du_narrow(actualName)) != DU_OK)
+        print("Ductora: the project was not saved with the drawing: " + g_server->lastError + "\n");
+    } catch (const std::exception& e) {
+      print(std::string("Ductora: the project was not saved with the drawing: ") + e.what() + "\n");
+    }
+  }
+};
+SaveReactor* g_reactor = nullptr;
+
+// A command's work; nothing it throws reaches the host.
+void guarded(void (*work)()) {
+  try {
+    work();
+  } catch (const std::exception& e) {
+    print(std::string("Ductora: the command failed: ") + e.what() + "\n");
+  }
+}
 
 void applySwitches() {
   du_sync(*g_server);
@@ -40,14 +66,14 @@ bool installClass(const char* progId, const CLSID& clsid) {
   return rc == ERROR_SUCCESS;
 }
 
-void cmdRegister() {
+void doRegister() {
   if (installClass(kProgIdDrawing, CLSID_DuraComSrvDrawing) && installClass(kProgIdDuctora, CLSID_DuraComSrvDuctora))
     print("Ductora: DuraComSrv.Drawing and DuraComSrv.Ductora are installed.\n");
   else
     print("Ductora: the classes could not be written to the registry.\n");
 }
 
-void cmdDuctEnd() {
+void doDuctEnd() {
   ads_point p;
   int system = 0;
   ads_real pressure = 0, airflow = 0;
@@ -63,7 +89,7 @@ void cmdDuctEnd() {
 }
 
 std::string partLine(const DuPart& p) {
-  bool alive = !g_server->hooks.entityAlive || g_server->hooks.entityAlive(p.handle);
+  bool alive = !g_server->hooks.entityAlive || g_server->hooks.entityAlive(p);
   std::string line = "  " + p.handle + " " + p.className + " " + p.typeDefine + " system " +
                      std::to_string(p.systemId);
   if (p.className == "DURAPathwayConnector")
@@ -73,7 +99,7 @@ std::string partLine(const DuPart& p) {
   return line + (alive ? "" : " (erased)") + "\n";
 }
 
-void cmdList() {
+void doList() {
   du_sync(*g_server);
   const DuProject& p = g_server->project;
   if (g_server->projectBroken) {
@@ -83,7 +109,9 @@ void cmdList() {
   std::string out = "Ductora project " + (g_server->projectPath.empty() ? "(unnamed drawing)" : g_server->projectPath) +
                     "\nVersion " + std::to_string(p.version) + ", " + (p.open ? "open" : "closed") +
                     ", drawing object " + (p.drawingObject ? "on" : "off") + ", application object " +
-                    (p.applicationObject ? "on" : "off") + "\nSystems: " + std::to_string(p.systems.size()) + "\n";
+                    (p.applicationObject ? "on" : "off") + (g_server->dirty ? ", changed since saved" : "") +
+                    (p.refuse.empty() ? "" : "\nRefuses: " + p.refuse) + "\nSystems: " + std::to_string(p.systems.size()) +
+                    "\n";
   for (const DuSystem& s : p.systems)
     out += "  " + std::to_string(s.id) + " type " + s.typeId + " " + s.name + "\n";
   out += "Duct series: " + std::to_string(p.series.size()) + "\n";
@@ -98,8 +126,8 @@ void cmdList() {
 }
 
 bool askText(const ACHAR* prompt, std::string& out) {
-  ACHAR buf[256];
-  if (acedGetString(1, prompt, buf, 256) != RTNORM) return false;
+  ACHAR buf[4096];
+  if (acedGetString(1, prompt, buf, 4096) != RTNORM) return false;
   out = du_narrow(buf);
   return true;
 }
@@ -114,15 +142,15 @@ bool askOnOff(const ACHAR* prompt, bool& value) {
 
 // Changes one setting of the project: version, open state, a system, a duct serie, or
 // one of the two running-object switches.
-void cmdProject() {
+void doProject() {
   du_sync(*g_server);
   if (g_server->projectBroken) {
     print(g_server->brokenReason + "\n");
     return;
   }
   ACHAR kw[64];
-  acedInitGet(1, L"Version Open Close System Serie Drawingobject Applicationobject");
-  if (acedGetKword(L"\nProject [Version/Open/Close/System/Serie/Drawingobject/Applicationobject]: ", kw, 64) !=
+  acedInitGet(1, L"Version Open Close System Serie Drawingobject Applicationobject Refuse");
+  if (acedGetKword(L"\nProject [Version/Open/Close/System/Serie/Drawingobject/Applicationobject/Refuse]: ", kw, 64) !=
       RTNORM)
     return;
   std::wstring choice = kw;
@@ -165,11 +193,21 @@ void cmdProject() {
     if (!askOnOff(L"\nDrawing object [On/Off]: ", p.drawingObject)) return;
   } else if (choice == L"Applicationobject") {
     if (!askOnOff(L"\nApplication object [On/Off]: ", p.applicationObject)) return;
+  } else if (choice == L"Refuse") {
+    std::string rules;
+    if (!askText(L"\nRefuse calls (METHOD [QUERY or KIND] [#N]; ... or none): ", rules)) return;
+    if (du_set_refusals(*g_server, rules == "none" ? "" : rules) != DU_OK)
+      return print("Ductora: " + g_server->lastError + "\n");
   }
-  if (du_save(*g_server) != DU_OK) return print("Ductora: " + g_server->lastError + "\n");
+  g_server->dirty = true;
   applySwitches();
-  print("Ductora: project updated.\n");
+  print("Ductora: project updated (saved with the drawing).\n");
 }
+
+void cmdRegister() { guarded(doRegister); }
+void cmdDuctEnd() { guarded(doDuctEnd); }
+void cmdList() { guarded(doList); }
+void cmdProject() { guarded(doProject); }
 
 void addCommands() {
   AcEdCommandStack* stack = acedRegCmds;
@@ -191,6 +229,8 @@ extern "C" ACHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, v
         linker->registerAppMDIAware(appId);
       }
       addCommands();
+      if (!g_reactor) g_reactor = new SaveReactor;
+      if (AcEditor* editor = acedEditor) editor->addReactor(g_reactor);
       applySwitches();
       break;
     case AcRx::kLoadDwgMsg:
@@ -200,6 +240,9 @@ extern "C" ACHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, v
       }
       break;
     case AcRx::kUnloadAppMsg:
+      if (AcEditor* editor = acedEditor) editor->removeReactor(g_reactor);
+      delete g_reactor;
+      g_reactor = nullptr;
       if (g_server) {
         du_register_objects(g_server, false, false);
         if (AcEdCommandStack* stack = acedRegCmds) stack->removeGroup(kGroup);

@@ -1,236 +1,405 @@
 // The project file: one <DuctoraProject> element with the server settings, the ductwork
-// (systems and duct series) and the parts. Numbers and vectors are attributes; a
-// display list is hexadecimal text.
+// (systems and duct series) and the parts. One table per element names its attributes,
+// their kinds and ranges; the reader and the writer both work from it. A display list is
+// hexadecimal text, a line-type definition the text of its element.
 #include "du_project.h"
 #include <cerrno>
+#include <climits>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <variant>
 #include <tinyxml.h>
-#include "xmldoc.h"
+#include "du_limits.h"
+#include "du_refuse.h"
+#include "du_schema.h"
 #include "du_text.h"
+#include "xmldoc.h"
 
 namespace {
 const char* kRoot = "DuctoraProject";
-const int kMaxProjectDepth = 16;
 
-std::string attr(const TiXmlElement* e, const char* name) {
-  const char* v = e->Attribute(name);
-  return v ? v : "";
+enum AttrKind {
+  A_TEXT,    // any text
+  A_DIGITS,  // text that is a whole number within [lo, hi]
+  A_HANDLE,  // a drawing handle (stored normalised) or empty
+  A_INT,
+  A_LONG,
+  A_BOOL,    // "1"/"true" or "0"/"false"
+  A_REAL,
+  A_POINT,   // each coordinate within kDuMaxCoordinate
+  A_VECTOR,  // length within kDuMinVectorLength .. kDuMaxVectorLength
+  A_BANDS,   // eight numbers within [lo, hi], or none
+};
+
+template <class T>
+using Member = std::variant<std::string T::*, int T::*, long T::*, bool T::*, double T::*, DuVec T::*,
+                            std::vector<double> T::*>;
+
+// How an attribute is written and read.
+enum AttrUse {
+  OPTIONAL,  // written only when it differs from the default; a missing one is the default
+  ALWAYS,    // written always; a missing one is the default
+  REQUIRED,  // written always; a missing one makes the file unreadable
+};
+
+template <class T>
+struct Attr {
+  const char* name;
+  AttrKind kind;
+  Member<T> member;
+  AttrUse use;
+  double lo = 0, hi = 0;
+};
+
+template <class T>
+const std::vector<Attr<T>>& table();
+
+template <>
+const std::vector<Attr<DuProject>>& table() {
+  static const std::vector<Attr<DuProject>> t = {
+      {"version", A_LONG, &DuProject::version, ALWAYS, 0, INT_MAX},
+      {"open", A_BOOL, &DuProject::open, ALWAYS},
+  };
+  return t;
 }
 
-std::string text(const TiXmlElement* e) {
-  const char* v = e ? e->GetText() : nullptr;
-  return v ? v : "";
+// The <Server> element's attributes are members of the project too.
+const std::vector<Attr<DuProject>>& serverTable() {
+  static const std::vector<Attr<DuProject>> t = {
+      {"drawingObject", A_BOOL, &DuProject::drawingObject, ALWAYS},
+      {"applicationObject", A_BOOL, &DuProject::applicationObject, ALWAYS},
+      {"refuse", A_TEXT, &DuProject::refuse, OPTIONAL},
+  };
+  return t;
 }
 
-// Readers of one attribute: a missing attribute keeps the default; a malformed one fails.
+template <>
+const std::vector<Attr<DuSystem>>& table() {
+  static const std::vector<Attr<DuSystem>> t = {
+      {"id", A_INT, &DuSystem::id, REQUIRED, INT_MIN, INT_MAX},
+      {"typeId", A_DIGITS, &DuSystem::typeId, REQUIRED, 0, kDuMaxSystemTypeId},
+      {"name", A_TEXT, &DuSystem::name, ALWAYS},
+  };
+  return t;
+}
+
+template <>
+const std::vector<Attr<DuSerie>>& table() {
+  static const std::vector<Attr<DuSerie>> t = {
+      {"id", A_TEXT, &DuSerie::id, REQUIRED},
+      {"name", A_TEXT, &DuSerie::name, ALWAYS},
+  };
+  return t;
+}
+
+template <>
+const std::vector<Attr<DuConnection>>& table() {
+  static const std::vector<Attr<DuConnection>> t = {
+      {"position", A_POINT, &DuConnection::position, ALWAYS},
+      {"direction", A_VECTOR, &DuConnection::direction, ALWAYS},
+      {"normal", A_VECTOR, &DuConnection::normal, ALWAYS},
+      {"shape", A_INT, &DuConnection::shape, ALWAYS, 0, 1},
+      {"width", A_INT, &DuConnection::width, ALWAYS, 0, kDuMaxDuctSize},
+      {"height", A_INT, &DuConnection::height, ALWAYS, 0, kDuMaxDuctSize},
+      {"diameter", A_INT, &DuConnection::diameter, ALWAYS, 0, kDuMaxDuctSize},
+      {"connectedTo", A_HANDLE, &DuConnection::connectedTo, OPTIONAL},
+  };
+  return t;
+}
+
+template <>
+const std::vector<Attr<DuPart>>& table() {
+  static const std::vector<Attr<DuPart>> t = {
+      {"handle", A_HANDLE, &DuPart::handle, REQUIRED},
+      {"class", A_TEXT, &DuPart::className, ALWAYS},
+      {"type", A_TEXT, &DuPart::typeDefine, ALWAYS},
+      {"system", A_INT, &DuPart::systemId, ALWAYS, INT_MIN, INT_MAX},
+      {"systemType", A_INT, &DuPart::systemTypeId, OPTIONAL, -1, kDuMaxSystemTypeId},
+      {"pressure", A_REAL, &DuPart::pressure, OPTIONAL, 0, kDuMaxFlow},
+      {"airflow", A_REAL, &DuPart::airflow, OPTIONAL, 0, kDuMaxFlow},
+      {"position", A_POINT, &DuPart::position, ALWAYS},
+      {"direction", A_VECTOR, &DuPart::direction, ALWAYS},
+      {"normal", A_VECTOR, &DuPart::normal, ALWAYS},
+      {"function", A_TEXT, &DuPart::functionName, OPTIONAL},
+      {"parent", A_HANDLE, &DuPart::parentPart, OPTIONAL},
+      {"partList", A_TEXT, &DuPart::partList, OPTIONAL},
+      {"move", A_TEXT, &DuPart::moveBehaviour, OPTIONAL},
+      {"layer", A_TEXT, &DuPart::layer, ALWAYS},
+      {"block", A_TEXT, &DuPart::blockName, OPTIONAL},
+      {"productCode", A_TEXT, &DuPart::productCode, OPTIONAL},
+      {"description", A_TEXT, &DuPart::description, OPTIONAL},
+      {"customPartType", A_TEXT, &DuPart::customPartType, OPTIONAL},
+      {"soundGeneration", A_BANDS, &DuPart::soundGeneration, OPTIONAL, kDuMinSound, kDuMaxSound},
+      {"soundAttenuation", A_BANDS, &DuPart::soundAttenuation, OPTIONAL, kDuMinSound, kDuMaxSound},
+      {"serie", A_TEXT, &DuPart::serieId, OPTIONAL},
+      {"shape", A_INT, &DuPart::shape, OPTIONAL, 0, 1},
+      {"width", A_INT, &DuPart::width, OPTIONAL, 0, kDuMaxDuctSize},
+      {"height", A_INT, &DuPart::height, OPTIONAL, 0, kDuMaxDuctSize},
+      {"diameter", A_INT, &DuPart::diameter, OPTIONAL, 0, kDuMaxDuctSize},
+      {"bend", A_REAL, &DuPart::bendCoefficient, OPTIONAL, 0, kDuMaxBendCoefficient},
+      {"lockedSize", A_BOOL, &DuPart::lockedSize, OPTIONAL},
+  };
+  return t;
+}
+
+bool inBox(const DuVec& v) {
+  return std::fabs(v.x) <= kDuMaxCoordinate && std::fabs(v.y) <= kDuMaxCoordinate && std::fabs(v.z) <= kDuMaxCoordinate;
+}
+
+// One attribute's text into its member; false when it is not valid.
+template <class T>
+bool readAttr(const Attr<T>& a, const std::string& t, T& obj) {
+  switch (a.kind) {
+    case A_TEXT:
+      if (!du_valid_utf8(t)) return false;
+      obj.*std::get<std::string T::*>(a.member) = t;
+      return true;
+    case A_DIGITS: {
+      int v;
+      if (!du_parse_int(t, v) || v < a.lo || v > a.hi) return false;
+      obj.*std::get<std::string T::*>(a.member) = std::to_string(v);
+      return true;
+    }
+    case A_HANDLE: {
+      std::string h;
+      if (!t.empty() && !du_normalize_handle(t, h)) return false;
+      obj.*std::get<std::string T::*>(a.member) = h;
+      return true;
+    }
+    case A_INT: {
+      int v;
+      if (!du_parse_int(t, v) || v < a.lo || v > a.hi) return false;
+      obj.*std::get<int T::*>(a.member) = v;
+      return true;
+    }
+    case A_LONG: {
+      int v;
+      if (!du_parse_int(t, v) || v < a.lo || v > a.hi) return false;
+      obj.*std::get<long T::*>(a.member) = v;
+      return true;
+    }
+    case A_BOOL:
+      if (t != "1" && t != "true" && t != "0" && t != "false") return false;
+      obj.*std::get<bool T::*>(a.member) = t == "1" || t == "true";
+      return true;
+    case A_REAL:
+      return du_parse_ranged(t, a.lo, a.hi, obj.*std::get<double T::*>(a.member));
+    case A_POINT:
+    case A_VECTOR: {
+      DuVec v;
+      if (!du_parse_vec(t, v)) return false;
+      const double length = du_length(v);
+      if (a.kind == A_POINT ? !inBox(v) : !(length >= kDuMinVectorLength && length <= kDuMaxVectorLength)) return false;
+      obj.*std::get<DuVec T::*>(a.member) = v;
+      return true;
+    }
+    case A_BANDS: {
+      std::vector<double> v;
+      if (!t.empty() && !du_parse_numbers(t, 8, v)) return false;
+      for (double d : v)
+        if (d < a.lo || d > a.hi) return false;
+      obj.*std::get<std::vector<double> T::*>(a.member) = v;
+      return true;
+    }
+  }
+  return false;
+}
+
+template <class T>
+std::string writeAttr(const Attr<T>& a, const T& obj) {
+  switch (a.kind) {
+    case A_TEXT:
+    case A_DIGITS:
+    case A_HANDLE:
+      return obj.*std::get<std::string T::*>(a.member);
+    case A_INT:
+      return std::to_string(obj.*std::get<int T::*>(a.member));
+    case A_LONG:
+      return std::to_string(obj.*std::get<long T::*>(a.member));
+    case A_BOOL:
+      return obj.*std::get<bool T::*>(a.member) ? "1" : "0";
+    case A_REAL:
+      return du_format_exact(obj.*std::get<double T::*>(a.member));
+    case A_POINT:
+    case A_VECTOR:
+      return du_format_vec(obj.*std::get<DuVec T::*>(a.member));
+    case A_BANDS: {
+      std::string out;
+      for (double d : obj.*std::get<std::vector<double> T::*>(a.member))
+        out += (out.empty() ? "" : " ") + du_format_exact(d);
+      return out;
+    }
+  }
+  return "";
+}
+
+template <class T>
+bool isDefault(const Attr<T>& a, const T& obj) {
+  static const T fresh{};
+  return std::visit([&](auto m) { return obj.*m == fresh.*m; }, a.member);
+}
+
 struct Reader {
   std::string error;
-  void fail(const TiXmlElement* e, const char* name) {
-    if (error.empty())
-      error = std::string("attribute \"") + name + "\" of <" + e->Value() + "> on line " +
-              std::to_string(e->Row()) + " is not valid";
+  void fail(const TiXmlElement* e, const std::string& what) {
+    if (error.empty()) error = what + " of <" + e->Value() + "> on line " + std::to_string(e->Row()) + " is not valid";
   }
-  void getInt(const TiXmlElement* e, const char* name, int& v) {
-    if (e->Attribute(name) && !du_parse_int(attr(e, name), v)) fail(e, name);
-  }
-  void getLong(const TiXmlElement* e, const char* name, long& v) {
-    double d;
-    if (!e->Attribute(name)) return;
-    if (!du_parse_double(attr(e, name), d) || d < 0 || d > 2147483647.0 || d != long(d))
-      fail(e, name);
-    else
-      v = long(d);
-  }
-  void getBool(const TiXmlElement* e, const char* name, bool& v) {
-    if (!e->Attribute(name)) return;
-    std::string t = attr(e, name);
-    if (t == "1" || t == "true") v = true;
-    else if (t == "0" || t == "false") v = false;
-    else fail(e, name);
-  }
-  void getDouble(const TiXmlElement* e, const char* name, double& v) {
-    if (e->Attribute(name) && !du_parse_double(attr(e, name), v)) fail(e, name);
-  }
-  void getVec(const TiXmlElement* e, const char* name, DuVec& v) {
-    if (e->Attribute(name) && !du_parse_vec(attr(e, name), v)) fail(e, name);
-  }
-  void getList(const TiXmlElement* e, const char* name, std::vector<double>& v) {
-    if (e->Attribute(name) && !du_parse_numbers(attr(e, name), 8, v)) fail(e, name);
-  }
-  void getHandle(const TiXmlElement* e, const char* name, std::string& v) {
-    if (!e->Attribute(name) || attr(e, name).empty()) return;
-    if (!du_normalize_handle(attr(e, name), v)) fail(e, name);
+  template <class T>
+  void attributes(const TiXmlElement* e, const std::vector<Attr<T>>& t, T& obj) {
+    for (const Attr<T>& a : t) {
+      const char* v = e->Attribute(a.name);
+      if ((v && !readAttr(a, v, obj)) || (!v && a.use == REQUIRED)) fail(e, std::string("attribute \"") + a.name + "\"");
+    }
   }
 };
 
-void readConnection(Reader& r, const TiXmlElement* e, DuConnection& c) {
-  r.getVec(e, "position", c.position);
-  r.getVec(e, "direction", c.direction);
-  r.getVec(e, "normal", c.normal);
-  r.getInt(e, "shape", c.shape);
-  r.getInt(e, "width", c.width);
-  r.getInt(e, "height", c.height);
-  r.getInt(e, "diameter", c.diameter);
-  r.getHandle(e, "connectedTo", c.connectedTo);
+// The file is written straight into one text: a display list goes in as its hexadecimal
+// digits without passing through a document and an escaping pass.
+void escapeInto(std::string& out, const std::string& text, bool attribute) {
+  for (unsigned char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += attribute ? "&quot;" : "\""; break;
+      default:
+        if (c < 0x20 && (attribute || (c != '\n' && c != '\t' && c != '\r'))) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "&#x%02X;", c);
+          out += buf;
+        } else {
+          out += char(c);
+        }
+    }
+  }
+}
+
+template <class T>
+void writeAttributes(std::string& out, const std::vector<Attr<T>>& t, const T& obj) {
+  for (const Attr<T>& a : t) {
+    if (a.use == OPTIONAL && isDefault(a, obj)) continue;
+    out += ' ';
+    out += a.name;
+    out += "=\"";
+    escapeInto(out, writeAttr(a, obj), true);
+    out += '"';
+  }
+}
+
+std::string textOf(const TiXmlElement* e) {
+  std::string out;
+  for (const TiXmlNode* n = e->FirstChild(); n; n = n->NextSibling())
+    if (const TiXmlText* t = n->ToText()) out += t->Value();
+  return out;
 }
 
 void readPart(Reader& r, const TiXmlElement* e, DuPart& p) {
-  if (!du_normalize_handle(attr(e, "handle"), p.handle)) r.fail(e, "handle");
-  p.className = attr(e, "class");
-  p.typeDefine = attr(e, "type");
-  r.getInt(e, "system", p.systemId);
-  r.getInt(e, "systemType", p.systemTypeId);
-  r.getDouble(e, "pressure", p.pressure);
-  r.getDouble(e, "airflow", p.airflow);
-  r.getVec(e, "position", p.position);
-  r.getVec(e, "direction", p.direction);
-  r.getVec(e, "normal", p.normal);
-  p.functionName = attr(e, "function");
-  r.getHandle(e, "parent", p.parentPart);
-  p.partList = attr(e, "partList");
-  p.moveBehaviour = attr(e, "move");
-  if (e->Attribute("layer")) p.layer = attr(e, "layer");
-  p.blockName = attr(e, "block");
-  p.productCode = attr(e, "productCode");
-  p.description = attr(e, "description");
-  p.customPartType = attr(e, "customPartType");
-  r.getList(e, "soundGeneration", p.soundGeneration);
-  r.getList(e, "soundAttenuation", p.soundAttenuation);
-  p.serieId = attr(e, "serie");
-  r.getInt(e, "shape", p.shape);
-  r.getInt(e, "width", p.width);
-  r.getInt(e, "height", p.height);
-  r.getInt(e, "diameter", p.diameter);
-  r.getDouble(e, "bend", p.bendCoefficient);
-  r.getBool(e, "lockedSize", p.lockedSize);
+  r.attributes(e, table<DuPart>(), p);
+  if (p.handle.empty()) r.fail(e, "attribute \"handle\"");  // present but empty
   for (const TiXmlElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
-    std::string name = c->Value();
+    const std::string name = c->Value();
     if (name == "Connection") {
       p.connections.emplace_back();
-      readConnection(r, c, p.connections.back());
+      r.attributes(c, table<DuConnection>(), p.connections.back());
     } else if (name == "Linetypedef") {
-      p.linetypeDef = text(c);
+      p.linetypeDef = textOf(c);
+      if (!du_valid_utf8(p.linetypeDef)) r.fail(c, "the text");
     } else if (name == "gm_model") {
-      if (!du_parse_hex(text(c), p.gmModel)) r.fail(c, "text");
+      const std::string hex = textOf(c);
+      if (hex.size() > size_t(kDuMaxBinarySize) * 2 || !du_parse_hex(hex, p.gmModel)) r.fail(c, "the display list");
     }
   }
 }
 
 void readProject(Reader& r, const TiXmlElement* root, DuProject& p) {
-  r.getLong(root, "version", p.version);
-  r.getBool(root, "open", p.open);
+  r.attributes(root, table<DuProject>(), p);
   if (const TiXmlElement* s = root->FirstChildElement("Server")) {
-    r.getBool(s, "drawingObject", p.drawingObject);
-    r.getBool(s, "applicationObject", p.applicationObject);
+    r.attributes(s, serverTable(), p);
+    DuRefusals rules;
+    std::string why;
+    if (!du_parse_refusals(p.refuse, rules, why)) r.fail(s, "attribute \"refuse\" (" + why + ")");
   }
   if (const TiXmlElement* d = root->FirstChildElement("Ductwork")) {
     for (const TiXmlElement* e = d->FirstChildElement("System"); e; e = e->NextSiblingElement("System")) {
-      DuSystem s;
-      if (!du_parse_int(attr(e, "id"), s.id)) r.fail(e, "id");
-      s.typeId = attr(e, "typeId");
-      int t;
-      if (!du_parse_int(s.typeId, t)) r.fail(e, "typeId");
-      s.name = attr(e, "name");
-      p.systems.push_back(s);
+      p.systems.emplace_back();
+      r.attributes(e, table<DuSystem>(), p.systems.back());
     }
     for (const TiXmlElement* e = d->FirstChildElement("DuctSerie"); e; e = e->NextSiblingElement("DuctSerie")) {
-      DuSerie s;
-      s.id = attr(e, "id");
-      if (s.id.empty()) r.fail(e, "id");
-      s.name = attr(e, "name");
-      for (const TiXmlElement* z = e->FirstChildElement("Size"); z; z = z->NextSiblingElement("Size"))
-        s.sizes.push_back(attr(z, "name"));
-      p.series.push_back(s);
+      p.series.emplace_back();
+      r.attributes(e, table<DuSerie>(), p.series.back());
+      if (p.series.back().id.empty()) r.fail(e, "attribute \"id\"");
+      for (const TiXmlElement* z = e->FirstChildElement("Size"); z; z = z->NextSiblingElement("Size")) {
+        const char* name = z->Attribute("name");
+        p.series.back().sizes.push_back(name ? name : "");
+        if (!du_valid_utf8(p.series.back().sizes.back())) r.fail(z, "attribute \"name\"");
+      }
     }
   }
   if (const TiXmlElement* parts = root->FirstChildElement("Parts")) {
     for (const TiXmlElement* e = parts->FirstChildElement("Part"); e; e = e->NextSiblingElement("Part")) {
-      DuPart part;
-      readPart(r, e, part);
-      p.parts.push_back(part);
+      p.parts.emplace_back();
+      readPart(r, e, p.parts.back());
     }
   }
 }
 
-void setIf(TiXmlElement* e, const char* name, const std::string& v) {
-  if (!v.empty()) e->SetAttribute(name, v);
-}
-
-std::string joinList(const std::vector<double>& v) {
-  std::string out;
-  for (double d : v) out += (out.empty() ? "" : " ") + du_format_exact(d);
-  return out;
-}
-
-TiXmlElement* writePart(const DuPart& p) {
-  TiXmlElement* e = new TiXmlElement("Part");
-  e->SetAttribute("handle", p.handle);
-  e->SetAttribute("class", p.className);
-  e->SetAttribute("type", p.typeDefine);
-  e->SetAttribute("system", p.systemId);
-  if (p.systemTypeId != -1) e->SetAttribute("systemType", p.systemTypeId);
-  e->SetAttribute("pressure", du_format_exact(p.pressure));
-  e->SetAttribute("airflow", du_format_exact(p.airflow));
-  e->SetAttribute("position", du_format_vec(p.position));
-  e->SetAttribute("direction", du_format_vec(p.direction));
-  e->SetAttribute("normal", du_format_vec(p.normal));
-  setIf(e, "function", p.functionName);
-  setIf(e, "parent", p.parentPart);
-  setIf(e, "partList", p.partList);
-  setIf(e, "move", p.moveBehaviour);
-  e->SetAttribute("layer", p.layer);
-  setIf(e, "block", p.blockName);
-  setIf(e, "productCode", p.productCode);
-  setIf(e, "description", p.description);
-  setIf(e, "customPartType", p.customPartType);
-  setIf(e, "soundGeneration", joinList(p.soundGeneration));
-  setIf(e, "soundAttenuation", joinList(p.soundAttenuation));
-  if (!p.serieId.empty()) {
-    e->SetAttribute("serie", p.serieId);
-    e->SetAttribute("shape", p.shape);
-    e->SetAttribute("width", p.width);
-    e->SetAttribute("height", p.height);
-    e->SetAttribute("diameter", p.diameter);
-    e->SetAttribute("bend", du_format_exact(p.bendCoefficient));
-    e->SetAttribute("lockedSize", p.lockedSize ? 1 : 0);
+void writePart(std::string& out, const DuPart& p) {
+  out += "    <Part";
+  writeAttributes(out, table<DuPart>(), p);
+  if (p.connections.empty() && p.linetypeDef.empty() && p.gmModel.empty()) {
+    out += " />\n";
+    return;
   }
+  out += ">\n";
   for (const DuConnection& c : p.connections) {
-    TiXmlElement* ce = new TiXmlElement("Connection");
-    ce->SetAttribute("position", du_format_vec(c.position));
-    ce->SetAttribute("direction", du_format_vec(c.direction));
-    ce->SetAttribute("normal", du_format_vec(c.normal));
-    ce->SetAttribute("shape", c.shape);
-    ce->SetAttribute("width", c.width);
-    ce->SetAttribute("height", c.height);
-    ce->SetAttribute("diameter", c.diameter);
-    setIf(ce, "connectedTo", c.connectedTo);
-    e->LinkEndChild(ce);
+    out += "      <Connection";
+    writeAttributes(out, table<DuConnection>(), c);
+    out += " />\n";
   }
   if (!p.linetypeDef.empty()) {
-    TiXmlElement* l = new TiXmlElement("Linetypedef");
-    l->LinkEndChild(new TiXmlText(p.linetypeDef));
-    e->LinkEndChild(l);
+    out += "      <Linetypedef>";
+    escapeInto(out, p.linetypeDef, false);
+    out += "</Linetypedef>\n";
   }
   if (!p.gmModel.empty()) {
-    TiXmlElement* g = new TiXmlElement("gm_model");
-    g->SetAttribute("bytes", int(p.gmModel.size()));
-    g->LinkEndChild(new TiXmlText(du_hex(p.gmModel)));
-    e->LinkEndChild(g);
+    out += "      <gm_model bytes=\"" + std::to_string(p.gmModel.size()) + "\">";
+    du_append_hex(out, p.gmModel);
+    out += "</gm_model>\n";
   }
-  return e;
+  out += "    </Part>\n";
 }
 
 std::string withoutExtension(const std::string& path) {
   size_t slash = path.find_last_of("/\\");
   size_t dot = path.find_last_of('.');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1))
-    return path.substr(0, dot);
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) return path.substr(0, dot);
   return path;
+}
+
+
+// Removes NAME.tmpPID files beside the project whose process is gone: a save that was
+// killed between writing its temporary file and renaming it.
+void removeStaleTemporaries(const std::string& folder, const std::string& base) {
+  DIR* d = ::opendir(folder.c_str());
+  if (!d) return;
+  const std::string prefix = base + ".tmp";
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 || name.size() > prefix.size() + 9)
+      continue;
+    const std::string digits = name.substr(prefix.size());
+    if (digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = pid_t(std::atol(digits.c_str()));
+    if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) ::unlink((folder + "/" + name).c_str());
+  }
+  ::closedir(d);
 }
 }  // namespace
 
@@ -247,28 +416,14 @@ std::string du_journal_path(const std::string& projectPath) {
   return projectPath.empty() ? "" : projectPath + ".log";
 }
 
-int du_project_load(const std::string& path, DuProject& project, std::string& error) {
+int du_project_parse(const std::string& text, DuProject& project, std::string& error) {
   project = DuProject();
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return 1;
-  std::string content;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = std::strerror(errno);
-    return -1;
-  }
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
-  bool readError = std::ferror(f) != 0;
-  std::fclose(f);
-  if (readError) {
-    error = "cannot read the file";
-    return -1;
-  }
   TiXmlDocument doc;
-  XmlDocStatus status =
-      xmldoc_parse(doc, content.data(), content.size(), kMaxProjectDepth, TIXML_ENCODING_UTF8);
+  XmlDocStatus status;
+  {
+    DuKeepWhiteSpace keep;  // a line-type definition keeps its text as written
+    status = xmldoc_parse(doc, text.data(), text.size(), kDuMaxProjectDepth, TIXML_ENCODING_UTF8);
+  }
   if (status.result == XMLDOC_TOO_DEEP) {
     error = "the file is nested too deeply to be a Ductora project";
     return -1;
@@ -289,69 +444,101 @@ int du_project_load(const std::string& path, DuProject& project, std::string& er
     error = r.error;
     return -1;
   }
-  project = loaded;
+  project = std::move(loaded);
   return 0;
 }
 
-int du_project_save(const std::string& path, const DuProject& p, std::string& error) {
-  TiXmlDocument doc;
-  doc.LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", ""));
-  TiXmlElement* root = new TiXmlElement(kRoot);
-  doc.LinkEndChild(root);
-  root->SetAttribute("version", int(p.version));
-  root->SetAttribute("open", p.open ? 1 : 0);
-  TiXmlElement* server = new TiXmlElement("Server");
-  server->SetAttribute("drawingObject", p.drawingObject ? 1 : 0);
-  server->SetAttribute("applicationObject", p.applicationObject ? 1 : 0);
-  root->LinkEndChild(server);
-  TiXmlElement* ductwork = new TiXmlElement("Ductwork");
-  root->LinkEndChild(ductwork);
+int du_project_load(const std::string& path, DuProject& project, std::string& error) {
+  project = DuProject();
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return 1;
+  FILE* f = std::fopen(path.c_str(), "rbe");
+  if (!f) {
+    error = std::strerror(errno);
+    return -1;
+  }
+  std::string content;
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && content.size() <= kDuMaxProjectSize) content.append(buf, n);
+  const bool readError = std::ferror(f) != 0;
+  std::fclose(f);
+  if (readError) {
+    error = "cannot read the file";
+    return -1;
+  }
+  if (content.size() > kDuMaxProjectSize) {
+    error = "the file is larger than a Ductora project can be";
+    return -1;
+  }
+  return du_project_parse(content, project, error);
+}
+
+std::string du_project_text(const DuProject& p) {
+  size_t size = 4096;
+  for (const DuPart& part : p.parts) size += 1024 + 2 * part.gmModel.size() + 2 * part.linetypeDef.size();
+  std::string out;
+  out.reserve(size);
+  out += "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<";
+  out += kRoot;
+  writeAttributes(out, table<DuProject>(), p);
+  out += ">\n  <Server";
+  writeAttributes(out, serverTable(), p);
+  out += " />\n  <Ductwork>\n";
   for (const DuSystem& s : p.systems) {
-    TiXmlElement* e = new TiXmlElement("System");
-    e->SetAttribute("id", s.id);
-    e->SetAttribute("typeId", s.typeId);
-    e->SetAttribute("name", s.name);
-    ductwork->LinkEndChild(e);
+    out += "    <System";
+    writeAttributes(out, table<DuSystem>(), s);
+    out += " />\n";
   }
   for (const DuSerie& s : p.series) {
-    TiXmlElement* e = new TiXmlElement("DuctSerie");
-    e->SetAttribute("id", s.id);
-    e->SetAttribute("name", s.name);
-    for (const std::string& size : s.sizes) {
-      TiXmlElement* z = new TiXmlElement("Size");
-      z->SetAttribute("name", size);
-      e->LinkEndChild(z);
+    out += "    <DuctSerie";
+    writeAttributes(out, table<DuSerie>(), s);
+    out += ">\n";
+    for (const std::string& name : s.sizes) {
+      out += "      <Size name=\"";
+      escapeInto(out, name, true);
+      out += "\" />\n";
     }
-    ductwork->LinkEndChild(e);
+    out += "    </DuctSerie>\n";
   }
-  TiXmlElement* parts = new TiXmlElement("Parts");
-  root->LinkEndChild(parts);
-  for (const DuPart& part : p.parts) parts->LinkEndChild(writePart(part));
+  out += "  </Ductwork>\n  <Parts>\n";
+  for (const DuPart& part : p.parts) writePart(out, part);
+  out += "  </Parts>\n</";
+  out += kRoot;
+  out += ">\n";
+  return out;
+}
 
-  std::string temp = path + ".XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back(0);
-  int fd = ::mkstemp(name.data());
+int du_project_save(const std::string& path, const DuProject& p, std::string& error) {
+  const std::string text = du_project_text(p);
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  removeStaleTemporaries(folder, slash == std::string::npos ? path : path.substr(slash + 1));
+
+  // The file's permissions stay; a new file gets the usual ones (0666 less the umask).
+  struct stat st;
+  const bool keepMode = ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  const std::string temp = path + ".tmp" + std::to_string(::getpid());
+  ::unlink(temp.c_str());
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     error = std::strerror(errno);
     return -1;
   }
-  ::fchmod(fd, 0644);
-  FILE* f = ::fdopen(fd, "w");
-  if (!f) {
-    error = std::strerror(errno);
-    ::close(fd);
-    ::unlink(name.data());
+  bool ok = du_write_all(fd, text);
+  if (ok && keepMode) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
+  ok = ok && ::fsync(fd) == 0;
+  const int savedErrno = errno;
+  ok = (::close(fd) == 0) && ok;
+  if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+    error = std::strerror(ok ? errno : (savedErrno ? savedErrno : EIO));
+    ::unlink(temp.c_str());
     return -1;
   }
-  bool ok = doc.SaveFile(f);
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (::fsync(fileno(f)) == 0) && ok;
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok || ::rename(name.data(), path.c_str()) != 0) {
-    error = std::strerror(errno ? errno : EIO);
-    ::unlink(name.data());
-    return -1;
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {  // the rename itself reaches the disk too
+    ::fsync(dir);
+    ::close(dir);
   }
   return 0;
 }
@@ -372,4 +559,15 @@ DuSerie* du_find_serie(DuProject& project, const std::string& id) {
   for (DuSerie& s : project.series)
     if (s.id == id) return &s;
   return nullptr;
+}
+
+bool du_write_all(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
 }

@@ -5,10 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-struct DuVec {
-  double x = 0, y = 0, z = 0;
-};
+#include "du_vec.h"
 
 struct DuSystem {
   int id = 0;
@@ -24,7 +21,7 @@ struct DuSerie {
 
 // One connection of a stub or one end of a duct.
 struct DuConnection {
-  DuVec position, direction, normal;
+  DuVec position, direction{1, 0, 0}, normal{0, 0, 1};
   int shape = 0;  // 0 round, 1 rectangular
   int width = 0, height = 0, diameter = 0;
   std::string connectedTo;  // duct ends: the handle of the part the end meets, or empty
@@ -61,6 +58,7 @@ struct DuProject {
   bool open = true;
   bool drawingObject = true;      // register "DuraComSrv.Drawing" when the module loads
   bool applicationObject = true;  // register "DuraComSrv.Ductora"
+  std::string refuse;             // refusal rules on demand (du_refuse.h)
   std::vector<DuSystem> systems;
   std::vector<DuSerie> series;
   std::vector<DuPart> parts;
@@ -74,10 +72,20 @@ std::string du_journal_path(const std::string& projectPath);
 // 0 read; 1 no such file (project left at its defaults); -1 the file cannot be read or
 // is not a project (error says why; project left at its defaults).
 int du_project_load(const std::string& path, DuProject& project, std::string& error);
-// Writes a temporary file beside path and renames it into place: 0, or -1 (error says
-// why; the old file is untouched).
+// The same for the file's text: 0, or -1 with error.
+int du_project_parse(const std::string& text, DuProject& project, std::string& error);
+// The file's text of the project.
+std::string du_project_text(const DuProject& project);
+// Writes a temporary file beside path (temporaries of a save that was killed are removed
+// first), flushes it and renames it into place: a symbolic link at path is replaced, never
+// followed, and an existing file's permissions are kept. 0, or -1 (error says why; the
+// old file is untouched).
 int du_project_save(const std::string& path, const DuProject& project, std::string& error);
 
 DuPart* du_find_part(DuProject& project, const std::string& handle);
 const DuSystem* du_find_system(const DuProject& project, int id);
 DuSerie* du_find_serie(DuProject& project, const std::string& id);
+
+// Writes the whole text to the file descriptor, through short writes and interruptions;
+// false when a write fails.
+bool du_write_all(int fd, const std::string& text);

@@ -1,17 +1,16 @@
 // The query language: "/Name/Name[index]/..." paths, and "Count(path)" for the length of
 // a list. Each known path is one row of a table with its getter and, where a value may be
 // changed, its setter. A path is read with any method whose kind its value converts to.
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <tinyxml.h>
-#include "xmldoc.h"
+#include <unordered_map>
 #include "du_internal.h"
+#include "du_limits.h"
 #include "du_text.h"
 
 namespace {
-const size_t kMaxQueryLength = 512;
-const size_t kMaxSegments = 12;
 
 struct ParsedQuery {
   std::string key;        // the path with every index replaced by "[]"
@@ -26,21 +25,20 @@ bool nameChar(char c, bool first) {
 bool parsePath(const std::string& text, size_t pos, size_t end, ParsedQuery& q) {
   size_t segments = 0;
   while (pos < end) {
-    if (text[pos] != '/' || ++segments > kMaxSegments) return false;
+    if (text[pos] != '/' || ++segments > kDuMaxQuerySegments) return false;
     q.key += '/';
     ++pos;
     size_t start = pos;
     while (pos < end && nameChar(text[pos], pos == start)) q.key += text[pos++];
     if (pos == start) return false;
     if (pos < end && text[pos] == '[') {
-      ++pos;
+      const size_t first = ++pos;
       long value = 0;
-      size_t digits = 0;
       while (pos < end && text[pos] >= '0' && text[pos] <= '9') {
         value = value * 10 + (text[pos++] - '0');
-        if (++digits > 6) return false;
+        if (value > kDuMaxQueryIndex) return false;
       }
-      if (digits == 0 || pos >= end || text[pos] != ']') return false;
+      if (pos == first || pos >= end || text[pos] != ']') return false;
       ++pos;
       q.key += "[]";
       q.index.push_back(int(value));
@@ -50,7 +48,7 @@ bool parsePath(const std::string& text, size_t pos, size_t end, ParsedQuery& q) 
 }
 
 bool parseQuery(const std::string& text, ParsedQuery& q) {
-  if (text.empty() || text.size() > kMaxQueryLength) return false;
+  if (text.empty() || text.size() > kDuMaxQueryLength) return false;
   const std::string count = "Count(";
   if (text.compare(0, count.size(), count) == 0) {
     if (text.back() != ')') return false;
@@ -75,7 +73,8 @@ struct Field {
   const char* key;
   DuKind kind;
   Getter get;
-  Setter set;  // null: read only
+  Setter set;           // null: read only
+  bool redraw = false;  // a change is drawn into the part's entity
 };
 
 DuValue text(const std::string& t) {
@@ -126,16 +125,35 @@ Field numberField(const char* key, int DuPart::*member) {
   return {key, DU_NUMBER, [member](Ctx& c, DuValue& v) { v = number(c.part->*member); return long(DU_OK); }, nullptr};
 }
 
+// A whole number as a double, checked before it is converted.
+bool wholeNumber(double v, double lo, double hi) { return v >= lo && v <= hi && v == std::floor(v); }
+
 long setFlow(Ctx& c, const DuValue& v, double DuPart::*member, const char* what) {
-  if (!std::isfinite(v.number) || v.number < 0)
-    return du_fail(c.server, DU_BAD_VALUE, std::string("The ") + what + " must be a number of 0 or more.");
+  if (!(v.number >= 0 && v.number <= kDuMaxFlow))
+    return du_fail(c.server, DU_BAD_VALUE,
+                   std::string("The ") + what + " must be a number from 0 to " + du_format_number(kDuMaxFlow) + ".");
   c.part->*member = v.number;
   return DU_OK;
 }
 
-long setDirection(Ctx& c, const DuValue& v, DuVec DuPart::*member, const char* what) {
-  if (du_is_zero(v.point))
-    return du_fail(c.server, DU_BAD_VALUE, std::string("The ") + what + " of a part cannot be a zero vector.");
+long setPosition(Ctx& c, const DuValue& v) {
+  const DuVec& p = v.point;
+  if (!(std::fabs(p.x) <= kDuMaxCoordinate && std::fabs(p.y) <= kDuMaxCoordinate && std::fabs(p.z) <= kDuMaxCoordinate))
+    return du_fail(c.server, DU_BAD_VALUE,
+                   "A position lies within " + du_format_number(kDuMaxCoordinate) + " of the origin on each axis.");
+  c.part->position = p;
+  return DU_OK;
+}
+
+// The direction or the normal; the other one of the two must not lie along it.
+long setDirection(Ctx& c, const DuValue& v, DuVec DuPart::*member, const DuVec DuPart::*other, const char* what) {
+  const double length = du_length(v.point);
+  if (!(length >= kDuMinVectorLength && length <= kDuMaxVectorLength))
+    return du_fail(c.server, DU_BAD_VALUE, std::string("The ") + what + " must be a vector of length " +
+                                               du_format_number(kDuMinVectorLength) + " to " +
+                                               du_format_number(kDuMaxVectorLength) + ".");
+  if (du_length(du_cross(du_unit(v.point), du_unit(c.part->*other))) < kDuParallel)
+    return du_fail(c.server, DU_BAD_VALUE, "A part's normal cannot lie along its direction.");
   c.part->*member = v.point;
   return DU_OK;
 }
@@ -170,8 +188,9 @@ long setMove(Ctx& c, const DuValue& v) {
 long setBlockName(Ctx& c, const DuValue& v) {
   long rc = onlyFirst(c, "geometry source");
   if (rc != DU_OK) return rc;
-  if (v.text.empty() || (c.server.hooks.blockExists && !c.server.hooks.blockExists(v.text)))
-    return du_fail(c.server, DU_BAD_VALUE, "The drawing has no block \"" + v.text + "\".");
+  if (v.text.empty() || v.text.size() > kDuMaxUserText ||
+      (c.server.hooks.blockExists && !c.server.hooks.blockExists(v.text)))
+    return du_fail(c.server, DU_BAD_VALUE, "The drawing has no block \"" + v.text.substr(0, 80) + "\".");
   c.part->blockName = v.text;
   c.part->gmModel.clear();
   return DU_OK;
@@ -180,10 +199,11 @@ long setBlockName(Ctx& c, const DuValue& v) {
 long setModelBuffer(Ctx& c, const DuValue& v) {
   long rc = onlyFirst(c, "geometry source");
   if (rc != DU_OK) return rc;
-  long id = long(v.number);
-  auto it = c.server.binaries.find(id);
-  if (v.number != double(id) || it == c.server.binaries.end())
+  // Buffer ids are the 32-bit LONGs of AllocBinary.
+  auto it = wholeNumber(v.number, INT_MIN, INT_MAX) ? c.server.binaries.find(long(v.number)) : c.server.binaries.end();
+  if (it == c.server.binaries.end())
     return du_fail(c.server, DU_BINARY, "There is no byte buffer " + du_format_number(v.number) + ".");
+  const long id = it->first;
   if (it->second.bytes.empty() || it->second.bytes.size() % 28)
     return du_fail(c.server, DU_BINARY, "Byte buffer " + std::to_string(id) + " of " +
                                             std::to_string(it->second.bytes.size()) +
@@ -196,23 +216,17 @@ long setModelBuffer(Ctx& c, const DuValue& v) {
 long setLinetypes(Ctx& c, const DuValue& v) {
   long rc = onlyFirst(c, "line type definition");
   if (rc != DU_OK) return rc;
-  TiXmlDocument doc;
-  if (v.text.size() > kDuMaxRequestSize ||
-      xmldoc_parse(doc, v.text.data(), v.text.size(), kDuMaxRequestDepth, TIXML_ENCODING_UTF8).result ==
-          XMLDOC_TOO_DEEP)
-    return du_fail(c.server, DU_BAD_VALUE, "The line type definition is too large or too deeply nested.");
-  const TiXmlElement* root = doc.RootElement();
-  if (doc.Error() || !root || std::strcmp(root->Value(), "Linetypedef") != 0)
-    return du_fail(c.server, DU_BAD_VALUE, "A line type definition is one <Linetypedef> element.");
+  const std::string error = du_read_linetypes(v.text);
+  if (!error.empty()) return du_fail(c.server, DU_BAD_VALUE, "The line type definition is refused: " + error);
   c.part->linetypeDef = v.text;
   return DU_OK;
 }
 
 long setSystem(Ctx& c, const DuValue& v) {
-  int id = int(v.number);
-  if (v.number != double(id) || (id != -1 && !du_find_system(c.server.project, id)))
+  const bool whole = wholeNumber(v.number, INT_MIN, INT_MAX);
+  if (!whole || (v.number != -1 && !du_find_system(c.server.project, int(v.number))))
     return du_fail(c.server, DU_BAD_VALUE, "The project has no system " + du_format_number(v.number) + ".");
-  c.part->systemId = id;
+  c.part->systemId = int(v.number);
   return DU_OK;
 }
 
@@ -306,11 +320,13 @@ const std::vector<Field>& partFields() {
       {"/Part/qv_SizingFlow/ls", DU_NUMBER, [](Ctx& c, DuValue& v) { v = number(c.part->airflow); return long(DU_OK); },
        [](Ctx& c, const DuValue& v) { return setFlow(c, v, &DuPart::airflow, "airflow"); }},
       {"/Part/Position/WCS", DU_POINT, [](Ctx& c, DuValue& v) { v = point(c.part->position); return long(DU_OK); },
-       [](Ctx& c, const DuValue& v) { c.part->position = v.point; return long(DU_OK); }},
+       setPosition, true},
       {"/Part/Direction/WCS", DU_POINT, [](Ctx& c, DuValue& v) { v = point(c.part->direction); return long(DU_OK); },
-       [](Ctx& c, const DuValue& v) { return setDirection(c, v, &DuPart::direction, "direction"); }},
+       [](Ctx& c, const DuValue& v) { return setDirection(c, v, &DuPart::direction, &DuPart::normal, "direction"); },
+       true},
       {"/Part/Normal/WCS", DU_POINT, [](Ctx& c, DuValue& v) { v = point(c.part->normal); return long(DU_OK); },
-       [](Ctx& c, const DuValue& v) { return setDirection(c, v, &DuPart::normal, "normal"); }},
+       [](Ctx& c, const DuValue& v) { return setDirection(c, v, &DuPart::normal, &DuPart::direction, "normal"); },
+       true},
       {"/Part/ExternalPart/Function/Name", DU_TEXT,
        [](Ctx& c, DuValue& v) {
          long rc = requireStub(c);
@@ -327,13 +343,13 @@ const std::vector<Field>& partFields() {
          long rc = onlyFirst(c, "geometry source");
          if (rc == DU_OK) v = text(c.part->blockName);
          return rc;
-       }, setBlockName},
+       }, setBlockName, true},
       {"/Part/Geometry/Source[]/gm_model/binvar", DU_NUMBER,
        [](Ctx& c, DuValue& v) {
          long rc = onlyFirst(c, "geometry source");
          if (rc == DU_OK) v = number(double(c.part->gmModel.size()));
          return rc;
-       }, setModelBuffer},
+       }, setModelBuffer, true},
       {"/Part/Geometry/Linetypedef[]", DU_TEXT,
        [](Ctx& c, DuValue& v) {
          long rc = onlyFirst(c, "line type definition");
@@ -404,6 +420,16 @@ const std::vector<Field>& partFields() {
 }
 
 // Finds the row of the query for the handle's scope; DU_OK, or a refusal.
+// The row of a query key in a table, or null (one lookup, however long the table).
+const Field* rowOf(const std::vector<Field>& fields, const std::string& key) {
+  static std::unordered_map<const std::vector<Field>*, std::unordered_map<std::string, const Field*>> index;
+  auto& rows = index[&fields];
+  if (rows.empty())
+    for (const Field& f : fields) rows[f.key] = &f;
+  auto it = rows.find(key);
+  return it == rows.end() ? nullptr : it->second;
+}
+
 long resolve(DuServer& s, const std::string& handle, const std::string& query, ParsedQuery& q,
              const Field*& field, DuPart*& part) {
   field = nullptr;
@@ -412,15 +438,12 @@ long resolve(DuServer& s, const std::string& handle, const std::string& query, P
     return du_fail(s, DU_BAD_QUERY, "\"" + query.substr(0, 80) + "\" is not a Ductora query.");
   long rc = du_need_project(s);
   if (rc != DU_OK) return rc;
-  bool projectQuery = handle.empty();
-  for (const Field& f : projectQuery ? projectFields() : partFields())
-    if (q.key == f.key) field = &f;
+  const bool projectQuery = handle.empty();
+  field = rowOf(projectQuery ? projectFields() : partFields(), q.key);
   if (!field) {
-    for (const Field& f : projectQuery ? partFields() : projectFields()) {
-      if (q.key == f.key)
-        return du_fail(s, DU_BAD_QUERY, projectQuery ? "The query " + query + " needs the handle of a part."
-                                                     : "The query " + query + " takes the empty handle.");
-    }
+    if (rowOf(projectQuery ? partFields() : projectFields(), q.key))
+      return du_fail(s, DU_BAD_QUERY, projectQuery ? "The query " + query + " needs the handle of a part."
+                                                   : "The query " + query + " takes the empty handle.");
     return du_fail(s, DU_BAD_QUERY, "Ductora does not know the query " + query + ".");
   }
   if (!projectQuery) {
@@ -489,12 +512,22 @@ long du_query_set(DuServer& s, const std::string& handle, const std::string& que
   if (field->kind == DU_POINT && !(std::isfinite(given.point.x) && std::isfinite(given.point.y) &&
                                    std::isfinite(given.point.z)))
     return du_fail(s, DU_BAD_VALUE, "The point for " + query + " is not finite.");
-  DuProject before = s.project;
   Ctx c{s, part, q.index};
-  rc = field->set(c, given);
-  if (rc != DU_OK) {
-    s.project = before;
+  if (!field->redraw) {
+    rc = field->set(c, given);
+    if (rc == DU_OK) s.dirty = true;
     return rc;
   }
-  return du_commit(s, before);
+  // Geometry and placement are drawn into the part's entity; when the drawing refuses,
+  // the part stays as it was.
+  DuPart before = *part;
+  rc = field->set(c, given);
+  std::string error;
+  if (rc == DU_OK && s.hooks.updateEntity && !s.hooks.updateEntity(*part, error)) {
+    *part = std::move(before);
+    return du_fail(s, DU_DRAWING, "The drawing refused the part's new geometry" +
+                                      (error.empty() ? std::string(".") : ": " + error + "."));
+  }
+  if (rc == DU_OK) s.dirty = true;
+  return rc;
 }

@@ -1,25 +1,27 @@
 // Ductora's automation server without COM: every method of IDuctora200711 as a function
-// on one DuServer. Each call brings the project up to date with the working drawing,
-// does its work, saves the project after a change, and appends one line to the journal.
+// on one DuServer. Each call clears lastError, brings the project up to date with the
+// working drawing, does its work in memory, and appends one line to the journal. The
+// project file is written when the drawing is saved (du_drawing_saved), so the two agree.
 //
 // Results: DU_OK (0) done; any other value is a refusal and lastError says why in a
 // sentence a user can read.
 //
-// Journal NAME.ductora.log, one line per call:
+// Journal NAME.ductora.log, one line per call, every text whole:
 //   METHOD name=value ... -> RESULT [out=value] [error="lastError"]
 // e.g.  GetNumber handle="" query="Count(/Project/Ductwork/System)" -> 0 value=2
-//       WriteBinary id=1 offset=10240 hexText="0A" -> 0
-//       WriteBinary id=1 offset=0 hexText=<20480 chars> -> 0
+//       WriteBinary id=1 offset=10240 hexText="0A1B..." -> 0
 //       Version -> 20110101
-// Texts are quoted with C escapes (\" \\ \n \r \t \xNN); texts longer than 2048 bytes
-// are written as <N chars>. Numbers as du_format_number writes them, points as x,y,z.
+// Texts are quoted with C escapes (\" \\ \n \r \t \xNN). Numbers as du_format_number
+// writes them, points as x,y,z.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
+#include "du_limits.h"
 #include "du_project.h"
+#include "du_refuse.h"
 
 enum DuResult {
   DU_OK = 0,
@@ -30,32 +32,39 @@ enum DuResult {
   DU_BAD_VALUE = 5,    // a value Ductora does not accept there
   DU_BAD_REQUEST = 6,  // a request that is not well formed or not complete
   DU_BINARY = 7,       // byte buffer: unknown id, size or offset out of range, bad digits
-  DU_SAVE = 8,         // the project file could not be written (nothing changed)
+  DU_SAVE = 8,         // the project file could not be written
   DU_DRAWING = 9,      // the drawing refused the part's entity
+  DU_REFUSED = 10,     // refused because the project's <Server refuse="..."> asks so
+  DU_NO_MEMORY = 11,   // Ductora ran out of memory; nothing changed
 };
-
-// Byte buffers live between AllocBinary and FreeBinary.
-const long kDuMaxBinarySize = 256L * 1024 * 1024;
-const size_t kDuMaxRequestSize = 16 * 1024 * 1024;
-const int kDuMaxRequestDepth = 32;
 
 // How the server reaches the drawing (the host in the module; fakes in tests).
 struct DuDrawingHooks {
   // Path of the working drawing's file, empty for an unnamed drawing.
   std::function<std::string()> drawingPath;
-  // Adds the part's entity to the drawing (fields of the part are final except the
-  // handle); the new entity's handle text, or empty with error set.
+  // Adds the part's entity to the drawing, drawn as the part is (fields of the part are
+  // final except the handle); the new entity's handle text, or empty with error set.
   std::function<std::string(const DuPart& part, std::string& error)> createEntity;
+  // Draws the part's entity again after its geometry or placement changed; false with
+  // error set when the drawing refuses (the entity is then as before).
+  std::function<bool(const DuPart& part, std::string& error)> updateEntity;
   // Erases the entity of a part whose creation was undone.
   std::function<void(const std::string& handle)> eraseEntity;
-  // True when the handle names an entity of the drawing that is not erased.
-  std::function<bool(const std::string& handle)> entityAlive;
+  // True when the part's handle names an entity of the drawing that is not erased and
+  // carries the part's DUCTORA extended data.
+  std::function<bool(const DuPart& part)> entityAlive;
   // True when the drawing has a block of that name.
   std::function<bool(const std::string& name)> blockExists;
 };
 
 struct DuBinary {
   std::vector<uint8_t> bytes;
+};
+
+// The journal file, kept open between calls.
+struct DuJournal {
+  std::string path;
+  int fd = -1;
 };
 
 struct DuServer {
@@ -66,19 +75,30 @@ struct DuServer {
   bool projectBroken = false;  // the file exists but cannot be read: never overwritten
   std::string brokenReason;
   bool loaded = false;
+  bool dirty = false;  // changed since it was read or written
   int64_t fileStamp = -1;  // modification time and size of the file last read or written
   int64_t fileSize = -1;
   std::string lastError;
   std::map<long, DuBinary> binaries;
+  long binaryTotal = 0;  // bytes of all open buffers
+  DuRefusals refusals;   // from the project's <Server refuse="...">
+  long calls = 0;        // calls counted for "#N" refusals since the rules were set
+  DuJournal journal;
+  ~DuServer();
 };
 
 // Loads the project of the working drawing when the drawing changed since the last call,
-// or when the file changed on disk.
+// or when the file changed on disk and the project in memory has no unsaved change.
 void du_sync(DuServer& server);
 // Forgets the loaded project (the next call reads it again).
 void du_reset(DuServer& server);
-// Saves the project now (after a host command changed it): 0 or DU_SAVE.
+// Writes the project file now: 0, or DU_SAVE / DU_NO_PROJECT with lastError.
 long du_save(DuServer& server);
+// The drawing was saved as drawingPath: the project is written beside it (under the
+// drawing's new name after a save under another name). 0, or a refusal with lastError.
+long du_drawing_saved(DuServer& server, const std::string& drawingPath);
+// Sets the refusal rules (as the project's <Server refuse>): 0, or DU_BAD_VALUE.
+long du_set_refusals(DuServer& server, const std::string& rules);
 
 long du_version(DuServer& server);
 std::string du_last_error(DuServer& server);
@@ -96,6 +116,9 @@ long du_write_binary(DuServer& server, long id, long offset, const std::string& 
 long du_free_binary(DuServer& server, long id);
 // Methods the server offers but does not carry out: they refuse with a message.
 long du_not_supported(DuServer& server, const std::string& method, const std::string& request);
+// A call that failed before it reached the server (a text it could not take, memory):
+// lastError and the journal say so; returns code.
+long du_refuse_call(DuServer& server, const std::string& method, long code, const std::string& message);
 
 // Adds a duct end (class "DURAPathwayConnector", type "EWAPART_UNTYPEDFITTING"): DU_OK
 // with its handle, or a refusal.

@@ -97,38 +97,45 @@ bool du_parse_vec(const std::string& text, DuVec& v) {
   return true;
 }
 
-bool du_parse_hex(const std::string& text, std::vector<uint8_t>& bytes) {
-  if (text.size() % 2) return false;
-  // Model blocks arrive as megabytes of digits: one table lookup per digit.
-  static const struct Digits {
-    int8_t value[256];
-    Digits() {
-      for (int c = 0; c < 256; ++c) value[c] = int8_t(hexDigit(char(c)));
-    }
-  } digits;
-  const size_t start = bytes.size();
-  bytes.resize(start + text.size() / 2);
-  uint8_t* out = bytes.data() + start;
-  const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
-  for (size_t i = 0; i < text.size(); i += 2) {
-    const int hi = digits.value[in[i]], lo = digits.value[in[i + 1]];
-    if ((hi | lo) < 0) {
-      bytes.resize(start);
-      return false;
-    }
-    *out++ = uint8_t(hi << 4 | lo);
+namespace {
+// Model blocks arrive as megabytes of digits: one table lookup per digit.
+const struct HexDigits {
+  int8_t value[256];
+  HexDigits() {
+    for (int c = 0; c < 256; ++c) value[c] = int8_t(hexDigit(char(c)));
   }
+} kHexDigits;
+}  // namespace
+
+bool du_parse_hex_into(const std::string& text, uint8_t* out) {
+  if (text.size() % 2) return false;
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
+  int bad = 0;
+  for (size_t i = 0; i < text.size(); ++i) bad |= kHexDigits.value[in[i]];
+  if (bad < 0) return false;
+  for (size_t i = 0; i < text.size(); i += 2)
+    *out++ = uint8_t(kHexDigits.value[in[i]] << 4 | kHexDigits.value[in[i + 1]]);
   return true;
 }
 
-std::string du_hex(const std::vector<uint8_t>& bytes) {
+bool du_parse_hex(const std::string& text, std::vector<uint8_t>& bytes) {
+  if (text.size() % 2) return false;
+  const size_t start = bytes.size();
+  bytes.resize(start + text.size() / 2);
+  if (du_parse_hex_into(text, bytes.data() + start)) return true;
+  bytes.resize(start);
+  return false;
+}
+
+void du_append_hex(std::string& out, const std::vector<uint8_t>& bytes) {
   static const char digits[] = "0123456789ABCDEF";
-  std::string out(bytes.size() * 2, '0');
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    out[2 * i] = digits[bytes[i] >> 4];
-    out[2 * i + 1] = digits[bytes[i] & 15];
+  const size_t at = out.size();
+  out.resize(at + 2 * bytes.size());
+  char* hex = &out[at];
+  for (uint8_t b : bytes) {
+    *hex++ = digits[b >> 4];
+    *hex++ = digits[b & 15];
   }
-  return out;
 }
 
 std::string du_format_number(double value) {
@@ -151,4 +158,36 @@ std::string du_format_vec(const DuVec& v) {
   return du_format_exact(v.x) + " " + du_format_exact(v.y) + " " + du_format_exact(v.z);
 }
 
-bool du_is_zero(const DuVec& v) { return v.x == 0 && v.y == 0 && v.z == 0; }
+
+bool du_parse_ranged(const std::string& text, double lo, double hi, double& value) {
+  double v;
+  if (!du_parse_double(text, v) || v < lo || v > hi) return false;
+  value = v;
+  return true;
+}
+
+bool du_valid_utf8(const std::string& text) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  while (p < end) {
+    const unsigned char c = *p;
+    size_t n;
+    uint32_t cp;
+    if (c < 0x80) n = 1, cp = c;
+    else if ((c & 0xE0) == 0xC0) n = 2, cp = c & 0x1F;
+    else if ((c & 0xF0) == 0xE0) n = 3, cp = c & 0x0F;
+    else if ((c & 0xF8) == 0xF0) n = 4, cp = c & 0x07;
+    else return false;
+    if (size_t(end - p) < n) return false;
+    for (size_t i = 1; i < n; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    // No overlong forms, no surrogates, nothing past U+10FFFF.
+    if ((n == 2 && cp < 0x80) || (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    p += n;
+  }
+  return true;
+}

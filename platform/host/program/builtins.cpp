@@ -3,6 +3,7 @@
 // with BEDIT ... BCLOSE, XDATA to attach texts) so that scripts can build drawings.
 #include <cmath>
 #include <cstdio>
+#include "aced.h"
 #include "arxhost.h"
 #include "dxfschema.h"
 #include "hostimpl.h"
@@ -32,11 +33,10 @@ bool askPath(const std::wstring& given, const ACHAR* prompt, std::wstring& path)
 
 void save(const std::wstring& path) {
   std::wstring why;
-  if (db()->dxfOut(path.c_str(), &why) != Acad::eOk) {
+  if (cadhost::saveDrawing(db(), path, &why) != Acad::eOk) {
     acutPrintf(L"Cannot save the drawing: %s\n", why.c_str());
     return;
   }
-  db()->setFileName(path);
   acutPrintf(L"Drawing saved as %s.\n", path.c_str());
 }
 

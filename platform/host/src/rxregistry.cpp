@@ -1,6 +1,7 @@
-// The system registry: a dictionary holding the command stack, the service dictionary
-// and the dynamic linker.
+// The system registry: a dictionary holding the command stack, the service dictionary,
+// the dynamic linker and the editor.
 #include <map>
+#include "aced.h"
 #include "hostimpl.h"
 #include "rxapi.h"
 
@@ -47,6 +48,7 @@ AcRxDictionary* acrxSysRegistry() {
     r->atPut(ACRX_COMMAND_DOCK, new AcEdCommandStack);
     r->atPut(ACRX_SERVICE_DICTIONARY, new AcRxDictionary);
     r->atPut(ACRX_DYNAMIC_LINKER, new AcRxDynamicLinker);
+    r->atPut(ACAD_EDITOR_OBJ, new AcEditor);
     return r;
   }();
   return registry;

@@ -88,14 +88,16 @@ std::string hiveFilePath(const Hive& h) {
 }
 
 bool readWholeFile(const std::string& path, std::string& text, int& err, FileStamp& stamp) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a pipe put in a hive's place must be refused, not waited on for ever.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     err = errno;
     return false;
   }
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (size_t)st.st_size > kMaxHiveFileBytes) {
-    err = EFBIG;
+  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (!regular || (size_t)st.st_size > kMaxHiveFileBytes) {
+    err = regular ? EFBIG : EINVAL;
     close(fd);
     return false;
   }

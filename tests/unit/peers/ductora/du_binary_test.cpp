@@ -1,5 +1,6 @@
 // Guards against byte buffers written out of bounds or from bad digits, and against a
 // journal that does not show what the server was asked.
+#include <unistd.h>
 #include "du_fake.h"
 
 TEST_F(DuctoraTest, BufferBounds) {
@@ -20,6 +21,14 @@ TEST_F(DuctoraTest, BufferBounds) {
   EXPECT_EQ(du_free_binary(server, 1), DU_OK);
   EXPECT_EQ(du_free_binary(server, 1), DU_BINARY);
   EXPECT_EQ(du_alloc_binary(server, 1, 0), DU_OK);  // an empty block is the caller's to refuse
+  // All open buffers together stay within their limit, however they are asked for.
+  // Before, nothing bounded them and a failed allocation threw out of the COM method.
+  ASSERT_EQ(du_alloc_binary(server, 1, kDuMaxBinarySize), DU_OK);
+  ASSERT_EQ(du_alloc_binary(server, 2, kDuMaxBinaryTotal - kDuMaxBinarySize), DU_OK);
+  EXPECT_EQ(du_alloc_binary(server, 3, 1), DU_BINARY);
+  EXPECT_NE(server.lastError.find("free one first"), std::string::npos);
+  EXPECT_EQ(du_alloc_binary(server, 1, 16), DU_OK);  // replacing a buffer gives its bytes back
+  EXPECT_EQ(du_alloc_binary(server, 3, kDuMaxBinarySize - 16), DU_OK);
 }
 
 TEST_F(DuctoraTest, DisplayListBecomesThePartsGeometry) {
@@ -38,6 +47,8 @@ TEST_F(DuctoraTest, DisplayListBecomesThePartsGeometry) {
   ASSERT_EQ(du_alloc_binary(server, 2, 30), DU_OK);  // not whole 28-byte elements
   EXPECT_EQ(du_set_number(server, h, "/Part/Geometry/Source[0]/gm_model/binvar", 2.0), DU_BINARY);
 
+  EXPECT_EQ(drawing.redrawn, 1);  // the refused lists drew nothing
+  saveDrawing();
   du_reset(server);  // the geometry comes back from the file
   ASSERT_EQ(du_get_number(server, h, "/Part/Geometry/Source[0]/gm_model/binvar", n), DU_OK);
   EXPECT_EQ(n, 56);
@@ -48,7 +59,8 @@ TEST_F(DuctoraTest, JournalHasOneLinePerCall) {
   double n;
   du_get_number(server, "", "Count(/Project/Ductwork/System)", n);
   du_alloc_binary(server, 1, 10240);
-  du_write_binary(server, 1, 0, std::string(20480, 'F'));
+  const std::string hex = std::string(20478, 'F') + "0A";
+  du_write_binary(server, 1, 0, hex);
   du_write_binary(server, 1, 0, "XY");
   std::string s;
   du_get_string(server, "", "/Project/Ductwork/System[0]/Name", s);
@@ -57,10 +69,22 @@ TEST_F(DuctoraTest, JournalHasOneLinePerCall) {
             std::string::npos)
       << journal;
   EXPECT_NE(journal.find("AllocBinary id=1 size=10240 -> 0\n"), std::string::npos);
-  EXPECT_NE(journal.find("WriteBinary id=1 offset=0 hexText=<20480 chars> -> 0\n"), std::string::npos);
+  EXPECT_NE(journal.find("WriteBinary id=1 offset=0 hexText=\"" + hex + "\" -> 0\n"), std::string::npos);
   EXPECT_NE(journal.find("WriteBinary id=1 offset=0 hexText=\"XY\" -> 7 error=\""), std::string::npos);
   EXPECT_NE(journal.find("value=\"Supply air\"\n"), std::string::npos);
   size_t lines = 0;
   for (char c : journal) lines += c == '\n';
   EXPECT_EQ(lines, 5u);
+}
+
+// Before, the journal was opened with fopen(.., "a") on every call and followed a link
+// planted at NAME.ductora.log, appending to whatever file it named.
+TEST_F(DuctoraTest, JournalNeverFollowsALink) {
+  writeSampleProject();
+  const std::string target = folder + "/target.txt";
+  write(target, "mine\n");
+  ASSERT_EQ(symlink(target.c_str(), journalFile().c_str()), 0);
+  double n;
+  EXPECT_EQ(du_get_number(server, "", "Count(/Project/Ductwork/System)", n), DU_OK);  // not a reason to refuse
+  EXPECT_EQ(read(target), "mine\n");
 }

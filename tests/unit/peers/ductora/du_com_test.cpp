@@ -137,3 +137,26 @@ TEST_F(DuctoraTest, UnusedMethodsRefuseWithAMessage) {
   EXPECT_FALSE(server.lastError.empty());
   app->Release();
 }
+
+// Before, std::bad_alloc (from a 256 MiB buffer, or anywhere inside a call) left the COM
+// method and the host with it.
+TEST_F(DuctoraTest, NoExceptionLeavesAMethod) {
+  writeSampleProject();
+  std::string unit = customPart();
+  IDuctora200711* app = du_new_application_object(&server);
+  LONG result = 0;
+  EXPECT_EQ(app->AllocBinary(1, 256 * 1024 * 1024, &result), S_OK);
+  EXPECT_EQ(result, DU_BINARY);
+  drawing.throwOnCreate = true;
+  BSTR request = bridgeText("<CreatePart><Part><Type><Define>EWAPART_CUSTOM</Define></Type><System><ID>3</ID>"
+                            "</System><Position><WCS>0 0 0</WCS></Position><Direction><WCS>1 0 0</WCS></Direction>"
+                            "<Normal><WCS>0 0 1</WCS></Normal></Part></CreatePart>");
+  BSTR handle = nullptr;
+  EXPECT_EQ(app->CreatePart(request, &handle, &result), E_OUTOFMEMORY);
+  EXPECT_EQ(result, DU_NO_MEMORY);
+  EXPECT_EQ(server.lastError, "Ductora ran out of memory.");
+  EXPECT_NE(read(journalFile()).find("CreatePart -> 11 error=\"Ductora ran out of memory.\""), std::string::npos);
+  SysFreeString(handle);
+  SysFreeString(request);
+  app->Release();
+}

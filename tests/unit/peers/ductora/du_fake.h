@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <fstream>
+#include <new>
 #include <set>
 #include <sstream>
 #include <string>
@@ -13,7 +14,9 @@ struct FakeDrawing {
   unsigned next = 0x100;
   std::set<std::string> erased;
   std::set<std::string> blocks{"Zephyr1"};
-  bool refuse = false;
+  bool refuse = false;        // createEntity and updateEntity refuse
+  int redrawn = 0;            // updateEntity calls
+  bool throwOnCreate = false; // createEntity runs out of memory
 };
 
 class DuctoraTest : public ::testing::Test {
@@ -26,6 +29,7 @@ class DuctoraTest : public ::testing::Test {
     FakeDrawing* d = &drawing;
     server.hooks.drawingPath = [d] { return d->path; };
     server.hooks.createEntity = [d](const DuPart&, std::string& error) -> std::string {
+      if (d->throwOnCreate) throw std::bad_alloc();
       if (d->refuse) {
         error = "refused by the test";
         return "";
@@ -34,11 +38,19 @@ class DuctoraTest : public ::testing::Test {
       s << std::uppercase << std::hex << d->next++;
       return s.str();
     };
+    server.hooks.updateEntity = [d](const DuPart&, std::string& error) {
+      ++d->redrawn;
+      if (d->refuse) error = "refused by the test";
+      return !d->refuse;
+    };
     server.hooks.eraseEntity = [d](const std::string& h) { d->erased.insert(h); };
-    server.hooks.entityAlive = [d](const std::string& h) { return d->erased.count(h) == 0; };
+    server.hooks.entityAlive = [d](const DuPart& p) { return d->erased.count(p.handle) == 0; };
     server.hooks.blockExists = [d](const std::string& n) { return d->blocks.count(n) > 0; };
   }
   void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
+
+  // The host saved the drawing: the project goes to disk with it.
+  void saveDrawing() { ASSERT_EQ(du_drawing_saved(server, drawing.path), DU_OK) << server.lastError; }
 
   std::string projectFile() const { return folder + "/plant.ductora.xml"; }
   std::string journalFile() const { return folder + "/plant.ductora.log"; }

@@ -119,8 +119,36 @@ TEST_F(DuctoraTest, SettersCheckTheirValues) {
   std::string crafted = "<Linetypedef>";
   for (int i = 0; i < 100000; ++i) crafted += "<Linetype x=\"/>\">";
   EXPECT_EQ(du_set_string(server, h, "/Part/Geometry/Linetypedef[0]", crafted), DU_BAD_VALUE);
-  EXPECT_EQ(server.lastError, "The line type definition is too large or too deeply nested.");
-  // Refused changes left the saved project as it was.
+  EXPECT_EQ(server.lastError, "The line type definition is refused: The text is nested too deeply.");
+  // A definition is read as strictly as a request.
+  EXPECT_EQ(du_set_string(server, h, "/Part/Geometry/Linetypedef[0]",
+                          "<Linetypedef><Linetype id=\"1\"><Layer><Name>0</Name></Layer><Colour/></Linetype>"
+                          "</Linetypedef>"),
+            DU_BAD_VALUE);
+  EXPECT_EQ(server.lastError, "The line type definition is refused: Ductora does not know the element <Colour> in "
+                              "/Linetypedef/Linetype[1].");
+  EXPECT_EQ(du_set_string(server, h, "/Part/Geometry/Linetypedef[0]",
+                          "<Linetypedef><Linetype id=\"1\"><Layer><Name>0</Name></Layer></Linetype><Linetype "
+                          "id=\"1\"><Layer><Name>0</Name></Layer></Linetype></Linetypedef>"),
+            DU_BAD_VALUE);
+  // Numbers far out of range are refused before any conversion (int(1e300) is undefined).
+  for (double huge : {1e300, -1e300, 2147483648.0, 1e19})
+    EXPECT_EQ(du_set_number(server, h, "/Part/System/ID", huge), DU_BAD_VALUE) << huge;
+  EXPECT_EQ(du_set_number(server, h, "/Part/Geometry/Source[0]/gm_model/binvar", 1e300), DU_BINARY);
+  EXPECT_EQ(du_set_point(server, h, "/Part/Position/WCS", DuVec{1e308, 0, 0}), DU_BAD_VALUE);
+  EXPECT_EQ(du_set_point(server, h, "/Part/Normal/WCS", DuVec{2, 0, 0}), DU_BAD_VALUE);  // along the direction
+  EXPECT_EQ(server.lastError, "A part's normal cannot lie along its direction.");
+  // A placement the drawing refuses to draw leaves the part as it was.
+  int redrawn = drawing.redrawn;
+  drawing.refuse = true;
+  EXPECT_EQ(du_set_point(server, h, "/Part/Position/WCS", DuVec{5, 5, 5}), DU_DRAWING);
+  drawing.refuse = false;
+  EXPECT_EQ(drawing.redrawn, redrawn + 1);
+  DuVec p;
+  ASSERT_EQ(du_get_point(server, h, "/Part/Position/WCS", p), DU_OK);
+  EXPECT_EQ(p.x, 10);
+  // Refused changes left the project as it was; the drawing's save writes what was done.
+  saveDrawing();
   DuProject reread;
   std::string error;
   ASSERT_EQ(du_project_load(projectFile(), reread, error), 0) << error;
@@ -128,6 +156,7 @@ TEST_F(DuctoraTest, SettersCheckTheirValues) {
   EXPECT_EQ(reread.parts[0].systemId, 4);
   EXPECT_EQ(reread.parts[0].blockName, "Zephyr1");
   EXPECT_EQ(reread.parts[0].moveBehaviour, "All");
+  EXPECT_EQ(reread.parts[0].position.x, 10);
 }
 
 TEST_F(DuctoraTest, NumbersReadAsTextAndTextAsNumbers) {

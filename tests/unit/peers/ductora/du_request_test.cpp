@@ -1,6 +1,7 @@
 // Guards against requests that create half-checked parts, crash on malformed XML, or
 // add duct series the product database does not have.
 #include <sqlite3.h>
+#include <tinyxml.h>
 #include "du_fake.h"
 
 namespace {
@@ -22,10 +23,11 @@ const std::string kRectConnection =
     "<Normal><WCS>0.000000 0.000000 1.000000</WCS></Normal><Shape><ID>1</ID></Shape>"
     "<Width>400</Width><Height>200</Height></Connection>";
 
-std::string ductRequest(const std::string& endA, const std::string& endB, const std::string& serie = "RECT") {
+std::string ductRequest(const std::string& endA, const std::string& endB, const std::string& serie = "RECT",
+                        const std::string& pointB = "1300.000000 0.000000 0.000000") {
   return "<CreatePart><Part><Type><Define>EWAPART_DUCT</Define></Type>"
          "<Connection><ConnectedTo>" + endA + "</ConnectedTo><Position><WCS>0.000000 0.000000 0.000000</WCS></Position></Connection>"
-         "<Connection><ConnectedTo>" + endB + "</ConnectedTo><Position><WCS>1300.000000 0.000000 0.000000</WCS></Position></Connection>"
+         "<Connection><ConnectedTo>" + endB + "</ConnectedTo><Position><WCS>" + pointB + "</WCS></Position></Connection>"
          "<System><ID>3</ID><Type><ID>0</ID></Type></System><Normal><WCS>0.000000 0.000000 1.000000</WCS></Normal>"
          "<Serie><ID>" + serie + "</ID></Serie><Shape><ID>1</ID></Shape><Width>400</Width><Height>200</Height>"
          "</Part></CreatePart>";
@@ -112,11 +114,11 @@ TEST_F(DuctoraTest, RequestsThatAreRefused) {
   for (int i = 0; i < 50000; ++i) nested += "<Part>";
   std::string h;
   EXPECT_EQ(du_create_part(server, "<CreatePart>" + nested, h), DU_BAD_REQUEST);
-  EXPECT_EQ(server.lastError, "The request is nested too deeply.");
+  EXPECT_EQ(server.lastError, "The text is nested too deeply.");
   std::string crafted;  // "/>" in a value once passed the depth check
   for (int i = 0; i < 100000; ++i) crafted += "<Part x='/>'>";
   EXPECT_EQ(du_create_part(server, "<CreatePart>" + crafted, h), DU_BAD_REQUEST);
-  EXPECT_EQ(server.lastError, "The request is nested too deeply.");
+  EXPECT_EQ(server.lastError, "The text is nested too deeply.");
   EXPECT_EQ(du_create_part(server, ductRequest(unit, unit, "-1"), h), DU_BAD_REQUEST);
   EXPECT_EQ(server.lastError, "The project has no duct serie \"-1\".");
   EXPECT_EQ(du_create_part(server,
@@ -126,6 +128,117 @@ TEST_F(DuctoraTest, RequestsThatAreRefused) {
   double n;
   ASSERT_EQ(du_get_number(server, "", "Count(/Project/Part)", n), DU_OK);
   EXPECT_EQ(n, 1);
+}
+
+// Before, unknown attributes, a repeated <WCS>, stray text, a normal along the direction
+// and coordinates of 1e308 were all taken; one such duct had a NaN direction that was
+// saved as "-nan" and made the whole project unreadable.
+TEST_F(DuctoraTest, StrictReaderSaysWhatAndWhere) {
+  writeSampleProject();
+  const std::string unit = customPart();
+  const std::string place = "<Position><WCS>0 0 0</WCS></Position><Direction><WCS>1 0 0</WCS></Direction>"
+                            "<Normal><WCS>0 0 1</WCS></Normal>";
+  const std::string round = "<Shape><ID>0</ID></Shape><Diameter>315</Diameter>";
+  auto stub = [&](const std::string& connections) {
+    return "<CreateConnectionStub><Function><Name>Fan</Name></Function><ParentPart>" + unit +
+           "</ParentPart><System><ID>3</ID></System><Connections>" + connections + "</Connections></CreateConnectionStub>";
+  };
+  auto custom = [](const std::string& rest) {
+    return "<CreatePart><Part><Type><Define>EWAPART_CUSTOM</Define></Type><System><ID>3</ID></System><Position><WCS>"
+           "0 0 0</WCS></Position>" + rest + "</Part></CreatePart>";
+  };
+  struct Case {
+    std::string request, error;
+  };
+  const std::vector<Case> cases = {
+      {stub("<Connection>" + place + round + "</Connection>"), ""},
+      {stub("<Connection x=\"1\">" + place + round + "</Connection>"),
+       "The element /CreateConnectionStub/Connections/Connection[1] has an attribute \"x\" that Ductora does not "
+       "know."},
+      {stub("<Connection><Position><WCS>0 0 0</WCS><WCS>1 1 1</WCS></Position>" + place.substr(37) + round +
+            "</Connection>"),
+       "The element <WCS> appears twice in /CreateConnectionStub/Connections/Connection[1]/Position."},
+      {stub("<Connection>" + place + round + "</Connection>stray"),
+       "Stray text \"stray\" in /CreateConnectionStub/Connections."},
+      {stub("<Connection><Position><WCS>0 0 0</WCS></Position><Direction><WCS>0 0 2</WCS></Direction><Normal><WCS>"
+            "0 0 1</WCS></Normal>" + round + "</Connection>"),
+       "The normal of connection 1 lies along its direction."},
+      {custom("<Direction><WCS>1 0 0</WCS></Direction><Normal><WCS>-3 0 0</WCS></Normal>"),
+       "The normal of the part lies along its direction."},
+      {ductRequest(unit, unit, "RECT", "-1e308 0 0"),
+       "/CreatePart/Part/Connection[2]/Position/WCS lies farther than 100000000 from the origin on an axis: "
+       "\"-1e308 0 0\"."},
+      {custom("<Direction><WCS>1 0 0</WCS></Direction><Normal><WCS>0 0 1</WCS></Normal><Description>a<b/>"
+              "</Description>"),
+       "/CreatePart/Part/Description holds a value, not the element <b>."},
+      {custom("<Direction><WCS>1 0 0</WCS></Direction>"), "/CreatePart/Part lacks <Normal>."},
+      {custom("<Direction><WCS>1 0 0</WCS></Direction><Normal><WCS>0 0 1</WCS></Normal><Productcode>\xC3&amp;"
+              "</Productcode>"),
+       "/CreatePart/Part/Productcode is not UTF-8 text."},
+      {stub("<Connection>" + place + round + "</Connection>") + "<!-- note --><X/>",
+       "The text must be one <CreateConnectionStub> element, with nothing but comments after it."},
+      {stub("<Connection>" + place + "<Shape><ID>0</ID></Shape><Diameter>abc</Diameter></Connection>"),
+       "/CreateConnectionStub/Connections/Connection[1]/Diameter must be a whole number from 0 to 100000, not "
+       "\"abc\"."},
+  };
+  for (const Case& c : cases) {
+    std::string handle;
+    const bool stub = c.request.compare(0, 21, "<CreateConnectionStub") == 0;
+    const long rc = stub ? du_create_connection_stub(server, c.request, handle) : du_create_part(server, c.request, handle);
+    if (c.error.empty()) {
+      EXPECT_EQ(rc, DU_OK) << server.lastError;
+      continue;
+    }
+    EXPECT_EQ(rc, DU_BAD_REQUEST) << c.request;
+    EXPECT_EQ(server.lastError, c.error) << c.request;
+  }
+  // Whatever was refused, the project saves and reads back.
+  saveDrawing();
+  DuProject reread;
+  std::string error;
+  EXPECT_EQ(du_project_load(projectFile(), reread, error), 0) << error;
+  EXPECT_EQ(reread.parts.size(), 2u);
+}
+
+// Before, TinyXML's default condensed white space in every text, and a request over 2048
+// bytes was journalled as "<N chars>", hiding what a test has to see.
+TEST_F(DuctoraTest, UserTextIsKeptExactly) {
+  writeSampleProject();
+  const bool condensed = TiXmlBase::IsWhiteSpaceCondensed();
+  std::string description = " Unit  with\ttab &amp; &lt;two&gt;\nlines ";
+  description += std::string(1000 - description.size(), 'x');
+  const std::string request =
+      "<CreatePart><Part><Type><Define>EWAPART_CUSTOM</Define></Type><System><ID>3</ID></System><Position><WCS>0 0 0"
+      "</WCS></Position><Direction><WCS>1 0 0</WCS></Direction><Normal><WCS>0 0 1</WCS></Normal><CustomPartType>" +
+      description + "</CustomPartType><Description>" + description + "</Description><Geometry><Layer><Name> A  B "
+      "</Name></Layer></Geometry></Part></CreatePart>";
+  std::string h, s;
+  ASSERT_EQ(du_create_part(server, request, h), DU_OK) << server.lastError;
+  EXPECT_EQ(TiXmlBase::IsWhiteSpaceCondensed(), condensed);  // the process-wide setting is as it was
+  std::string expected = description;
+  for (auto [entity, c] : {std::pair<std::string, std::string>{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}})
+    expected.replace(expected.find(entity), entity.size(), c);
+  ASSERT_EQ(du_get_string(server, h, "/Part/Description", s), DU_OK);
+  EXPECT_EQ(s, expected);
+  ASSERT_EQ(du_get_string(server, h, "/Part/Geometry/Layer/Name", s), DU_OK);
+  EXPECT_EQ(s, " A  B ");
+  EXPECT_NE(read(journalFile()).find("CreatePart request=" + du_journal_text(request) + " -> 0"), std::string::npos);
+  saveDrawing();
+  DuProject reread;
+  std::string error;
+  ASSERT_EQ(du_project_load(projectFile(), reread, error), 0) << error;
+  EXPECT_EQ(reread.parts[0].description, expected);
+  EXPECT_EQ(reread.parts[0].customPartType, expected);
+}
+
+// Before, lastError kept an old refusal's text after later successes.
+TEST_F(DuctoraTest, LastErrorIsAboutTheLastCall) {
+  writeSampleProject();
+  std::string s;
+  EXPECT_EQ(du_get_string(server, "", "/Nothing", s), DU_BAD_QUERY);
+  EXPECT_FALSE(du_last_error(server).empty());
+  ASSERT_EQ(du_get_string(server, "", "/Project/Ductwork/System[0]/Name", s), DU_OK);
+  EXPECT_EQ(du_last_error(server), "");
 }
 
 TEST_F(DuctoraTest, RefusedEntityLeavesNoPart) {
