@@ -1,8 +1,8 @@
 """Guards against saves that a crash turns into lost or littered files: the host is killed
-(SIGKILL) at random moments while it writes a registry hive and saves a 17 MB drawing, again
-and again; every file is then the old one or the new one, whole, and no temporary file of
-a dead process survives the next save (before, every kill left a NAME.dxf.tmpPID of up to
-17 MB, and a hive temporary, behind)."""
+(SIGKILL) at random moments while it writes a registry hive and saves a 17 MB drawing with
+its Ductora project, again and again; every file is then the old one or the new one,
+whole, and no temporary file of a dead process survives the next save (before, every kill
+left a NAME.dxf.tmpPID of up to 17 MB, and a hive temporary, behind)."""
 import os
 import random
 import re
@@ -19,6 +19,7 @@ machine = make_machine(user_reg="Windows Registry Editor Version 5.00\n\n"
                                 "[HKEY_CURRENT_USER\\Software\\HostApp]\n\"Setting\"=\"first\"\n")
 drawing = os.path.join(machine, "big.dxf")
 hive = os.path.join(machine, "user.reg")
+project = os.path.join(machine, "big.ductora.xml")
 
 # A drawing the host wrote, grown to 17 MB by lines of its own kind.
 rc, out, _ = run_cadhost("LINE\n0,0\n1,1\n\nQSAVE\n", machine=machine, drawing=drawing)
@@ -38,16 +39,18 @@ check(os.path.getsize(drawing) > 17 * 1000 * 1000, "the drawing is 17 MB (%d byt
 
 
 def session(i):
-    """A script that writes the hive and saves twice, the drawing a line longer each time."""
-    return ("HostAppSettingB\nrun %d a\nLINE\n%d,-1\n%d,-2\n\nQSAVE\n"
-            "HostAppSettingB\nrun %d b\nLINE\n%d,-3\n%d,-4\n\nQSAVE\nQUIT\n" % (i, i, i, i, i, i))
+    """A script that writes the hive and saves twice, the drawing a line longer and the
+    project's version number higher each time."""
+    return ("HostAppSettingB\nrun %d a\nLINE\n%d,-1\n%d,-2\n\nDUPROJECT\nVersion\n%d\nQSAVE\n"
+            "HostAppSettingB\nrun %d b\nLINE\n%d,-3\n%d,-4\n\nDUPROJECT\nVersion\n%d\nQSAVE\nQUIT\n"
+            % (i, i, i, 2 * i, i, i, i, 2 * i + 1))
 
 
 def start(i):
     script = os.path.join(machine, "session.scr")
     with open(script, "w") as f:
         f.write(session(i))
-    args = [os.path.join(bin_dir(), "cadhost"), "--machine", machine, "--load", "hostapp_B.arx",
+    args = [os.path.join(bin_dir(), "cadhost"), "--machine", machine, "--load", "hostapp_B.arx", "--load", "Ductora.arx",
             "--script", script, drawing]
     return subprocess.Popen(args, cwd=machine, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -69,6 +72,13 @@ def setting():
     return values[0]
 
 
+def version():
+    with open(project, "rb") as f:
+        text = f.read().decode("utf-8")
+    check(text.rstrip().endswith("</DuctoraProject>"), "the project is whole", text[-200:])
+    return int(re.search(r'<DuctoraProject version="(\d+)"', text).group(1))
+
+
 def temporaries():
     return sorted(n for n in os.listdir(machine) if ".tmp" in n)
 
@@ -80,7 +90,8 @@ check(p.wait(timeout=600) == 0, "an unkilled session ends normally")
 duration = time.monotonic() - began
 lines = line_count()
 value = setting()
-check(value == "run 0 b" and temporaries() == [], "the session saved everything and left nothing")
+number = version()
+check(value == "run 0 b" and number == 1 and temporaries() == [], "the session saved everything and left nothing")
 
 random.seed(os.getpid())
 for i in range(1, KILLS + 1):
@@ -94,15 +105,18 @@ for i in range(1, KILLS + 1):
     lines = now
     before, value = value, setting()
     check(value in (before, "run %d a" % i, "run %d b" % i), "kill %d: the setting is an old or new one" % i)
+    before, number = number, version()
+    check(number in (before, 2 * i, 2 * i + 1), "kill %d: the project is an old or new one (version %d)" % (i, number))
     # At most the temporaries of the session just killed: the earlier ones went at its saves.
     left = temporaries()
-    check(sum(n.startswith("big.dxf.") for n in left) <= 1 and sum(n.startswith("user.reg.") for n in left) <= 1,
+    check(all(sum(n.startswith(name + ".") for n in left) <= 1 for name in ("big.dxf", "user.reg", "big.ductora.xml")),
           "kill %d: temporaries of dead sessions survive: %s" % (i, left))
 
 p = start(KILLS + 1)
 check(p.wait(timeout=600) == 0, "the session after the kills ends normally")
 check(temporaries() == [], "no temporary survives a finished save: %s" % temporaries())
-check(setting() == "run %d b" % (KILLS + 1) and line_count() == lines + 2, "the last session's changes are saved")
+check(setting() == "run %d b" % (KILLS + 1) and line_count() == lines + 2 and version() == 2 * KILLS + 3,
+      "the last session's changes are saved")
 rc, out, _ = run_cadhost("QUIT\n", machine=machine, drawing=drawing)
 check(rc == 0, "the drawing opens after the kills", out)
 print("ok")

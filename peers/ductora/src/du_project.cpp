@@ -6,12 +6,9 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <variant>
@@ -20,6 +17,7 @@
 #include "du_refuse.h"
 #include "du_schema.h"
 #include "du_text.h"
+#include "standin.h"
 #include "xmldoc.h"
 
 namespace {
@@ -384,23 +382,6 @@ std::string withoutExtension(const std::string& path) {
 }
 
 
-// Removes NAME.tmpPID files beside the project whose process is gone: a save that was
-// killed between writing its temporary file and renaming it.
-void removeStaleTemporaries(const std::string& folder, const std::string& base) {
-  DIR* d = ::opendir(folder.c_str());
-  if (!d) return;
-  const std::string prefix = base + ".tmp";
-  while (dirent* e = ::readdir(d)) {
-    const std::string name = e->d_name;
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 || name.size() > prefix.size() + 9)
-      continue;
-    const std::string digits = name.substr(prefix.size());
-    if (digits.find_first_not_of("0123456789") != std::string::npos) continue;
-    const pid_t pid = pid_t(std::atol(digits.c_str()));
-    if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) ::unlink((folder + "/" + name).c_str());
-  }
-  ::closedir(d);
-}
 }  // namespace
 
 std::string du_project_path(const std::string& drawingPath) {
@@ -511,34 +492,15 @@ std::string du_project_text(const DuProject& p) {
 
 int du_project_save(const std::string& path, const DuProject& p, std::string& error) {
   const std::string text = du_project_text(p);
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  removeStaleTemporaries(folder, slash == std::string::npos ? path : path.substr(slash + 1));
-
-  // The file's permissions stay; a new file gets the usual ones (0666 less the umask).
-  struct stat st;
-  const bool keepMode = ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  ::unlink(temp.c_str());
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) {
+  standin::SafeSave save;
+  if (standin::safeSaveBegin(save, path, 0666) != 0 || !standin::writeAll(save.fd, text.data(), text.size())) {
+    error = std::strerror(errno);
+    standin::safeSaveAbort(save);
+    return -1;
+  }
+  if (standin::safeSaveCommit(save) != 0) {
     error = std::strerror(errno);
     return -1;
-  }
-  bool ok = du_write_all(fd, text);
-  if (ok && keepMode) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-  ok = ok && ::fsync(fd) == 0;
-  const int savedErrno = errno;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-    error = std::strerror(ok ? errno : (savedErrno ? savedErrno : EIO));
-    ::unlink(temp.c_str());
-    return -1;
-  }
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {  // the rename itself reaches the disk too
-    ::fsync(dir);
-    ::close(dir);
   }
   return 0;
 }
@@ -559,15 +521,4 @@ DuSerie* du_find_serie(DuProject& project, const std::string& id) {
   for (DuSerie& s : project.series)
     if (s.id == id) return &s;
   return nullptr;
-}
-
-bool du_write_all(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return true;
 }

@@ -76,16 +76,12 @@ int du_project_load(const std::string& path, DuProject& project, std::string& er
 int du_project_parse(const std::string& text, DuProject& project, std::string& error);
 // The file's text of the project.
 std::string du_project_text(const DuProject& project);
-// Writes a temporary file beside path (temporaries of a save that was killed are removed
-// first), flushes it and renames it into place: a symbolic link at path is replaced, never
-// followed, and an existing file's permissions are kept. 0, or -1 (error says why; the
-// old file is untouched).
+// Saves the project so that a crash never costs the file (a temporary beside it, renamed
+// into place; see standin::SafeSave): a symbolic link at path is replaced, never followed,
+// and an existing file's permissions are kept. 0, or -1 (error says why; the old file is
+// untouched).
 int du_project_save(const std::string& path, const DuProject& project, std::string& error);
 
 DuPart* du_find_part(DuProject& project, const std::string& handle);
 const DuSystem* du_find_system(const DuProject& project, int id);
 DuSerie* du_find_serie(DuProject& project, const std::string& id);
-
-// Writes the whole text to the file descriptor, through short writes and interruptions;
-// false when a write fails.
-bool du_write_all(int fd, const std::string& text);
