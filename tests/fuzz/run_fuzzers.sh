@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Runs every fuzzer of a clang fuzz build for SECONDS each and prints a table of what each
-# did; exits 1 when one of them found a fault.
-#   run_fuzzers.sh BUILD_DIR CORPUS_DIR SECONDS
-# A fuzzer is a program bin/NAME_fuzz (or bin/fuzz_NAME); it starts from CORPUS_DIR/NAME
+# Runs every fuzzer of a clang fuzz build (or the NAMEs given) for SECONDS each and prints
+# a table of what each did; exits 1 when one of them found a fault.
+#   run_fuzzers.sh BUILD_DIR CORPUS_DIR SECONDS [NAME...]
+# A fuzzer is a program bin/NAME_fuzz; it starts from CORPUS_DIR/NAME
 # and from what earlier runs found (BUILD_DIR/corpus/NAME, where new inputs go); the input
 # of a fault goes to BUILD_DIR/faults/NAME-*.
 set -uo pipefail
 build=$1 corpus=$2 seconds=$3
+shift 3
 mkdir -p "$build/corpus" "$build/faults" "$build/logs"
 # The stack of a deep parse and slow but bounded inputs (the model database's own limits
 # are two minutes to open) are not faults.
@@ -14,11 +15,19 @@ options=(-max_total_time="$seconds" -timeout=150 -rss_limit_mb=3072 -print_final
 status=0
 summary=()
 shopt -s nullglob
-for program in "$build"/bin/*_fuzz "$build"/bin/fuzz_*; do
-  [ -x "$program" ] || continue
+programs=("$build"/bin/*_fuzz)
+if [ $# -gt 0 ]; then
+  programs=()
+  for name in "$@"; do programs+=("$build/bin/${name}_fuzz"); done
+fi
+for program in "${programs[@]}"; do
   name=$(basename "$program")
   name=${name%_fuzz}
-  name=${name#fuzz_}
+  if [ ! -x "$program" ]; then
+    echo "no fuzzer $name in $build/bin" >&2
+    status=1
+    continue
+  fi
   work="$build/corpus/$name"
   mkdir -p "$work"
   seeds=()
