@@ -6,7 +6,7 @@
 # and from what earlier runs found (BUILD_DIR/corpus/NAME, where new inputs go); the input
 # of a fault goes to BUILD_DIR/faults/NAME-*.
 set -uo pipefail
-build=$1 corpus=$2 seconds=$3
+build=$(cd "$1" && pwd) corpus=$(cd "$2" && pwd) seconds=$3
 shift 3
 mkdir -p "$build/corpus" "$build/faults" "$build/logs"
 # The stack of a deep parse and slow but bounded inputs (the model database's own limits
