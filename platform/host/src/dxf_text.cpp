@@ -144,6 +144,14 @@ std::wstring Codec::decode(const std::string& bytes) const {
     char* in = const_cast<char*>(bytes.data());
     size_t inLeft = bytes.size();
     wchar_t buf[256];
+    // A converter may hold back the last character it read (code page 1258 waits for a
+    // combining mark to follow): it is taken out before a byte is copied and at the end.
+    auto takeHeldBack = [&] {
+      char* out = reinterpret_cast<char*>(buf);
+      size_t outLeft = sizeof buf;
+      iconv(m_conv->toWide, nullptr, nullptr, &out, &outLeft);
+      raw.append(buf, (wchar_t*)out - buf);
+    };
     while (inLeft > 0) {
       char* out = reinterpret_cast<char*>(buf);
       size_t outLeft = sizeof buf;
@@ -151,12 +159,13 @@ std::wstring Codec::decode(const std::string& bytes) const {
       raw.append(buf, (wchar_t*)out - buf);
       if (r == (size_t)-1 && errno != E2BIG) {
         // A byte the code page does not define, or a cut double-byte character.
+        takeHeldBack();
         raw += (wchar_t)(unsigned char)*in;
         ++in;
         --inLeft;
-        iconv(m_conv->toWide, nullptr, nullptr, nullptr, nullptr);
       }
     }
+    takeHeldBack();
   }
   return unescape(raw);
 }
@@ -183,8 +192,11 @@ void Codec::append(std::string& out, const std::wstring& text) const {
       char* o = buf;
       size_t outLeft = sizeof buf;
       iconv(m_conv->fromWide, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(m_conv->fromWide, &in, &inLeft, &o, &outLeft) == (size_t)-1 || inLeft) appendEscape(out, c);
-      else out.append(buf, o - buf);
+      if (iconv(m_conv->fromWide, &in, &inLeft, &o, &outLeft) == (size_t)-1 || inLeft ||
+          iconv(m_conv->fromWide, nullptr, nullptr, &o, &outLeft) == (size_t)-1)
+        appendEscape(out, c);
+      else
+        out.append(buf, o - buf);
     }
   }
 }
