@@ -221,10 +221,12 @@ int device_draw(HWND window, HDC dc, const char* pictureFile, gm_model* list, in
   gm_model drawn;
   std::memset(&drawn, 0, sizeof drawn);
   gm_model_init(&drawn);
-  ts_draw(model, &drawn);
-  if (list) gm_model_copy(&drawn, list, GM_COPY_APPEND);
+  // The caller's empty list takes the drawing itself; one that holds elements gets a copy.
+  gm_model* scene = list && list->count == 0 ? list : &drawn;
+  ts_draw(model, scene);
+  if (list && scene != list) gm_model_copy(&drawn, list, GM_COPY_APPEND);
   const double origin[3] = {0, 0, 0};
-  tp_add_model(context, 1, origin, 0, 0, &drawn, 65);
+  tp_add_model(context, 1, origin, 0, 0, scene, 65);
 
   int result = setView(context, model, zoom, offsetX, offsetY);
   if (dc) tp_paint(context, dc);

@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <string>
 
 namespace teksolid {
 
@@ -88,6 +91,39 @@ bool parseInteger(const char* text, long long& out) {
   return true;
 }
 
+// A product's model is read several times in a row (its connections, its block, its
+// picture): the last block read is kept as read, and the same block again is a copy of it
+// instead of a second parse.
+struct LastRead {
+  std::mutex lock;
+  std::string text;
+  std::unique_ptr<ts_model> model;
+};
+
+LastRead& lastRead() {
+  static LastRead last;
+  return last;
+}
+
+// The model of a block, or nullptr when it does not read; throws std::bad_alloc.
+ts_model* readModel(const char* text, size_t size) {
+  LastRead& last = lastRead();
+  {
+    std::lock_guard<std::mutex> hold(last.lock);
+    if (last.model && last.text.size() == size && std::memcmp(last.text.data(), text, size) == 0)
+      return new ts_model(*last.model);
+  }
+  std::unique_ptr<ts_model> model(new ts_model);
+  std::vector<double> values;
+  if (!parseBlock(text, size, *model) || !evaluateAll(*model, values)) return nullptr;
+  fillMaterials(*model, values);
+  std::unique_ptr<ts_model> kept(new ts_model(*model));
+  std::lock_guard<std::mutex> hold(last.lock);
+  last.text.assign(text, size);
+  last.model = std::move(kept);
+  return model.release();
+}
+
 }  // namespace
 
 extern "C" {
@@ -95,21 +131,13 @@ extern "C" {
 ts_model* ts_create_model(int, const void* data, long size, int16_t* count) {
   if (count) *count = 0;
   if (!data || size <= 0 || size > TS_MAX_BLOCK_SIZE) return nullptr;
-  ts_model* model = new (std::nothrow) ts_model;
-  if (!model) return nullptr;
-  std::vector<double> values;
-  bool ok = false;
+  ts_model* model = nullptr;
   try {
-    ok = parseBlock(static_cast<const char*>(data), static_cast<size_t>(size), *model) &&
-         evaluateAll(*model, values);
-    if (ok) fillMaterials(*model, values);
+    model = readModel(static_cast<const char*>(data), static_cast<size_t>(size));
   } catch (...) {
-    ok = false;  // out of memory while reading
+    model = nullptr;  // out of memory while reading
   }
-  if (!ok) {
-    delete model;
-    return nullptr;
-  }
+  if (!model) return nullptr;
   if (count) *count = static_cast<int16_t>(model->statements.size() > 32767 ? 32767 : model->statements.size());
   return model;
 }

@@ -153,7 +153,19 @@ TEST(TsDraw, ParametersShapeTheGeometry) {
   gm_vector dir, n;
   ASSERT_EQ(gm_get_connection(&after.list, 201, &p, &dir, &n, 0, 0, 0, 0), 0);
   EXPECT_DOUBLE_EQ(p.x, 1500);
+  // The same block read again (a copy of the last one read) has the block's own values,
+  // and what is done to one model leaves the other as it was.
+  ts_model* again = create(kBox);
+  ASSERT_NE(again, nullptr);
+  Drawn fresh;
+  ASSERT_EQ(ts_draw(again, &fresh.list), 0);
+  EXPECT_DOUBLE_EQ(fresh.maxX(), 500);
   ts_free_model(m);
+  ASSERT_EQ(ts_set_parameter(again, "L", "2000"), 0);
+  Drawn changed;
+  ASSERT_EQ(ts_draw(again, &changed.list), 0);
+  EXPECT_DOUBLE_EQ(changed.maxX(), 1000);
+  ts_free_model(again);
 }
 
 TEST(TsDraw, ConnectionsFollowTheirTypeParameters) {
