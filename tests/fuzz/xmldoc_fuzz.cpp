@@ -3,26 +3,9 @@
 // builds it, or one TinyXML reads without a fault at another depth.
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <utility>
-#include <vector>
 
+#include "../unit/xmldoc/tree_depth.h"
 #include "xmldoc.h"
-
-namespace {
-size_t treeDepth(const TiXmlDocument& doc) {
-  size_t deepest = 0;
-  std::vector<std::pair<const TiXmlNode*, size_t>> stack{{&doc, 0}};
-  while (!stack.empty()) {
-    auto [node, depth] = stack.back();
-    stack.pop_back();
-    if (depth > deepest) deepest = depth;
-    for (const TiXmlNode* c = node->FirstChild(); c; c = c->NextSibling())
-      stack.push_back({c, depth + (c->ToElement() ? 1 : 0)});
-  }
-  return deepest;
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* text = reinterpret_cast<const char*>(data);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tree_depth.h"
 #include "xmldoc.h"
 
 namespace {
@@ -24,16 +25,7 @@ Parsed parse(const std::string& text, TiXmlEncoding encoding) {
   std::string padded = text + std::string(kXmlDocPadding, '\0');
   TiXmlDocument doc;
   doc.Parse(padded.c_str(), nullptr, encoding);
-  size_t deepest = 0;
-  std::vector<std::pair<const TiXmlNode*, size_t>> stack{{&doc, 0}};
-  while (!stack.empty()) {
-    auto [node, depth] = stack.back();
-    stack.pop_back();
-    if (depth > deepest) deepest = depth;
-    for (const TiXmlNode* c = node->FirstChild(); c; c = c->NextSibling())
-      stack.push_back({c, depth + (c->ToElement() ? 1 : 0)});
-  }
-  return {deepest, doc.Error()};
+  return {treeDepth(doc), doc.Error()};
 }
 
 size_t scan(const std::string& text, TiXmlEncoding encoding) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include "arxhost.h"
+#include "du_elements.h"
 #include "du_host.h"
 #include "du_internal.h"
 #include "hosttest.h"
@@ -91,16 +92,6 @@ std::vector<std::string> kinds(AcDbObjectId block) {
   return out;
 }
 
-void element(std::vector<uint8_t>& list, int16_t code, double x, double y, double z) {
-  uint8_t e[28];
-  int16_t pen = 1;
-  std::memcpy(e, &code, 2);
-  std::memcpy(e + 2, &pen, 2);
-  std::memcpy(e + 4, &x, 8);
-  std::memcpy(e + 12, &y, 8);
-  std::memcpy(e + 20, &z, 8);
-  list.insert(list.end(), e, e + 28);
-}
 }  // namespace
 
 TEST_F(HostSession, PartsDrawWhatDuctoraHolds) {
@@ -149,15 +140,15 @@ TEST_F(HostSession, PartsDrawWhatDuctoraHolds) {
                            model),
             DU_OK);
   std::vector<uint8_t> list;
-  element(list, 1001, 0, 0, 0);
-  element(list, 1002, 100, 0, 0);
-  element(list, 1003, 100, 100, 0);
-  element(list, 1021, 50, 50, 0);
-  element(list, 0, 0, 0, 1);
-  element(list, 0, 25, 0, 0);
-  element(list, 2001, 0, 0, 0);
-  element(list, 0, 10, 0, 0);
-  element(list, 0, 10, 10, 0);
+  addElement(list, 1001, 0, 0, 0);
+  addElement(list, 1002, 100, 0, 0);
+  addElement(list, 1003, 100, 100, 0);
+  addElement(list, 1021, 50, 50, 0);
+  addElement(list, 0, 0, 0, 1);
+  addElement(list, 0, 25, 0, 0);
+  addElement(list, 2001, 0, 0, 0);
+  addElement(list, 0, 10, 0, 0);
+  addElement(list, 0, 10, 10, 0);
   ASSERT_EQ(du_alloc_binary(server, 1, long(list.size())), DU_OK);
   server.binaries[1].bytes = list;
   ASSERT_EQ(du_set_number(server, model, "/Part/Geometry/Source[0]/gm_model/binvar", 1), DU_OK) << server.lastError;

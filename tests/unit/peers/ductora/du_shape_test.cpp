@@ -5,19 +5,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include "du_elements.h"
 #include "du_shape.h"
 
 namespace {
-void add(std::vector<uint8_t>& list, int16_t code, double x, double y = 0, double z = 0, int16_t pen = 1) {
-  uint8_t e[28];
-  std::memcpy(e, &code, 2);
-  std::memcpy(e + 2, &pen, 2);
-  std::memcpy(e + 4, &x, 8);
-  std::memcpy(e + 12, &y, 8);
-  std::memcpy(e + 20, &z, 8);
-  list.insert(list.end(), e, e + 28);
-}
-
 std::vector<DuShape::Kind> kindsOf(const std::vector<DuShape>& shapes) {
   std::vector<DuShape::Kind> out;
   for (const DuShape& s : shapes) out.push_back(s.kind);
@@ -28,28 +19,28 @@ std::vector<DuShape::Kind> kindsOf(const std::vector<DuShape>& shapes) {
 TEST(DuShape, DisplayListGroups) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::vector<uint8_t> list;
-  add(list, 1001, 0);        // run: 0 -> 1 -> (NaN) -> 3: only the first line is drawn
-  add(list, 1002, 1);
-  add(list, 1002, nan);
-  add(list, 1003, 3);
-  add(list, 1011, 0);        // arc with ratio 0.5 from 0 to pi
-  add(list, 0, 0, 0, 1);
-  add(list, 0, 10, 0, 0);
-  add(list, 0, 0, M_PI, 0.5);
-  add(list, 1011, 0);        // arc of ratio 0: nothing
-  add(list, 0, 0, 0, 1);
-  add(list, 0, 10, 0, 0);
-  add(list, 0, 0, 1, 0);
-  add(list, 2001, 0, 0, 0, 99);  // four corners, the first edge hidden
-  add(list, 0, 1, 0, 0);
-  add(list, 2002, 1, 1, 0);
-  add(list, 0, 0, 1, 0);
-  add(list, 1021, 1e300);    // circle beyond the drawing's reach: nothing
-  add(list, 0, 0, 0, 1);
-  add(list, 0, 5);
-  add(list, 2001, 0);        // a face whose 2002 is the last element has three corners
-  add(list, 0, 1);
-  add(list, 2002, 1, 1);
+  addElement(list, 1001, 0);        // run: 0 -> 1 -> (NaN) -> 3: only the first line is drawn
+  addElement(list, 1002, 1);
+  addElement(list, 1002, nan);
+  addElement(list, 1003, 3);
+  addElement(list, 1011, 0);        // arc with ratio 0.5 from 0 to pi
+  addElement(list, 0, 0, 0, 1);
+  addElement(list, 0, 10, 0, 0);
+  addElement(list, 0, 0, M_PI, 0.5);
+  addElement(list, 1011, 0);        // arc of ratio 0: nothing
+  addElement(list, 0, 0, 0, 1);
+  addElement(list, 0, 10, 0, 0);
+  addElement(list, 0, 0, 1, 0);
+  addElement(list, 2001, 0, 0, 0, 99);  // four corners, the first edge hidden
+  addElement(list, 0, 1, 0, 0);
+  addElement(list, 2002, 1, 1, 0);
+  addElement(list, 0, 0, 1, 0);
+  addElement(list, 1021, 1e300);    // circle beyond the drawing's reach: nothing
+  addElement(list, 0, 0, 0, 1);
+  addElement(list, 0, 5);
+  addElement(list, 2001, 0);        // a face whose 2002 is the last element has three corners
+  addElement(list, 0, 1);
+  addElement(list, 2002, 1, 1);
   list.push_back(0xAB);      // a cut element is not read
   const std::vector<DuShape> shapes = du_display_list_shapes(list);
   ASSERT_EQ(kindsOf(shapes), (std::vector<DuShape::Kind>{DuShape::LINE, DuShape::ELLIPSE, DuShape::FACE,
@@ -65,9 +56,9 @@ TEST(DuShape, DisplayListGroups) {
   // A circle whose group the list cuts off is skipped element by element, and a run
   // without its end draws to the last element.
   list.clear();
-  add(list, 1001, 0);
-  add(list, 1021, 1);
-  add(list, 0, 2);
+  addElement(list, 1001, 0);
+  addElement(list, 1021, 1);
+  addElement(list, 0, 2);
   const std::vector<DuShape> cut = du_display_list_shapes(list);
   ASSERT_EQ(cut.size(), 2u);
   EXPECT_EQ(cut[1].p[1].x, 2);
