@@ -39,8 +39,10 @@ struct Projector {
   }
 };
 
-void addSegment(std::vector<Primitive>& out, const double a[3], const double b[3], int pen,
-                double offset) {
+// What collect hands its primitives to: a std::vector<Primitive>, or any type with
+// push_back(const Primitive&).
+template <class Sink>
+void addSegment(Sink& out, const double a[3], const double b[3], int pen, double offset) {
   Primitive p;
   for (int k = 0; k < 3; ++k) {
     p.xyz[0][k] = a[k];
@@ -53,7 +55,8 @@ void addSegment(std::vector<Primitive>& out, const double a[3], const double b[3
 }
 
 // A circle or elliptical arc as segments: point(t) = centre + cos t * major + sin t * minor.
-void addCurve(std::vector<Primitive>& out, const Projector& proj, const gm_point& c,
+template <class Sink>
+void addCurve(Sink& out, const Projector& proj, const gm_point& c,
               const gm_vector& major, const gm_vector& minor, double t0, double t1, int pen,
               double offset) {
   if (!std::isfinite(t0) || !std::isfinite(t1)) return;
@@ -75,7 +78,8 @@ void addCurve(std::vector<Primitive>& out, const Projector& proj, const gm_point
 }
 
 // Walks one display list the way the block builder reads it.
-void collect(const tp_context& ctx, const SceneObject& obj, std::vector<Primitive>& out) {
+template <class Sink>
+void collect(const tp_context& ctx, const SceneObject& obj, Sink& out) {
   const std::vector<gm_element>& e = obj.items;
   const size_t n = e.size();
   Projector proj{ctx, obj};
@@ -137,20 +141,39 @@ void collect(const tp_context& ctx, const SceneObject& obj, std::vector<Primitiv
   }
 }
 
+bool finite(const Primitive& p) {
+  for (int k = 0; k < (p.face ? p.count : 2); ++k)
+    for (int c = 0; c < 3; ++c)
+      if (!std::isfinite(p.xyz[k][c])) return false;
+  return true;
+}
+
+// Every primitive of the scene whose coordinates are finite.
 std::vector<Primitive> sceneOf(const tp_context& ctx) {
   std::vector<Primitive> all;
   size_t elements = 0;
   for (const auto& o : ctx.objects) elements += o.second.items.size();
   all.reserve(elements / 3);  // a face takes 3 or 4 elements, a line segment 1 or 2
   for (const auto& o : ctx.objects) collect(ctx, o.second, all);
-  for (auto it = all.begin(); it != all.end();) {
-    bool finite = true;
-    for (int k = 0; k < (it->face ? it->count : 2); ++k)
-      for (int c = 0; c < 3; ++c) finite = finite && std::isfinite(it->xyz[k][c]);
-    it = finite ? it + 1 : all.erase(it);
-  }
+  all.erase(std::remove_if(all.begin(), all.end(), [](const Primitive& p) { return !finite(p); }), all.end());
   return all;
 }
+
+// The screen bounds of the scene's finite primitives, taken as collect hands them over
+// (fitting the view needs no copy of the scene).
+struct Bounds {
+  double lo[2] = {1e300, 1e300}, hi[2] = {-1e300, -1e300};
+  bool empty = true;
+  void push_back(const Primitive& p) {
+    if (!finite(p)) return;
+    empty = false;
+    for (int k = 0; k < (p.face ? p.count : 2); ++k)
+      for (int c = 0; c < 2; ++c) {
+        lo[c] = std::min(lo[c], p.xyz[k][c]);
+        hi[c] = std::max(hi[c], p.xyz[k][c]);
+      }
+  }
+};
 
 // A face as an occluder: its screen bounds and its plane z = a x + b y + c (view units).
 struct Occluder {
@@ -388,15 +411,11 @@ extern "C" {
 
 int tp_fit_view(tp_context* ctx) {
   if (!ctx) return -1;
-  std::vector<Primitive> all = sceneOf(*ctx);
-  if (all.empty()) return -1;
-  double lo[2] = {1e300, 1e300}, hi[2] = {-1e300, -1e300};
-  for (const Primitive& p : all)
-    for (int k = 0; k < (p.face ? p.count : 2); ++k)
-      for (int c = 0; c < 2; ++c) {
-        lo[c] = std::min(lo[c], p.xyz[k][c]);
-        hi[c] = std::max(hi[c], p.xyz[k][c]);
-      }
+  Bounds bounds;
+  for (const auto& o : ctx->objects) collect(*ctx, o.second, bounds);
+  if (bounds.empty) return -1;
+  const double* lo = bounds.lo;
+  const double* hi = bounds.hi;
   double w = std::max(hi[0] - lo[0], 1e-6) * 1.1, h = std::max(hi[1] - lo[1], 1e-6) * 1.1;
   if (!std::isfinite(w) || !std::isfinite(h)) return -1;
   double aspect = (ctx->width > 0 && ctx->height > 0) ? double(ctx->width) / ctx->height : 1.0;
