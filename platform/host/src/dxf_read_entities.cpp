@@ -159,9 +159,12 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
     if (kind->fields[i].type == DxfType::kMarker) markers.push_back(kind->fields[i].label);
   auto kept = std::make_shared<DxfKept>();
   size_t end = xdataStart(gs);
+  // The mark of paper space is the host's to write for every entity of that space.
+  const bool paper = cadhost::equalsNoCase(btr->name(), L"*Paper_Space");
   keepGroups(gs, end, markers, [&](const Group& g) {
     if (g.code == 5 && !handle) handle = toHandle(g);
     else if (g.code == 330 && !ownerSeen) ownerSeen = true;
+    else if (g.code == 67 && paper && toInt(g) == 1) return true;
     else if (g.code == 8) layer = name(g);
     else if (g.code == 6) linetype = name(g);
     else if (g.code == 62) color = (int)toInt(g);
