@@ -297,8 +297,13 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
                          : table == "LTYPE"      ? "AcDbLinetypeTableRecord"
                                                  : "AcDbRegAppTableRecord";
   size_t end = xdataStart(gs);
+  // The name is the first group 2 of the record's own subclass; a group 2 before it (in a
+  // section the host does not know) is kept, as the host writes it back there.
+  size_t own = 0;
+  while (own < end && !(gs[own].code == 100 && gs[own].value == subclass)) ++own;
+  if (own == end) own = 0;
   keepGroups(gs, end, {"AcDbSymbolTableRecord", subclass}, [&](const Group& g) {
-    if (g.code == 2 && !named) {
+    if (g.code == 2 && !named && size_t(&g - gs.data()) >= own) {
       name = this->name(g);
       return named = true;
     }
