@@ -292,14 +292,21 @@ void writeBlocks(WriteContext& c) {
 
 // --- sections the host does not know ------------------------------------------------------
 
-void writeSectionsAfter(WriteContext& c, const std::string& name) {
-  for (const auto& s : c.d->file.sections) {
-    if (s.after != name) continue;
-    c.w.str(0, "SECTION");
-    c.w.str(2, s.name);
-    c.w.groups(s.groups);
-    c.w.str(0, "ENDSEC");
-    if (s.name != name) writeSectionsAfter(c, s.name);
+// The sections the file had right after the section `anchor` (a known one, or "" for the
+// start of the file), each followed by those it had right after that one. Names need not
+// differ, so a section follows the one before it in the file, and each is written once.
+void writeSectionsAfter(WriteContext& c, const std::string& anchor) {
+  const auto& all = c.d->file.sections;
+  c.sectionsWritten.resize(all.size(), 0);
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (all[i].after != anchor || c.sectionsWritten[i]) continue;
+    for (size_t k = i; k < all.size() && !c.sectionsWritten[k] && (k == i || all[k].after == all[k - 1].name); ++k) {
+      c.sectionsWritten[k] = 1;
+      c.w.str(0, "SECTION");
+      c.w.str(2, all[k].name);
+      c.w.groups(all[k].groups);
+      c.w.str(0, "ENDSEC");
+    }
   }
 }
 

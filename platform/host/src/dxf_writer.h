@@ -72,6 +72,7 @@ struct WriteContext {
   Writer& w;
   bool hasExtents = false;
   double extMin[3] = {0, 0, 0}, extMax[3] = {0, 0, 0};
+  std::vector<char> sectionsWritten;  // of the drawing's sections the host does not know
 };
 // dxf_write_tables.cpp: the handles the tables and objects need, the CLASSES, TABLES and
 // OBJECTS sections.
