@@ -187,6 +187,7 @@ void Reader::noteHandles(const std::vector<Group>& gs) {
 void Reader::keepGroups(const std::vector<Group>& gs, size_t end, const std::vector<const char*>& markers,
                         const Take& take, DxfKept& kept) {
   int section = 0, ordinal = 0, braces = 0;
+  size_t opened = 0;  // the line of the outermost open application data
   std::vector<bool> used(markers.size(), false);
   for (size_t i = 0; i < end; ++i) {
     const Group& g = gs[i];
@@ -207,8 +208,11 @@ void Reader::keepGroups(const std::vector<Group>& gs, size_t end, const std::vec
       continue;
     }
     if (g.code == 102) {
-      if (!g.value.empty() && g.value[0] == '{') ++braces;
-      else if (g.value == "}" && braces > 0) --braces;
+      if (!g.value.empty() && g.value[0] == '{') {
+        if (braces++ == 0) opened = g.line;
+      } else if (g.value == "}" && braces > 0) {
+        --braces;
+      }
       kept.groups.push_back({g.code, section, 0, g.value});
       continue;
     }
@@ -220,6 +224,8 @@ void Reader::keepGroups(const std::vector<Group>& gs, size_t end, const std::vec
     // A group of the head that is no application data goes wherever the host has room.
     kept.groups.push_back({g.code, section == 0 ? -1 : section, 0, g.value});
   }
+  // Application data that does not end would take the object's own groups with it.
+  if (braces > 0) throw DxfError{"application data (group 102) without its closing \"}\"", opened};
 }
 
 // --- tables ---------------------------------------------------------------------------
