@@ -14,8 +14,8 @@ BIN=${1:?bin folder}
 WORK=$(mktemp -d)
 SELECTOR=""
 STATIC=""
+HERE=$(cd "$(dirname "$0")" && pwd)
 trap '[ -n "$SELECTOR" ] && kill "$SELECTOR" 2>/dev/null; [ -n "$STATIC" ] && kill "$STATIC" 2>/dev/null; wait; rm -rf "$WORK"' EXIT
-. "$(dirname "$0")/model_bench.inc"
 
 REQUESTS=2000
 AT_ONCE=16
@@ -52,8 +52,7 @@ for side in ours reference; do
   [ "$ok" -eq $REQUESTS ] || { echo "selector: $side answered $ok of $REQUESTS" >&2; exit 1; }
 done
 
-REFERENCE=("${BURST[@]}" -K "$WORK/reference.cfg")
-OURS=("${BURST[@]}" -K "$WORK/ours.cfg")
-compare_best_of_five
-echo "selector: $REQUESTS requests, $AT_ONCE at once: selector $ours s, static server $reference s" >&2
-echo "bench selector ratio $(ratio "$ours" "$reference") goal 0.5"
+echo "selector: $REQUESTS requests, $AT_ONCE at once, each side in turn" >&2
+/usr/bin/python3 "$HERE/benchlib.py" compare selector 0.5 \
+  -- "${BURST[@]}" -K "$WORK/reference.cfg" \
+  -- "${BURST[@]}" -K "$WORK/ours.cfg"
