@@ -188,18 +188,17 @@ void Reader::keepGroups(const std::vector<Group>& gs, size_t end, const std::vec
                         const Take& take, DxfKept& kept) {
   int section = 0, ordinal = 0, braces = 0;
   size_t opened = 0;  // the line of the outermost open application data
-  std::vector<bool> used(markers.size(), false);
+  // The host's markers are taken in their order, each once: a marker out of that order is
+  // kept as one the host does not know, since the host writes its own in order.
+  size_t next = 0;
   for (size_t i = 0; i < end; ++i) {
     const Group& g = gs[i];
     if (g.code == 100 && braces == 0) {
       ++ordinal;
-      size_t k = 0;
-      for (const char* m : markers) {
-        if (!used[k] && g.value == m) break;
-        ++k;
-      }
+      size_t k = next;
+      while (k < markers.size() && g.value != markers[k]) ++k;
       if (k < markers.size()) {
-        used[k] = true;
+        next = k + 1;
         kept.sections.emplace_back(g.value, ordinal);
       } else {
         kept.groups.push_back({100, section == 0 ? -1 : section, ordinal, g.value});
