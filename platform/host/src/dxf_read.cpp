@@ -367,6 +367,8 @@ AcDbObjectId Reader::foreignObject(const std::string& type, const std::vector<Gr
     const Group& g = gs[i];
     if ((g.code == 5 || g.code == 105) && !kept->hasHandle) {
       handle = toHandle(g);
+      // Zero is no handle: the object gets one of its own, written in its place.
+      if (handle == 0) continue;
       kept->hasHandle = true;
     } else if (entity && g.code == 8 && layer.empty()) {
       layer = name(g);
