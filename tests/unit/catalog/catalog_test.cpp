@@ -92,6 +92,24 @@ class Catalogue : public ::testing::Test {
     return m;
   }
 
+  // A product's model and its display list, freed with it.
+  struct Drawn {
+    ts_model* model = nullptr;
+    gm_model list;
+    Drawn() { gm_model_init(&list); }
+    ~Drawn() {
+      gm_model_free(&list);
+      if (model) ts_free_model(model);
+    }
+  };
+  // Loads the product (as load does) and draws it into out.list.
+  ::testing::AssertionResult draw(const std::string& id, Drawn& out, bool withoutCategory = false) {
+    out.model = load(id, withoutCategory);
+    if (!out.model) return ::testing::AssertionFailure() << id << " does not load";
+    if (ts_draw(out.model, &out.list) != 0) return ::testing::AssertionFailure() << id << " does not draw";
+    return ::testing::AssertionSuccess();
+  }
+
   int16_t h_ = -1;
 };
 
@@ -163,15 +181,12 @@ TEST(CatalogueFiles, CompressedFilesHoldThePlainFiles) {
 TEST_F(Catalogue, EveryProductHasItsConnectionPoints) {
   for (const auto& product : allProducts()) {
     SCOPED_TRACE(product.first);
-    ts_model* m = load(product.first, true);
-    ASSERT_NE(m, nullptr);
-    gm_model list;
-    gm_model_init(&list);
-    ASSERT_EQ(ts_draw(m, &list), 0);
+    Drawn drawn;
+    ASSERT_TRUE(draw(product.first, drawn, true));
     for (int number : product.second) {
       gm_point p;
       gm_vector dir, normal;
-      ASSERT_EQ(gm_get_connection(&list, static_cast<int16_t>(number), &p, &dir, &normal, 0, 0, 0, 0), 0)
+      ASSERT_EQ(gm_get_connection(&drawn.list, static_cast<int16_t>(number), &p, &dir, &normal, 0, 0, 0, 0), 0)
           << number;
       EXPECT_NEAR(gm_vector_length(&dir), 1.0, 1e-9);
       EXPECT_NEAR(gm_vector_dot(&dir, &normal), 0.0, 1e-9);
@@ -180,12 +195,10 @@ TEST_F(Catalogue, EveryProductHasItsConnectionPoints) {
       bool expected = false;
       for (int n : product.second) expected = expected || n == number;
       if (!expected) {
-        EXPECT_NE(gm_get_connection(&list, static_cast<int16_t>(number), nullptr, nullptr, nullptr, 0, 0, 0, 0), 0)
+        EXPECT_NE(gm_get_connection(&drawn.list, static_cast<int16_t>(number), nullptr, nullptr, nullptr, 0, 0, 0, 0), 0)
             << number;
       }
     }
-    gm_model_free(&list);
-    ts_free_model(m);
   }
 }
 
@@ -199,13 +212,10 @@ TEST_F(Catalogue, UnitConnectionsStandWhereTheDialogPlacesTheirSystems) {
         product.first.compare(0, 5, "VH-CF"))
       continue;
     SCOPED_TRACE(product.first);
-    ts_model* m = load(product.first, true);
-    ASSERT_NE(m, nullptr);
-    gm_model list;
-    gm_model_init(&list);
-    ASSERT_EQ(ts_draw(m, &list), 0);
+    Drawn drawn;
+    ASSERT_TRUE(draw(product.first, drawn, true));
     double d[3];
-    ASSERT_EQ(ts_default_view(m, d), 0);
+    ASSERT_EQ(ts_default_view(drawn.model, d), 0);
     // The picture's axes as the preview draws them: right = Z x view, up = view x right.
     gm_vector w{d[0], d[1], d[2]}, z{0, 0, 1}, right, up;
     gm_vector_set_length(&w, 1.0);
@@ -218,7 +228,7 @@ TEST_F(Catalogue, UnitConnectionsStandWhereTheDialogPlacesTheirSystems) {
     for (int number : product.second) {
       if (number == 249) continue;  // the extract plug has no combo box of its own
       gm_point p;
-      ASSERT_EQ(gm_get_connection(&list, static_cast<int16_t>(number), &p, nullptr, nullptr, 0, 0, 0, 0), 0);
+      ASSERT_EQ(gm_get_connection(&drawn.list, static_cast<int16_t>(number), &p, nullptr, nullptr, 0, 0, 0, 0), 0);
       gm_vector v{p.x, p.y, p.z};
       at[number] = {gm_vector_dot(&v, &right), gm_vector_dot(&v, &up)};
       lo[0] = std::min(lo[0], at[number].first);
@@ -242,31 +252,24 @@ TEST_F(Catalogue, UnitConnectionsStandWhereTheDialogPlacesTheirSystems) {
     if (at.count(206) && at.count(205) && std::abs(at[206].first - at[205].first) < 1e-6) {
       EXPECT_LT(at[206].second, at[205].second) << "206 below 205, as their combo boxes";
     }
-    gm_model_free(&list);
-    ts_free_model(m);
   }
 }
 
 TEST_F(Catalogue, ComponentsHaveTheirInletAtTheOriginFacingBack) {
   for (const char* id : kComponents) {
     SCOPED_TRACE(id);
-    ts_model* m = load(id);
-    ASSERT_NE(m, nullptr);
-    gm_model list;
-    gm_model_init(&list);
-    ASSERT_EQ(ts_draw(m, &list), 0);
+    Drawn drawn;
+    ASSERT_TRUE(draw(id, drawn));
     gm_point in, out;
     gm_vector inDir, outDir, n;
-    ASSERT_EQ(gm_get_connection(&list, 201, &in, &inDir, &n, 0, 0, 0, 0), 0);
-    ASSERT_EQ(gm_get_connection(&list, 202, &out, &outDir, &n, 0, 0, 0, 0), 0);
+    ASSERT_EQ(gm_get_connection(&drawn.list, 201, &in, &inDir, &n, 0, 0, 0, 0), 0);
+    ASSERT_EQ(gm_get_connection(&drawn.list, 202, &out, &outDir, &n, 0, 0, 0, 0), 0);
     EXPECT_EQ(in.x, 0);
     EXPECT_EQ(in.y, 0);
     EXPECT_EQ(in.z, 0);
     EXPECT_EQ(inDir.x, -1);
     EXPECT_EQ(outDir.x, 1);
     EXPECT_GT(out.x, 0);
-    gm_model_free(&list);
-    ts_free_model(m);
   }
 }
 
@@ -274,26 +277,22 @@ TEST_F(Catalogue, UnitsAreDrawnIntoRecognisablePictures) {
   mkdir(TEK_PREVIEW_DIR, 0755);
   for (const auto& product : allProducts()) {
     SCOPED_TRACE(product.first);
-    ts_model* m = load(product.first);
-    ASSERT_NE(m, nullptr);
-    gm_model list;
-    gm_model_init(&list);
-    ASSERT_EQ(ts_draw(m, &list), 0);
+    Drawn drawn;
+    ASSERT_TRUE(draw(product.first, drawn));
     tp_context* ctx = tp_create_without_wnd(0, 0, 200, 150);
     ASSERT_NE(ctx, nullptr);
     ts_material mat;
-    for (int i = 0; i < ts_material_count(m); ++i) {
-      if (ts_get_material(m, i, &mat) == 0 && mat.kind != 0) {
+    for (int i = 0; i < ts_material_count(drawn.model); ++i) {
+      if (ts_get_material(drawn.model, i, &mat) == 0 && mat.kind != 0) {
         EXPECT_EQ(tp_define_material(ctx, i + 1, mat.kind, mat.colour, mat.flags, mat.ambient, mat.diffuse), 0);
       }
     }
     tp_define_pen(ctx, 1001, 0, -1, 0, 0, 255);
     tp_set_depth_offset(ctx, -10.0);
     const double origin[3] = {0, 0, 0};
-    ASSERT_EQ(tp_add_model(ctx, 1, origin, 0, 0, &list, 65), 0);
-    gm_model_free(&list);  // the context keeps its own copy
+    ASSERT_EQ(tp_add_model(ctx, 1, origin, 0, 0, &drawn.list, 65), 0);  // the context keeps its own copy
     double dir[3];
-    ASSERT_EQ(ts_default_view(m, dir), 0);
+    ASSERT_EQ(ts_default_view(drawn.model, dir), 0);
     ASSERT_EQ(tp_set_view_direction(ctx, dir[0], dir[1], dir[2]), 0);
     ASSERT_EQ(tp_update_view(ctx), 0);
     ASSERT_EQ(tp_fit_view(ctx), 0);
@@ -301,7 +300,6 @@ TEST_F(Catalogue, UnitsAreDrawnIntoRecognisablePictures) {
     EXPECT_GT(share, 0.15);  // the unit fills a good part of the picture ...
     EXPECT_LT(share, 0.9);   // ... and the white background shows around it
     tp_destroy(ctx);
-    ts_free_model(m);
   }
 }
 
@@ -340,18 +338,15 @@ TEST_F(Catalogue, AirPathsFollowTheHeatExchanger) {
   } cases[] = {{"VH-CX-1200", true}, {"VH-CX-1800", true}, {"VH-CX-3000", true}, {"VH-RX-2500", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);
-    ts_model* m = load(c.id, true);
-    ASSERT_NE(m, nullptr);
-    gm_model list;
-    gm_model_init(&list);
-    ASSERT_EQ(ts_draw(m, &list), 0);
+    Drawn drawn;
+    ASSERT_TRUE(draw(c.id, drawn, true));
     // The connection point of each type is the slot its parameter names (P5 = 1: supply at 205).
     gm_point at[5] = {};
     for (int slot = 1; slot <= 8; ++slot) {
       long type = 0;
       const std::string name = "P" + std::to_string(slot);
-      if (ts_get_parameter(m, name.c_str(), &type) != 0 || type < 1 || type > 4) continue;
-      ASSERT_EQ(gm_get_connection(&list, static_cast<int16_t>(200 + slot), &at[type], nullptr, nullptr, 0, 0, 0, 0), 0);
+      if (ts_get_parameter(drawn.model, name.c_str(), &type) != 0 || type < 1 || type > 4) continue;
+      ASSERT_EQ(gm_get_connection(&drawn.list, static_cast<int16_t>(200 + slot), &at[type], nullptr, nullptr, 0, 0, 0, 0), 0);
     }
     const gm_point &supply = at[1], &extract = at[2], &outdoor = at[3], &exhaust = at[4];
     EXPECT_LT(supply.x * outdoor.x, 0);  // the streams run through the unit from end to end
@@ -363,8 +358,6 @@ TEST_F(Catalogue, AirPathsFollowTheHeatExchanger) {
       EXPECT_EQ(supply.z, outdoor.z);
       EXPECT_EQ(exhaust.z, extract.z);
     }
-    gm_model_free(&list);
-    ts_free_model(m);
   }
 }
 

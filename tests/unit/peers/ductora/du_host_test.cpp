@@ -15,6 +15,12 @@ namespace {
 struct HostSession : ::testing::Test {
   void SetUp() override { cadhost::startTestSession(); }
   void TearDown() override { cadhost::endTestSession(); }
+  // The server with its parts in the session's drawing and one supply system.
+  static void serveTheDrawing(DuServer& server) {
+    server.hooks = du_host_hooks();
+    du_sync(server);
+    server.project.systems = {{3, "0", "Supply air"}};
+  }
 };
 
 AcDbObjectId idOf(const std::string& handle) {
@@ -27,9 +33,7 @@ AcDbObjectId idOf(const std::string& handle) {
 
 TEST_F(HostSession, PartsAreEntitiesWithExtendedData) {
   DuServer server;
-  server.hooks = du_host_hooks();
-  du_sync(server);
-  server.project.systems = {{3, "0", "Supply air"}};
+  serveTheDrawing(server);
   std::string handle;
   ASSERT_EQ(du_add_duct_end(server, DuVec{5, 6, 0}, 3, 100, 200, handle), DU_OK) << server.lastError;
 
@@ -96,9 +100,7 @@ std::vector<std::string> kinds(AcDbObjectId block) {
 
 TEST_F(HostSession, PartsDrawWhatDuctoraHolds) {
   DuServer server;
-  server.hooks = du_host_hooks();
-  du_sync(server);
-  server.project.systems = {{3, "0", "Supply air"}};
+  serveTheDrawing(server);
   server.project.series = {{"SR", "Spiro", {"315"}}};
   AcDbDatabase* db = acdbHostApplicationServices()->workingDatabase();
   AcDbBlockTable* table = nullptr;
