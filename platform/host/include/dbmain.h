@@ -374,8 +374,11 @@ class ACHOST_EXPORT AcDbDatabase : public AcRxObject {
   Acad::ErrorStatus getAcDbObjectId(AcDbObjectId& retId, bool createIfNotFound,
                                     const AcDbHandle& objHandle, Adesk::UInt32 xRefId = 0);
 
-  // DXF R2000 files. dxfIn reads into this (new, empty) database and leaves it unchanged
-  // on failure; dxfOut writes through a temporary file renamed into place.
+  // DXF files. dxfIn reads R12 and later, text or binary, into this (new, empty) database
+  // and leaves it unchanged on failure; its message is the reason, or on success what it
+  // mended in the file (else empty). dxfOut writes text DXF through a temporary file renamed
+  // into place, R2000 for a drawing read from an older version; its message is the reason
+  // of a failure, or on success what the save changed in the file's form (else empty).
   Acad::ErrorStatus dxfIn(const ACHAR* fileName, std::wstring* message = nullptr);
   Acad::ErrorStatus dxfOut(const ACHAR* fileName, std::wstring* message = nullptr);
   const std::wstring& fileName() const;

@@ -13,21 +13,36 @@
 #include "hostimpl.h"
 
 namespace dxf {
+// Group 67 with 1: the entity belongs to paper space.
+bool isPaperMark(const Group& g);
+// Where the extended data of an object's groups starts (their size when there is none).
+size_t xdataStart(const std::vector<Group>& gs);
+
 // Handles of the objects the reader makes itself, until the file's handles are all known.
 const Adesk::UInt64 kDxfTempHandleBase = kDxfHandleLimit;
 
 class Reader {
  public:
-  Reader(AcDbDatabase* db, const std::string& data) : m_db(db), m_d(*db->impl()), m_tok(data) {}
+  // The file's text from `start` on (after a byte order mark), or a binary file.
+  Reader(AcDbDatabase* db, const std::string& data, size_t start) : m_db(db), m_d(*db->impl()), m_tok(data, start) {}
   // Reads the whole file; throws DxfError.
   void run();
+  // What the reader mended in a file it read (empty when nothing), for the user.
+  const std::string& warning() const { return m_warning; }
 
  private:
   struct PendingInsert {
     AcDbBlockReference* ref;
     AcDbObjectId owner;
     std::wstring block;
+    std::string blockAsRead;
     size_t line;
+  };
+  struct LayerLinetype {
+    AcDbLayerTableRecord* layer;
+    std::wstring name;
+    bool given;          // the file gave it (group 6)
+    std::string asRead;  // as the file gave it
   };
   // Whether the host models a group of an object (and has taken its value).
   typedef std::function<bool(const Group&)> Take;
@@ -41,11 +56,15 @@ class Reader {
 
   // dxf_read.cpp: sections, header and tables.
   void header();
+  void headerGroup(const Group& g);
+  void lateHeader(const Group& first);
+  void version(size_t line);
   void keepSection(std::vector<DxfGroup>& out);
   void tables();
   void record(const std::string& table, AcDbSymbolTable* t, const Group& type, const std::vector<Group>& gs);
+  // dropPaperMark: an entity of model space, which the paper-space mark would move.
   AcDbObjectId foreignObject(const std::string& type, const std::vector<Group>& gs, bool entity, size_t line,
-                             AcDbObjectId owner = AcDbObjectId::kNull);
+                             AcDbObjectId owner = AcDbObjectId::kNull, bool dropPaperMark = false);
   AcDbSymbolTable* makeTable(const std::string& name, Adesk::UInt64 handle, size_t line);
   AcDbObjectId addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line);
   void reserveHandle(Adesk::UInt64 h, size_t line);
@@ -63,6 +82,19 @@ class Reader {
   void entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcDbBlockTableRecord* btr, size_t line);
   void foreignEntity(const std::string& type, const std::vector<Group>& gs, AcDbBlockTableRecord* btr, size_t line);
   void setProperties(AcDbEntity* e, const std::wstring& layer, const std::wstring& linetype, int color, size_t line);
+  void noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, const std::vector<const Group*>& taken,
+                        DxfKept& kept) const;
+  std::string handleText(Adesk::UInt64 h) const;
+  // Keeps the form of a group as read when the host writes it otherwise and same() says it
+  // stands for the value the host holds.
+  template <class Same>
+  void asRead(DxfKept& kept, int code, std::string written, const std::string& read, Same same) const {
+    if (written != read && same()) kept.asRead.push_back({(short)code, std::move(written), read});
+  }
+  void asRead(DxfKept& kept, int code, std::string written, const std::string& read) const {
+    asRead(kept, code, std::move(written), read, [] { return true; });
+  }
+  bool sameName(const std::string& read, const std::wstring& name) const;
   void xdata(AcDbObject* o, const std::vector<Group>& gs, size_t from);
   void objects();
   void finish();
@@ -76,9 +108,11 @@ class Reader {
   size_t m_objects = 0;
   std::vector<AcDbStub*> m_deferred;  // objects the reader made: handles given at the end
   std::vector<PendingInsert> m_inserts;
-  std::vector<std::pair<AcDbLayerTableRecord*, std::wstring>> m_layerLinetypes;
+  std::vector<LayerLinetype> m_layerLinetypes;
   std::set<Adesk::UInt64> m_reserved;  // BLOCK and ENDBLK handles
   std::set<std::wstring> m_xdataApps;
   std::string m_lastSection;
+  bool m_r12 = false;  // a file before R13: its layouts' blocks may be named $MODEL_SPACE, $PAPER_SPACE
+  std::string m_warning;
 };
 }  // namespace dxf

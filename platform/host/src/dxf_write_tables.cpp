@@ -2,10 +2,10 @@
 // a file are written back as read; those a new drawing lacks get the defaults R2000
 // readers expect (a view of the content, plot styles, layouts).
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include "dxf_tokens.h"
 #include "dxf_writer.h"
 
 namespace {
@@ -92,11 +92,10 @@ DxfKept activeViewport(const WriteContext& c, const DxfKept& kept) {
   View v = contentView(c);
   if (aspect > 0) v.height = std::max(c.extMax[1] - c.extMin[1], (c.extMax[0] - c.extMin[0]) / aspect) * kViewMargin;
   for (DxfKeptGroup& g : out.groups) {
-    char buf[32];
+    char buf[dxf::kNumberChars];
     double value = g.code == 12 ? v.center[0] : g.code == 22 ? v.center[1] : g.code == 40 ? v.height : 0;
     if (g.code != 12 && g.code != 22 && g.code != 40) continue;
-    std::snprintf(buf, sizeof buf, "%.17g", value);
-    g.value = buf;
+    g.value.assign(buf, dxf::realText(value, buf));
   }
   return out;
 }
@@ -106,11 +105,12 @@ DxfKept activeViewport(const WriteContext& c, const DxfKept& kept) {
 void keptTableOut(WriteContext& c, const DxfTable& t) {
   const DxfKept* head = t.head.stub()->dxf.get();
   dxf::writeVerbatim(c.w, *head, t.head.stub()->object);
+  Adesk::UInt64 owner = t.head.handle().value();
   for (AcDbObjectId id : t.records) {
     if (id.isErased()) continue;
     const DxfKept& kept = *id.stub()->dxf;
-    if (t.name == "VPORT") dxf::writeVerbatim(c.w, activeViewport(c, kept), id.stub()->object);
-    else dxf::writeVerbatim(c.w, kept, id.stub()->object);
+    if (t.name == "VPORT") dxf::writeVerbatim(c.w, activeViewport(c, kept), id.stub()->object, owner);
+    else dxf::writeVerbatim(c.w, kept, id.stub()->object, owner);
   }
   c.w.str(0, "ENDTAB");
 }
@@ -177,9 +177,7 @@ void layersOut(WriteContext& c) {
                   const DxfKept* k = r->objectId().stub()->dxf.get();
                   c.w.integer(70, (l->isFrozen() ? 1 : 0) | (l->VPDFLT() ? 2 : 0) | (l->isLocked() ? 4 : 0) |
                                       (k ? k->extraFlags : 0));
-                  int color = l->color().colorIndex();
-                  if (color < 1 || color > 255) color = 7;
-                  c.w.integer(62, l->isOff() ? -color : color);
+                  c.w.integer(62, dxf::layerColor(l));
                   auto* lt = objectOf<AcDbSymbolTableRecord>(l->linetypeObjectId());
                   c.w.text(6, lt ? lt->name() : L"CONTINUOUS");
                   if (kept) return;
@@ -372,6 +370,12 @@ void defaultObjects(WriteContext& c) {
 }  // namespace
 
 namespace dxf {
+int layerColor(const AcDbLayerTableRecord* l) {
+  int color = l->color().colorIndex();
+  if (color > 255) color = 7;
+  return l->isOff() ? -color : color;
+}
+
 // Every handle the file will carry must exist before the header states the seed.
 void reserveTableHandles(WriteContext& c) {
   for (const char* t : {"VPORT", "STYLE", "VIEW", "UCS", "DIMSTYLE"}) {

@@ -38,6 +38,11 @@ struct DxfKeptGroup {
   int opens = 0;    // a group 100 the host does not write itself: the section it opens
   std::string value;
 };
+// A value the host models that the file gave in another form than the host writes it.
+struct DxfAsRead {
+  short code = 0;
+  std::string written, read;
+};
 struct DxfKept {
   std::string type;  // group 0 of an object the host does not model
   // An object the host does not model: every group (extended data excepted) as read.
@@ -50,6 +55,16 @@ struct DxfKept {
   // The schema fields an entity's groups gave (bit i: field i); a field the file left out
   // stays out while it holds its default.
   uint32_t fieldsRead = 0;
+  uint32_t flatFields = 0;  // point fields the file gave without a Z (bit i: field i)
+  bool linetypeRead = false, colorRead = false;  // an entity's groups 6 and 62, defaults or not
+  // Values in another form than the host's ("1.50", "BYLAYER", an angle's own digits, a
+  // name's letter case): each is written as read while the host would write the same text
+  // as it did when the file was read, that is while the value is unchanged. (A value the
+  // host had to mend, such as an empty layer name, is not among them.)
+  std::vector<DxfAsRead> asRead;
+  // A second group of a code the host models (it takes the first): written right after the
+  // host's own, so that the object reads back the same.
+  std::vector<DxfGroup> shadowed;
   // The first kept group of that code, or null.
   const DxfKeptGroup* find(int code) const {
     for (const DxfKeptGroup& g : groups)
@@ -69,6 +84,8 @@ struct DxfTable {
 // Header variables, sections and objects of a drawing file, kept for writing it back.
 struct DxfFileKept {
   bool read = false;  // the drawing came from a file
+  bool binary = false;  // read from a binary file (saved as text)
+  std::vector<std::string> comments;  // groups 999, written at the head of the file
   std::vector<std::pair<std::string, std::vector<DxfGroup>>> header;  // $NAME and its groups
   bool hasClasses = false;
   std::vector<DxfGroup> classes;
@@ -85,6 +102,11 @@ struct DxfFileKept {
     for (auto& v : header)
       if (v.first == name) return &v.second;
     return nullptr;
+  }
+  // The first value of a header variable, or "".
+  std::string headerValue(const std::string& name) const {
+    const std::vector<DxfGroup>* v = headerVar(name);
+    return v && !v->empty() ? v->front().value : std::string();
   }
 };
 
@@ -131,6 +153,12 @@ struct AcDbDatabase::Impl {
   Adesk::UInt64 allocHandle() { return nextHandle++; }
   Adesk::UInt64 roleHandle(const std::string& role);
 };
+
+namespace dxf {
+// The colour group (62) of a layer: its colour, negative while the layer is off; one no
+// layer has (by layer, by entity) as white.
+int layerColor(const AcDbLayerTableRecord* l);
+}
 
 // An object or entity of a kind the host does not model, read from a drawing file: its
 // groups are kept with its stub and written back as read.
@@ -208,8 +236,8 @@ bool parsePoint(const std::string& text, AcGePoint3d& p);
 bool parseReal(const std::string& text, double& v);
 void listEntity(AcDbObjectId id);
 std::wstring handleText(const AcDbHandle& h);
-// Reads DXF text into db (replacing its contents); eOk (message: what was left out, or
-// empty), or eBadDxfSequence with the reason and db unchanged.
+// Reads DXF text or binary DXF into db (replacing its contents); eOk (message: what the
+// reader mended in the file, or empty), or eBadDxfSequence with the reason and db unchanged.
 Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::wstring* message);
 // Writes the drawing as DXF text to f (flushed); false when a write failed.
 bool dxfWrite(AcDbDatabase* db, FILE* f);
