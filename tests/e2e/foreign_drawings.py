@@ -119,6 +119,17 @@ def by_ezdxf(version, fill, fmt="asc"):
     return make
 
 
+def as_version(acadver, make):
+    """An R2000 drawing stated as R13 or R14, whose files have the same groups."""
+    def older(path):
+        make(path)
+        with open(path, encoding="cp1252") as f:
+            text = f.read()
+        with open(path, "w", encoding="cp1252") as f:
+            f.write(text.replace("$ACADVER\n  1\nAC1015\n", "$ACADVER\n  1\n%s\n" % acadver, 1))
+    return older
+
+
 def by_dxflib(version):
     def make(path):
         subprocess.run([os.path.join(bin_dir(), "dxfcheck"), "--write", version, path], check=True, timeout=60)
@@ -143,6 +154,8 @@ CORPUS = [("R%s" % v, by_ezdxf("R" + v, every_kind), [], v in ("2000", "2018"))
           for v in ("2000", "2004", "2007", "2010", "2013", "2018")] + [
     ("R12", by_ezdxf("R12", r12_kinds), [UPGRADED], True),
     ("binary-R12", by_ezdxf("R12", r12_kinds, fmt="bin"), [UPGRADED, TEXT_NOW], False),
+    ("R13", as_version("AC1012", by_ezdxf("R2000", every_kind)), [UPGRADED.replace("R12 (AC1009)", "R13 (AC1012)")], False),
+    ("R14", as_version("AC1014", by_ezdxf("R2000", every_kind)), [UPGRADED.replace("R12 (AC1009)", "R14 (AC1014)")], False),
     ("binary-R2010", by_ezdxf("R2010", every_kind, fmt="bin"), [TEXT_NOW], True),
     ("dxflib-R12", by_dxflib("R12"), [LATE_HEADER, UPGRADED], False),
     ("dxflib-R2000", by_dxflib("R2000"), [LATE_HEADER], True),
