@@ -182,13 +182,13 @@ class ACHOST_EXPORT AcDbEntity : public AcDbObject {
   ACHAR* linetype() const;
   Acad::ErrorStatus setLinetype(const ACHAR* newVal, bool doSubents = true);
 
-  // Host side: names as stored.
-  const std::wstring& layerName() const { return m_layer; }
-  const std::wstring& linetypeName() const { return m_linetype; }
+  // Host side: the names of its layer and linetype records.
+  const std::wstring& layerName() const;
+  const std::wstring& linetypeName() const;
 
  private:
-  std::wstring m_layer = L"0";
-  std::wstring m_linetype = L"ByLayer";
+  AcDbObjectId m_layer;     // null: layer "0"
+  AcDbObjectId m_linetype;  // null: "ByLayer"
   Adesk::UInt16 m_color = 256;
 };
 
@@ -248,8 +248,18 @@ class ACHOST_EXPORT AcDbSymbolTable : public AcDbObject {
 
  private:
   std::vector<AcDbObjectId> m_records;
-  // Record ids by upper-case name, in order of adding: a lookup is one hash probe.
-  std::unordered_map<std::wstring, std::vector<AcDbObjectId>> m_index;
+  // Record ids by their names without regard to case, open-addressed (the hash of the
+  // name and the id, probed one slot after the other; a removed entry is left as a gap until
+  // the table is rebuilt from the records): a lookup reads one array and copies no name.
+  struct IndexSlot {
+    size_t hash = 0;
+    AcDbObjectId id;
+    bool removed = false;
+  };
+  std::vector<IndexSlot> m_index;  // a power of two in size, or empty
+  size_t m_indexUsed = 0;          // slots holding a record or a gap
+  void indexInsert(size_t hash, AcDbObjectId id);
+  void indexRebuild(size_t slots);
 };
 
 class ACHOST_EXPORT AcDbBlockTableRecordIterator {

@@ -84,10 +84,10 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing) : m_impl(new Impl) {
 AcDbDatabase::~AcDbDatabase() {
   liveDatabases().erase(this);
   if (gWorkingDb == this) gWorkingDb = nullptr;
-  for (AcDbStub& s : m_impl->stubs) {
+  m_impl->stubs.each([](AcDbStub& s) {
     delete s.object;
     s.object = nullptr;
-  }
+  });
   delete m_impl;
 }
 
@@ -143,8 +143,7 @@ AcDbObjectId AcDbDatabase::addObject(AcDbObject* object, AcDbObjectId owner, AcD
   Impl& d = *m_impl;
   if (handle.isNull() || d.find(handle.value())) handle = AcDbHandle(d.allocHandle());
   if (handle.value() >= d.nextHandle) d.nextHandle = handle.value() + 1;
-  d.stubs.emplace_back();
-  AcDbStub* stub = &d.stubs.back();
+  AcDbStub* stub = &d.stubs.add();
   stub->db = this;
   stub->handle = handle;
   stub->object = object;
@@ -157,7 +156,7 @@ AcDbObjectId AcDbDatabase::addObject(AcDbObject* object, AcDbObjectId owner, AcD
 std::vector<AcDbObjectId> AcDbDatabase::allObjectIds() const {
   std::vector<AcDbObjectId> ids;
   ids.reserve(m_impl->stubs.size());
-  for (AcDbStub& s : m_impl->stubs) ids.emplace_back(&s);
+  m_impl->stubs.each([&](AcDbStub& s) { ids.emplace_back(&s); });
   return ids;
 }
 
@@ -181,6 +180,7 @@ Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id, AcDb::Op
   if (mode == AcDb::kForWrite) {
     if (s->readers > 0) return Acad::eWasOpenForRead;
     s->writer = true;
+    noteWrite(s);
   } else {
     ++s->readers;
   }

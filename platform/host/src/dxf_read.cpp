@@ -54,6 +54,15 @@ bool isPaperMark(const Group& g) {
   return b != std::string::npos && e == b && g.value[b] == '1';
 }
 
+bool plainText(const std::string& bytes, const std::wstring& text) {
+  if (bytes.size() != text.size()) return false;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    unsigned char b = (unsigned char)bytes[i];
+    if (b < 0x20 || b >= 0x7F || b == '\\' || (wchar_t)b != text[i]) return false;
+  }
+  return true;
+}
+
 size_t xdataStart(const std::vector<Group>& gs) {
   for (size_t i = 0; i < gs.size(); ++i)
     if (gs[i].code == 1001) return i;
@@ -221,51 +230,6 @@ void Reader::noteHandles(const std::vector<Group>& gs) {
     if (isHandleCode(g.code) && parseHex(g.value, h) && h <= kDxfMaxHandle) m_maxHandle = std::max(m_maxHandle, h);
 }
 
-// Splits an object's groups before `end`: the head's application data (102 groups), the
-// host's own subclass markers, what `take` models, and the rest, kept by section.
-void Reader::keepGroups(const std::vector<Group>& gs, size_t end, const std::vector<const char*>& markers,
-                        const Take& take, DxfKept& kept) {
-  int section = 0, ordinal = 0, braces = 0;
-  size_t opened = 0;  // the line of the outermost open application data
-  // The host's markers are taken in their order, each once: a marker out of that order is
-  // kept as one the host does not know, since the host writes its own in order.
-  size_t next = 0;
-  for (size_t i = 0; i < end; ++i) {
-    const Group& g = gs[i];
-    if (g.code == 100 && braces == 0) {
-      ++ordinal;
-      size_t k = next;
-      while (k < markers.size() && g.value != markers[k]) ++k;
-      if (k < markers.size()) {
-        next = k + 1;
-        kept.sections.emplace_back(g.value, ordinal);
-      } else {
-        kept.groups.push_back({100, section == 0 ? -1 : section, ordinal, g.value});
-      }
-      section = ordinal;
-      continue;
-    }
-    if (g.code == 102) {
-      if (!g.value.empty() && g.value[0] == '{') {
-        if (braces++ == 0) opened = g.line;
-      } else if (g.value == "}" && braces > 0) {
-        --braces;
-      }
-      kept.groups.push_back({g.code, section, 0, g.value});
-      continue;
-    }
-    if (braces > 0) {
-      kept.groups.push_back({g.code, section, 0, g.value});
-      continue;
-    }
-    if (take(g)) continue;
-    // A group of the head that is no application data goes wherever the host has room.
-    kept.groups.push_back({g.code, section == 0 ? -1 : section, 0, g.value});
-  }
-  // Application data that does not end would take the object's own groups with it.
-  if (braces > 0) throw DxfError{"application data (group 102) without its closing \"}\"", opened};
-}
-
 // --- tables ---------------------------------------------------------------------------
 
 AcDbSymbolTable* Reader::makeTable(const std::string& name, Adesk::UInt64 handle, size_t line) {
@@ -338,7 +302,8 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
   bool named = false, owned = false, isLayer = table == "LAYER";
   const Group *nameAsRead = nullptr, *handleAsRead = nullptr, *flagsAsRead = nullptr, *colorAsRead = nullptr,
               *linetypeAsRead = nullptr;
-  auto kept = std::make_shared<DxfKept>();
+  DxfKept keptGroups;  // kept with the record only when it holds something
+  DxfKept* kept = &keptGroups;
   const char* subclass = table == "BLOCK_RECORD" ? "AcDbBlockTableRecord"
                          : isLayer               ? "AcDbLayerTableRecord"
                          : table == "LTYPE"      ? "AcDbLinetypeTableRecord"
@@ -349,7 +314,12 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
   size_t own = 0;
   while (own < end && !(gs[own].code == 100 && gs[own].value == subclass)) ++own;
   if (own == end) own = 0;
-  keepGroups(gs, end, {"AcDbSymbolTableRecord", subclass}, [&](const Group& g) {
+  static const std::vector<const char*> kMarkers[] = {
+      {"AcDbSymbolTableRecord", "AcDbBlockTableRecord"}, {"AcDbSymbolTableRecord", "AcDbLayerTableRecord"},
+      {"AcDbSymbolTableRecord", "AcDbLinetypeTableRecord"}, {"AcDbSymbolTableRecord", "AcDbRegAppTableRecord"}};
+  const std::vector<const char*>& markers =
+      kMarkers[table == "BLOCK_RECORD" ? 0 : isLayer ? 1 : table == "LTYPE" ? 2 : 3];
+  keepGroups(gs, end, markers, [&](const Group& g) {
     if (g.code == 2 && !named && size_t(&g - gs.data()) >= own) {
       name = this->name(g);
       nameAsRead = &g;
@@ -380,7 +350,7 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
       return false;
     }
     return true;
-  }, *kept);
+  }, keptGroups);
   if (name.empty()) throw DxfError{table + " record without a name", type.line};
   if (t->has(name.c_str())) throw DxfError{table + " \"" + cadhost::toUtf8(name) + "\" appears twice", type.line};
   AcDbSymbolTableRecord* rec;
@@ -399,7 +369,17 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
     l->setColor(c);
     if (flagsAsRead) asRead(*kept, 70, std::to_string((int)flags), flagsAsRead->value);
     if (colorAsRead) asRead(*kept, 62, std::to_string(layerColor(l)), colorAsRead->value, [&] { return color == layerColor(l); });
-    m_layerLinetypes.push_back({l, linetype, linetypeAsRead != nullptr, linetypeAsRead ? linetypeAsRead->value : ""});
+    // Its linetype now when the table has it (files give linetypes first), else at the end.
+    AcDbObjectId lt;
+    auto* lts = m_d.linetypeTable.isNull() ? nullptr : static_cast<AcDbSymbolTable*>(m_d.linetypeTable.stub()->object);
+    if (linetype.empty() || !lts || lts->getAt(linetype.c_str(), lt) != Acad::eOk) {
+      m_layerLinetypes.push_back({l, linetype, linetypeAsRead != nullptr, linetypeAsRead ? linetypeAsRead->value : ""});
+    } else {
+      l->setLinetypeObjectId(lt);
+      const std::wstring& ltName = static_cast<AcDbSymbolTableRecord*>(lt.stub()->object)->name();
+      if (!plainText(linetypeAsRead->value, ltName))
+        asRead(*kept, 6, m_codec.encode(ltName), linetypeAsRead->value, [&] { return sameName(linetypeAsRead->value, ltName); });
+    }
     rec = l;
   } else if (table == "LTYPE") {
     rec = new AcDbLinetypeTableRecord;
@@ -408,9 +388,10 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
   }
   rec->setName(name.c_str());
   AcDbObjectId id = addObject(rec, t->objectId(), handle, type.line);
-  asRead(*kept, 2, m_codec.encode(name), nameAsRead->value);
+  if (!plainText(nameAsRead->value, name)) asRead(*kept, 2, m_codec.encode(name), nameAsRead->value);
   if (handleAsRead) asRead(*kept, 5, handleText(handle), handleAsRead->value);
-  id.stub()->dxf = kept;
+  id.stub()->read.fromFile = true;
+  if (!kept->empty()) id.stub()->dxf = std::make_shared<DxfKept>(std::move(keptGroups));
   t->appendRecord(id);
   xdata(rec, gs, end);
 }
@@ -438,22 +419,38 @@ AcDbObjectId Reader::foreignObject(const std::string& type, const std::vector<Gr
   kept->type = type;
   kept->verbatim = true;
   size_t end = xdataStart(gs);
+  size_t bytes = 0;
+  for (size_t i = 0; i < end; ++i) bytes += gs[i].value.size() + 6;
+  kept->text.reserve(bytes);
   Adesk::UInt64 handle = 0;
   std::wstring layer;
   // A dimension style's handle is group 105: its group 5 (R12's arrow block) is no handle.
   const bool dimstyle = type == "DIMSTYLE";
+  int braces = 0;
+  bool ownerSought = true;  // the owner is the first 330 outside application data, before any 100
   for (size_t i = 0; i < end; ++i) {
     const Group& g = gs[i];
     if (dropPaperMark && isPaperMark(g)) continue;
+    bool isHandle = false;
     if ((g.code == 105 || (g.code == 5 && !dimstyle)) && !kept->hasHandle) {
       handle = toHandle(g);
       // Zero is no handle: the object gets one of its own, written in its place.
       if (handle == 0) continue;
-      kept->hasHandle = true;
+      kept->hasHandle = isHandle = true;
     } else if (entity && g.code == 8 && layer.empty()) {
       layer = name(g);
+    } else if (g.code == 102) {
+      braces += g.value == "}" ? -1 : 1;
+    } else if (g.code == 100) {
+      ownerSought = false;
+    } else if (g.code == 330) {
+      kept->namesOwner = true;
+      Adesk::UInt64 h;
+      if (ownerSought && braces <= 0 && parseHex(g.value, h)) kept->owner = h;
+      if (braces <= 0) ownerSought = false;
     }
-    kept->groups.push_back({g.code, 0, 0, g.value});
+    appendGroup(kept->text, g.code, g.value);
+    if (isHandle) kept->afterHandle = kept->text.size();
   }
   AcDbObject* o = entity ? static_cast<AcDbObject*>(new AcDbForeignEntity) : new AcDbForeignObject;
   AcDbObjectId id = addObject(o, owner, handle, line);
@@ -493,7 +490,7 @@ void Reader::ensureRecord(AcDbObjectId& tableId, const std::wstring& name, size_
 
 namespace cadhost {
 // Reads DXF text into a fresh database; eOk or eBadDxfSequence with the reason.
-Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::wstring* message) {
+Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, std::string_view data, std::wstring* message) {
   AcDbDatabase scratch(false);
   const bool binary = dxf::isBinaryDxf(data);
   try {
@@ -511,17 +508,17 @@ Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::
   }
   // Take over what was read; the scratch database ends with the old contents.
   std::swap(*db->impl(), *scratch.impl());
-  for (AcDbStub& s : db->impl()->stubs) s.db = db;
-  for (AcDbStub& s : scratch.impl()->stubs) s.db = &scratch;
+  db->impl()->stubs.each([&](AcDbStub& s) { s.db = db; });
+  scratch.impl()->stubs.each([&](AcDbStub& s) { s.db = &scratch; });
   return Acad::eOk;
 }
 }  // namespace cadhost
 
 Acad::ErrorStatus AcDbDatabase::dxfIn(const ACHAR* fileName, std::wstring* message) {
   if (!fileName || !*fileName) return Acad::eInvalidInput;
-  std::string data;
-  if (!dxf::readFile(cadhost::toUtf8(fileName), data, message)) return Acad::eFileNotFound;
-  Acad::ErrorStatus es = cadhost::dxfInFromText(this, data, message);
+  dxf::FileData data;
+  if (!data.read(cadhost::toUtf8(fileName), message)) return Acad::eFileNotFound;
+  Acad::ErrorStatus es = cadhost::dxfInFromText(this, data.view(), message);
   if (es == Acad::eOk) m_impl->fileName = fileName;
   return es;
 }

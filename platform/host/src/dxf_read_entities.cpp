@@ -27,15 +27,17 @@ bool fieldOf(const DxfEntityKind* kind, int code, size_t& field, int& component)
 }
 
 // Sets the value of the schema field that a group belongs to; false when none does.
-// seen: bit k of a field's entry for each of its values read.
-bool setField(const DxfEntityKind* kind, std::vector<DxfValue>& values, std::vector<uint8_t>& seen, const Group& g) {
+// seen: bit k of a field's entry for each of its values read; number: the group's number
+// as the file gives it (degrees for an angle).
+bool setField(const DxfEntityKind* kind, std::vector<DxfValue>& values, std::vector<uint8_t>& seen, const Group& g,
+              double& number) {
   size_t f;
   int k;
   if (!fieldOf(kind, g.code, f, k)) return false;
   switch (kind->fields[f].type) {
-    case DxfType::kInt: values[f].i = dxf::toInt(g); break;
-    case DxfType::kAngle: values[f].v[0] = dxf::toReal(g) * M_PI / 180.0; break;
-    default: values[f].v[k] = dxf::toReal(g); break;
+    case DxfType::kInt: number = (double)(values[f].i = dxf::toInt(g)); break;
+    case DxfType::kAngle: values[f].v[0] = (number = dxf::toReal(g)) * M_PI / 180.0; break;
+    default: values[f].v[k] = number = dxf::toReal(g); break;
   }
   seen[f] |= uint8_t(1 << k);
   return true;
@@ -169,7 +171,8 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
     if (!section && g.value == "ENDBLK") return readObject(m_tok);
     if (g.value == "ENDSEC" || g.value == "EOF" || g.value == "SECTION" || g.value == "BLOCK" || g.value == "ENDBLK")
       throw DxfError{"\"" + g.value + "\" among entities", g.line};
-    std::vector<Group> gs = readObject(m_tok);
+    readObject(m_tok, m_groups);
+    const std::vector<Group>& gs = m_groups;
     noteHandles(gs);
     AcDbBlockTableRecord* target = btr;
     if (section && (g.value == "ATTRIB" || g.value == "VERTEX" || g.value == "SEQEND")) {
@@ -191,8 +194,10 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
 void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcDbBlockTableRecord* btr, size_t line) {
   std::unique_ptr<AcDbEntity> owned(kind->create());
   AcDbEntity* e = owned.get();
-  std::vector<DxfValue> values(kind->fieldCount);
-  std::vector<uint8_t> seen(kind->fieldCount, 0);
+  std::vector<DxfValue>& values = m_values;
+  std::vector<uint8_t>& seen = m_seen;
+  values.assign(kind->fieldCount, DxfValue());
+  seen.assign(kind->fieldCount, 0);
   for (size_t i = 0; i < kind->fieldCount; ++i)
     if (kind->fields[i].get) kind->fields[i].get(e, values[i]);
   Adesk::UInt64 handle = 0;
@@ -200,16 +205,24 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
   std::string blockAsRead;
   int color = 256;
   bool ownerSeen = false;
-  std::vector<const char*> markers{"AcDbEntity"};
-  for (size_t i = 0; i < kind->fieldCount; ++i)
-    if (kind->fields[i].type == DxfType::kMarker) markers.push_back(kind->fields[i].label);
-  auto kept = std::make_shared<DxfKept>();
+  std::vector<const char*>& markers = m_markers[kind];
+  if (markers.empty()) {
+    markers.push_back("AcDbEntity");
+    for (size_t i = 0; i < kind->fieldCount; ++i)
+      if (kind->fields[i].type == DxfType::kMarker) markers.push_back(kind->fields[i].label);
+  }
+  DxfKept kept;  // most entities keep nothing else: it is stored only when it holds something
+  DxfEntityRead read;
+  read.fromFile = true;
   size_t end = xdataStart(gs);
   // The mark of paper space is the host's to write for every entity of that space; one on
   // an entity of model space (in its block) is dropped, as it would move the entity.
   const bool paper = cadhost::equalsNoCase(btr->name(), L"*Paper_Space");
   const bool model = !paper && cadhost::equalsNoCase(btr->name(), L"*Model_Space");
-  std::vector<const Group*> taken;  // the groups the host models, for their form as read
+  std::vector<const Group*>& taken = m_taken;  // the groups the host models, for their form as read
+  taken.clear();
+  m_numbers.clear();
+  double number = 0;
   keepGroups(gs, end, markers, [&](const Group& g) {
     if (g.code == 330) {
       if (ownerSeen) return false;
@@ -217,7 +230,7 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
     }
     if (g.code == 67 && ((paper && toInt(g) == 1) || (model && isPaperMark(g)))) return true;
     if (takenBefore(taken, g.code)) {
-      kept->shadowed.push_back({g.code, g.value});
+      kept.shadowed.push_back({g.code, g.value});
       return true;
     }
     if (g.code == 5) {
@@ -230,54 +243,60 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
       color = (int)toInt(g);
     } else if (g.code == 2 && kind == &kDxfInsertKind) {
       if (!block.empty()) {
-        kept->shadowed.push_back({g.code, g.value});
+        kept.shadowed.push_back({g.code, g.value});
         return true;
       }
       block = name(g);
       blockAsRead = g.value;
       return true;
-    } else if (!setField(kind, values, seen, g)) {
+    } else if (!setField(kind, values, seen, g, number)) {
       return false;
     }
     taken.push_back(&g);
+    m_numbers.push_back(number);
     return true;
-  }, *kept);
+  }, kept);
   for (size_t f = 0; f < kind->fieldCount; ++f) {
     if (!seen[f]) continue;
     if (kind->fields[f].set) kind->fields[f].set(e, values[f]);
-    if (f < 32) kept->fieldsRead |= uint32_t(1) << f;
-    if (f < 32 && seen[f] == 3) kept->flatFields |= uint32_t(1) << f;
+    if (f < 32) read.fields |= uint32_t(1) << f;
+    if (f < 32 && seen[f] == 3) read.flat |= uint32_t(1) << f;
   }
   if (kind->afterRead) kind->afterRead(e);
   if (kind == &kDxfInsertKind && block.empty()) throw DxfError{"INSERT without a block name", line};
   AcDbObjectId id = addObject(owned.release(), btr->objectId(), handle, line);
-  id.stub()->dxf = kept;
   btr->entities().push_back(id);
   xdata(e, gs, end);
   setProperties(e, layer, linetype, color, line);
-  noteEntityAsRead(kind, e, taken, *kept);
+  noteEntityAsRead(kind, e, taken, kept, read);
+  id.stub()->read = read;
+  if (!kept.empty()) id.stub()->dxf = std::make_shared<DxfKept>(std::move(kept));
   if (kind == &kDxfInsertKind)
     m_inserts.push_back({static_cast<AcDbBlockReference*>(e), btr->objectId(), block, blockAsRead, line});
 }
 
 // Each group the host models keeps the form the file gave it while its value stays.
 void Reader::noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, const std::vector<const Group*>& taken,
-                              DxfKept& kept) const {
-  std::vector<DxfValue> values;
-  for (const Group* g : taken) {
+                              DxfKept& kept, DxfEntityRead& read) {
+  std::vector<DxfValue>& values = m_values;  // now the values the entity holds
+  values.clear();
+  for (size_t t = 0; t < taken.size(); ++t) {
+    const Group* g = taken[t];
     size_t f;
     int k;
     switch (g->code) {
       case 5: asRead(kept, 5, handleText(e->objectId().handle().value()), g->value); break;
       case 8:
+        if (plainText(g->value, e->layerName())) break;
         asRead(kept, 8, m_codec.encode(e->layerName()), g->value, [&] { return sameName(g->value, e->layerName()); });
         break;
       case 6:
-        kept.linetypeRead = true;
+        read.linetype = true;
+        if (plainText(g->value, e->linetypeName())) break;
         asRead(kept, 6, m_codec.encode(e->linetypeName()), g->value, [&] { return sameName(g->value, e->linetypeName()); });
         break;
       case 62:
-        kept.colorRead = true;
+        read.color = true;
         asRead(kept, 62, std::to_string(e->colorIndex()), g->value, [&] { return toInt(*g) == e->colorIndex(); });
         break;
       default:
@@ -287,8 +306,11 @@ void Reader::noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, co
           for (size_t i = 0; i < kind->fieldCount; ++i)
             if (kind->fields[i].get) kind->fields[i].get(e, values[i]);
         }
-        asRead(kept, g->code, fieldText(kind->fields[f].type, values[f], k), g->value,
-               [&] { return sameValue(kind->fields[f].type, *g, values[f], k); });
+        const DxfType type = kind->fields[f].type;
+        // Most numbers are in the host's form already, and the entity holds them as read.
+        double held = type == DxfType::kAngle ? values[f].v[0] * 180.0 / M_PI : values[f].v[k];
+        if (type != DxfType::kInt && held == m_numbers[t] && isRealText(g->value)) break;
+        asRead(kept, g->code, fieldText(type, values[f], k), g->value, [&] { return sameValue(type, *g, values[f], k); });
     }
   }
 }
@@ -299,9 +321,12 @@ void Reader::setProperties(AcDbEntity* e, const std::wstring& layerName, const s
   const std::wstring& layer = layerName.empty() ? L"0" : layerName;
   AcDbStub* stub = e->objectId().stub();
   stub->writer = true;  // while the reader sets its properties
-  ensureRecord(m_d.layerTable, layer, line);
-  e->setLayer(layer.c_str());
-  if (!linetype.empty()) {
+  // A layer or linetype the tables lack is made.
+  if (e->setLayer(layer.c_str()) != Acad::eOk) {
+    ensureRecord(m_d.layerTable, layer, line);
+    e->setLayer(layer.c_str());
+  }
+  if (!linetype.empty() && e->setLinetype(linetype.c_str()) != Acad::eOk) {
     ensureRecord(m_d.linetypeTable, linetype, line);
     e->setLinetype(linetype.c_str());
   }
@@ -362,9 +387,9 @@ void Reader::objects() {
   while (m_tok.next(g)) {
     if (g.code != 0) throw DxfError{"object expected", g.line};
     if (g.value == "ENDSEC") return;
-    std::vector<Group> gs = readObject(m_tok);
-    noteHandles(gs);
-    m_d.file.objects.push_back(foreignObject(g.value, gs, false, g.line));
+    readObject(m_tok, m_groups);
+    noteHandles(m_groups);
+    m_d.file.objects.push_back(foreignObject(g.value, m_groups, false, g.line));
   }
   throw DxfError{"file ends inside OBJECTS (truncated)", m_tok.lineNo()};
 }
@@ -380,10 +405,13 @@ void Reader::refuseBlockCycles() {
     AcDbStub* block;
     size_t next;
   };
-  for (auto& start : refs) {
-    if (state[start.first] != kNew) continue;
-    std::vector<Frame> stack{{start.first, 0}};
-    state[start.first] = kOpen;
+  // From each block in the order the file first inserts from it, so the message is the same
+  // at every reading.
+  for (const PendingInsert& first : m_inserts) {
+    AcDbStub* start = first.owner.stub();
+    if (state[start] != kNew) continue;
+    std::vector<Frame> stack{{start, 0}};
+    state[start] = kOpen;
     while (!stack.empty()) {
       Frame& f = stack.back();
       auto& out = refs[f.block];
@@ -419,7 +447,8 @@ void Reader::finish() {
       throw DxfError{"INSERT names block \"" + cadhost::toUtf8(p.block) + "\" which is not defined", p.line};
     p.ref->setBlockTableRecord(id);
     const std::wstring& name = static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
-    asRead(*p.ref->objectId().stub()->dxf, 2, m_codec.encode(name), p.blockAsRead, [&] { return sameName(p.blockAsRead, name); });
+    if (!plainText(p.blockAsRead, name))
+      asRead(p.ref->objectId(), 2, m_codec.encode(name), p.blockAsRead, [&] { return sameName(p.blockAsRead, name); });
   }
   refuseBlockCycles();
   blockNamed(L"*Paper_Space", m_tok.lineNo());
@@ -435,7 +464,7 @@ void Reader::finish() {
     lts->getAt(l.name.empty() ? L"CONTINUOUS" : l.name.c_str(), id);
     l.layer->setLinetypeObjectId(id);
     const std::wstring& name = static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
-    if (l.given) asRead(*l.layer->objectId().stub()->dxf, 6, m_codec.encode(name), l.asRead, [&] { return sameName(l.asRead, name); });
+    if (l.given) asRead(l.layer->objectId(), 6, m_codec.encode(name), l.asRead, [&] { return sameName(l.asRead, name); });
   }
   // A seed beyond the range is no use to anyone: new objects follow the file's handles.
   m_d.nextHandle = std::max(m_maxHandle + 1, m_handseed <= kDxfMaxHandle ? m_handseed : 0);

@@ -1,13 +1,14 @@
 // The DXF tokenizer of text and binary files, value parsing and the host's text of numbers.
 #include "dxf_tokens.h"
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include "dxflimits.h"
 #include "hostimpl.h"
 
@@ -36,11 +37,11 @@ size_t trimmedInt(long long v, char* out) {
 }  // namespace
 
 namespace dxf {
-bool isBinaryDxf(const std::string& data) {
+bool isBinaryDxf(std::string_view data) {
   return data.size() >= kBinarySentinelBytes && std::memcmp(data.data(), kBinarySentinel, kBinarySentinelBytes) == 0;
 }
 
-Tokenizer::Tokenizer(const std::string& data, size_t start) : m_data(data), m_pos(start) {
+Tokenizer::Tokenizer(std::string_view data, size_t start) : m_data(data), m_pos(start) {
   if (!isBinaryDxf(data)) return;
   m_binary = true;
   m_pos = kBinarySentinelBytes;
@@ -62,17 +63,27 @@ bool Tokenizer::next(Group& g) {
 }
 
 bool Tokenizer::nextText(Group& g) {
-  std::string codeLine;
-  if (!line(codeLine)) return false;
-  size_t b = codeLine.find_first_not_of(" \t"), e = codeLine.find_last_not_of(" \t");
-  if (b == std::string::npos) throw DxfError{"empty line where a group code was expected", m_line};
-  std::string t = codeLine.substr(b, e - b + 1);
-  char* end = nullptr;
-  errno = 0;
-  long c = std::strtol(t.c_str(), &end, 10);
-  if (*end || errno || c < -5 || c > 1071) throw DxfError{"bad group code \"" + t.substr(0, 40) + "\"", m_line};
+  size_t begin, end;
+  if (!line(begin, end)) return false;
+  const char* p = m_data.data();
+  while (begin < end && (p[begin] == ' ' || p[begin] == '\t')) ++begin;
+  while (end > begin && (p[end - 1] == ' ' || p[end - 1] == '\t')) --end;
+  if (begin == end) throw DxfError{"empty line where a group code was expected", m_line};
+  auto codeText = [&] { return std::string(p + begin, std::min<size_t>(end - begin, 40)); };
+  size_t i = begin;
+  bool negative = p[i] == '-';
+  if (p[i] == '-' || p[i] == '+') ++i;
+  bool digits = i < end;
+  long c = 0;
+  for (; digits && i < end; ++i) {
+    if (p[i] < '0' || p[i] > '9') digits = false;
+    else if (c < 100000) c = c * 10 + (p[i] - '0');
+  }
+  if (negative) c = -c;
+  if (!digits || c < -5 || c > 1071) throw DxfError{"bad group code \"" + codeText() + "\"", m_line};
   g.code = (int)c;
-  if (!line(g.value)) throw DxfError{"file ends after group code " + t + " (truncated)", m_line};
+  if (!line(begin, end)) throw DxfError{"file ends after group code " + std::to_string(c) + " (truncated)", m_line};
+  g.value.assign(p + begin, end - begin);
   g.line = m_line;  // messages name the line of the value
   return true;
 }
@@ -134,23 +145,35 @@ bool Tokenizer::nextBinary(Group& g) {
   return true;
 }
 
-bool Tokenizer::line(std::string& out) {
+// The next line's bounds, without its line end (LF, or CR LF and any CRs before it).
+bool Tokenizer::line(size_t& begin, size_t& end) {
   if (m_pos >= m_data.size()) return false;
-  size_t nl = m_data.find('\n', m_pos);
-  size_t end = nl == std::string::npos ? m_data.size() : nl;
+  const char* p = m_data.data();
+  const void* nl = std::memchr(p + m_pos, '\n', m_data.size() - m_pos);
+  size_t stop = nl ? size_t((const char*)nl - p) : m_data.size();
   ++m_line;
-  if (end - m_pos > kDxfMaxLineBytes) throw DxfError{"line longer than the reader's limit", m_line};
-  out.assign(m_data, m_pos, end - m_pos);
-  while (!out.empty() && out.back() == '\r') out.pop_back();  // CR LF, and any CRs before it
-  m_pos = nl == std::string::npos ? m_data.size() : nl + 1;
+  if (stop - m_pos > kDxfMaxLineBytes) throw DxfError{"line longer than the reader's limit", m_line};
+  begin = m_pos;
+  end = stop;
+  while (end > begin && p[end - 1] == '\r') --end;
+  m_pos = nl ? stop + 1 : m_data.size();
   return true;
 }
 
 double toReal(const Group& g) {
+  // The plain decimal numbers of files in one quick pass; anything else as the C library
+  // reads it.
+  const char* first = g.value.data();
+  const char* last = first + g.value.size();
+  while (first < last && *first == ' ') ++first;
+  while (last > first && last[-1] == ' ') --last;
+  double v = 0;
+  auto quick = std::from_chars(first, last, v);
+  if (quick.ec == std::errc() && quick.ptr == last && first < last && std::isfinite(v)) return v;
   char* end = nullptr;
   const char* s = g.value.c_str();
   while (*s == ' ') ++s;
-  double v = std::strtod(s, &end);
+  v = std::strtod(s, &end);
   while (end && *end == ' ') ++end;
   if (end == s || *end || !std::isfinite(v))
     throw DxfError{"group " + std::to_string(g.code) + ": \"" + g.value.substr(0, 40) + "\" is not a number", g.line};
@@ -178,35 +201,103 @@ Adesk::UInt64 toHandle(const Group& g) {
 
 std::vector<Group> readObject(Tokenizer& t) {
   std::vector<Group> out;
-  Group g;
-  while (t.next(g)) {
-    if (g.code == 0) {
-      t.pushBack(g);
-      return out;
-    }
-    out.push_back(g);
-  }
-  throw DxfError{"file ends inside an object (truncated)", t.lineNo()};
+  readObject(t, out);
+  return out;
 }
 
-bool readFile(const std::string& path, std::string& data, std::wstring* message) {
+void readObject(Tokenizer& t, std::vector<Group>& out) {
+  size_t n = 0;
+  for (;;) {
+    if (n == out.size()) out.emplace_back();
+    Group& g = out[n];
+    if (!t.next(g)) throw DxfError{"file ends inside an object (truncated)", t.lineNo()};
+    if (g.code == 0) {
+      t.pushBack(g);
+      out.resize(n);
+      return;
+    }
+    ++n;
+  }
+}
+
+FileData::~FileData() {
+  if (m_mapped) munmap(m_data, m_mapped);
+}
+
+bool FileData::read(const std::string& path, std::wstring* message) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) close(fd);
     if (message) *message = L"cannot open " + cadhost::fromUtf8(path);
     return false;
   }
   if ((size_t)st.st_size > kDxfMaxFileBytes) {
+    close(fd);
     if (message) *message = cadhost::fromUtf8(path) + L": larger than the reader's limit";
     return false;
   }
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  data = buf.str();
-  if (!in && !in.eof()) {
-    if (message) *message = L"cannot read " + cadhost::fromUtf8(path);
-    return false;
+  size_t want = (size_t)st.st_size;
+  if (want > 0) {
+    void* p = mmap(nullptr, want, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (p == MAP_FAILED) {
+      close(fd);
+      if (message) *message = L"out of memory";
+      return false;
+    }
+    m_data = static_cast<char*>(p);
+    m_mapped = want;
   }
+  while (m_size < want) {
+    ssize_t r = ::read(fd, m_data + m_size, want - m_size);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      close(fd);
+      if (message) *message = L"cannot read " + cadhost::fromUtf8(path);
+      return false;
+    }
+    if (r == 0) break;
+    m_size += (size_t)r;
+  }
+  close(fd);
+  return true;
+}
+
+void appendCode(std::string& out, int code) {
+  char tmp[8];
+  char* end = tmp + sizeof tmp;
+  char* p = end;
+  *--p = '\n';
+  bool negative = code < 0;
+  unsigned v = (unsigned)(negative ? -code : code);
+  do {
+    *--p = (char)('0' + v % 10);
+    v /= 10;
+  } while (v);
+  if (negative) *--p = '-';
+  while (end - p < 4) *--p = ' ';
+  out.append(p, end - p);
+}
+
+void appendGroup(std::string& out, int code, std::string_view value) {
+  appendCode(out, code);
+  out.append(value);
+  out += '\n';
+}
+
+bool nextGroup(std::string_view text, size_t& at, int& code, std::string_view& value) {
+  size_t codeEnd = text.find('\n', at);
+  if (codeEnd == std::string_view::npos) return false;
+  size_t i = at;
+  while (i < codeEnd && text[i] == ' ') ++i;
+  bool negative = i < codeEnd && text[i] == '-';
+  code = 0;
+  for (i += negative ? 1 : 0; i < codeEnd; ++i) code = code * 10 + (text[i] - '0');
+  if (negative) code = -code;
+  size_t valueEnd = text.find('\n', codeEnd + 1);
+  if (valueEnd == std::string_view::npos) valueEnd = text.size();
+  value = text.substr(codeEnd + 1, valueEnd - codeEnd - 1);
+  at = valueEnd + 1;
   return true;
 }
 
@@ -223,4 +314,30 @@ size_t realText(double v, char* out) {
 }
 
 size_t angleText(double radians, char* out) { return realText(radians * 180.0 / M_PI, out); }
+
+// With at most 15 significant digits a decimal is the shortest text of its double, so the
+// digits are realText's; what is left is its choice of the shorter of "123.4" and
+// "1.234e+02" (the fixed form on a tie).
+bool isRealText(std::string_view t) {
+  size_t i = !t.empty() && t[0] == '-' ? 1 : 0, dot = t.find('.', i);
+  if (dot == std::string_view::npos || dot == i || dot + 1 == t.size()) return false;
+  std::string_view whole = t.substr(i, dot - i), fraction = t.substr(dot + 1);
+  for (std::string_view part : {whole, fraction})
+    for (char c : part)
+      if (c < '0' || c > '9') return false;
+  if (whole.size() > 1 && whole[0] == '0') return false;
+  const bool integral = fraction == "0";
+  if (!integral && fraction.back() == '0') return false;
+  auto exponentForm = [](size_t digits, size_t exponent) {
+    return digits + (digits > 1 ? 1 : 0) + 2 + (exponent >= 100 ? 3 : 2);
+  };
+  if (whole != "0") {
+    if (!integral) return whole.size() + fraction.size() <= 15;
+    size_t digits = whole.find_last_not_of('0') + 1;
+    return digits <= 15 && whole.size() <= exponentForm(digits, whole.size() - 1);
+  }
+  if (integral) return true;  // zero
+  size_t zeros = fraction.find_first_not_of('0'), digits = fraction.size() - zeros;
+  return digits <= 15 && 2 + fraction.size() <= exponentForm(digits, zeros + 1);
+}
 }  // namespace dxf

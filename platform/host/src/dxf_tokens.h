@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 #include "adesk.h"
 
@@ -12,7 +13,7 @@ const int kCommentCode = 999;
 // What a binary drawing file starts with; its groups follow.
 const char kBinarySentinel[] = "AutoCAD Binary DXF\r\n\x1a";  // and a NUL: 22 bytes in all
 const size_t kBinarySentinelBytes = sizeof kBinarySentinel;
-bool isBinaryDxf(const std::string& data);
+bool isBinaryDxf(std::string_view data);
 
 struct DxfError {
   std::string what;
@@ -28,7 +29,7 @@ struct Group {
 class Tokenizer {
  public:
   // Text from `start` on, or binary groups when the data starts with the sentinel.
-  Tokenizer(const std::string& data, size_t start);
+  Tokenizer(std::string_view data, size_t start);
   // The next group, false at the end of the data; comments (group 999) are collected, not
   // returned. A binary group comes as its text form: numbers as the host writes them,
   // binary chunks as hexadecimal digits. Throws DxfError for a code that is not a number,
@@ -46,8 +47,8 @@ class Tokenizer {
  private:
   bool nextText(Group& g);
   bool nextBinary(Group& g);
-  bool line(std::string& out);
-  const std::string& m_data;
+  bool line(size_t& begin, size_t& end);
+  std::string_view m_data;
   size_t m_pos = 0, m_line = 0;
   bool m_binary = false, m_shortCodes = false;  // R12's binary files have one-byte codes
   Group m_peek;
@@ -59,14 +60,42 @@ class Tokenizer {
 double toReal(const Group& g);
 long long toInt(const Group& g);
 Adesk::UInt64 toHandle(const Group& g);
-// One object's groups: everything up to the next group 0 (left for the caller).
+// One object's groups: everything up to the next group 0 (left for the caller). The
+// second form fills `out`, whose room (and that of its texts) serves object after object.
 std::vector<Group> readObject(Tokenizer& t);
-// The whole file, refused beyond the reader's size limit; false with a message.
-bool readFile(const std::string& path, std::string& data, std::wstring* message);
+void readObject(Tokenizer& t, std::vector<Group>& out);
+// The bytes of a whole file, in memory mapped for them at once (a drawing of many
+// megabytes would otherwise fault its memory in page by page).
+class FileData {
+ public:
+  FileData() = default;
+  ~FileData();
+  FileData(const FileData&) = delete;
+  FileData& operator=(const FileData&) = delete;
+  // The file as long as it was when opened; false with a message (refused beyond the
+  // reader's size limit).
+  bool read(const std::string& path, std::wstring* message);
+  std::string_view view() const { return std::string_view(m_data, m_size); }
+
+ private:
+  char* m_data = nullptr;
+  size_t m_size = 0, m_mapped = 0;
+};
+
+// Groups in the form the writer gives them: the code right-aligned in three columns
+// ("  0", " 10", "330", "1000"), its line, the value, its line.
+void appendGroup(std::string& out, int code, std::string_view value);
+void appendCode(std::string& out, int code);  // the code and its line alone
+// The group of `text` (in that form) at `at`, which moves past it; false at the end.
+bool nextGroup(std::string_view text, size_t& at, int& code, std::string_view& value);
 
 // The host's text of a number: the shortest that reads back as the same double, with
 // ".0" after a whole number; an angle in degrees from radians. `out` holds kNumberChars.
 const size_t kNumberChars = 40;
 size_t realText(double v, char* out);
 size_t angleText(double radians, char* out);
+// True when a number's text is what realText gives the number it stands for (decimal
+// digits, at most 15 of them significant, in the form realText chooses); false for any
+// other text, and for some that are (which then only cost a realText to compare).
+bool isRealText(std::string_view text);
 }  // namespace dxf

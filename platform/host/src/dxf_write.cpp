@@ -159,7 +159,7 @@ void writeHeader(WriteContext& c) {
 // --- blocks and entities ----------------------------------------------------------------
 
 bool ownerErased(AcDbDatabase::Impl& d, const DxfKept& kept) {
-  Adesk::UInt64 owner = dxf::keptOwner(kept);
+  Adesk::UInt64 owner = kept.owner;
   AcDbStub* s = owner ? d.find(owner) : nullptr;
   return s && s->erased;
 }
@@ -193,15 +193,15 @@ void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool
   }
   const DxfEntityKind* kind = dxfKindOf(e);
   if (!kind) return;
+  const DxfEntityRead& fromFile = e->objectId().stub()->read;
   Writer& w = c.w;
   ObjectOut o(w, kind->dxfName, e->objectId().handle().value(), owner, kept);
   o.subclass("AcDbEntity");
   if (paper && !(kept && kept->find(67))) w.integer(67, 1);
   w.text(8, e->layerName());
   // Defaults (by layer) are left out, unless the file gave them.
-  if (!cadhost::equalsNoCase(e->linetypeName(), L"ByLayer") || (kept && kept->linetypeRead))
-    w.text(6, e->linetypeName());
-  if (e->colorIndex() != 256 || (kept && kept->colorRead)) w.integer(62, e->colorIndex());
+  if (!cadhost::equalsNoCase(e->linetypeName(), L"ByLayer") || fromFile.linetype) w.text(6, e->linetypeName());
+  if (e->colorIndex() != 256 || fromFile.color) w.integer(62, e->colorIndex());
   const std::vector<DxfValue>& defaults = defaultValues(kind);
   for (size_t i = 0; i < kind->fieldCount; ++i) {
     const DxfField& f = kind->fields[i];
@@ -212,13 +212,13 @@ void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool
     DxfValue v;
     f.get(e, v);
     const uint32_t bit = i < 32 ? uint32_t(1) << i : 0;
-    const bool read = kept && (kept->fieldsRead & bit);
-    if (kept && !read && sameValue(v, defaults[i])) continue;
+    const bool read = fromFile.fields & bit;
+    if (fromFile.fromFile && !read && sameValue(v, defaults[i])) continue;
     switch (f.type) {
       case DxfType::kNormal:
         if (v.v[0] == 0 && v.v[1] == 0 && v.v[2] == 1 && !read) break;
         // fall through
-      case DxfType::kPoint: w.point(f.code, v.v, read && (kept->flatFields & bit) && v.v[2] == 0 ? 2 : 3); break;
+      case DxfType::kPoint: w.point(f.code, v.v, (fromFile.flat & bit) && v.v[2] == 0 ? 2 : 3); break;
       case DxfType::kReal: w.real(f.code, v.v[0]); break;
       case DxfType::kAngle: w.angle(f.code, v.v[0]); break;
       case DxfType::kInt: w.integer(f.code, v.i); break;
@@ -370,16 +370,6 @@ std::string releaseName(const std::string& acadver) {
   for (auto& r : kReleases)
     if (acadver == r[0]) return std::string(r[1]) + " (" + acadver + ")";
   return acadver;
-}
-
-Adesk::UInt64 keptOwner(const DxfKept& kept) {
-  int braces = 0;
-  for (const DxfKeptGroup& g : kept.groups) {
-    if (g.code == 102) braces += g.value == "}" ? -1 : 1;
-    else if (g.code == 330 && braces <= 0) return AcDbHandle(cadhost::fromUtf8(g.value).c_str()).value();
-    else if (g.code == 100) return 0;
-  }
-  return 0;
 }
 }  // namespace dxf
 

@@ -2,30 +2,13 @@
 #include "dxf_writer.h"
 #include "dxf_tokens.h"
 #include <charconv>
+#include <cstring>
 #include <string_view>
 
 namespace dxf {
 // Group codes right-aligned in three columns ("  0", " 10", "330", "1000").
-void Writer::code(int c) {
-  char tmp[8];
-  char* end = tmp + sizeof tmp;
-  char* p = end;
-  *--p = '\n';
-  bool negative = c < 0;
-  unsigned v = (unsigned)(negative ? -c : c);
-  do {
-    *--p = (char)('0' + v % 10);
-    v /= 10;
-  } while (v);
-  if (negative) *--p = '-';
-  while (end - p < 4) *--p = ' ';
-  m_buf.append(p, end - p);
-}
-
 void Writer::str(int c, std::string_view s) {
-  code(c);
-  m_buf += s;
-  m_buf += '\n';
+  appendGroup(m_buf, c, s);
   maybeFlush();
 }
 
@@ -69,7 +52,7 @@ void Writer::text(int c, const std::wstring& s) {
     modelled(c, m_codec.encode(s));
     return;
   }
-  code(c);
+  appendCode(m_buf, c);
   m_codec.append(m_buf, s);
   m_buf += '\n';
   maybeFlush();
@@ -147,7 +130,7 @@ void ObjectOut::subclass(const char* marker) {
   m_section = kNoSection;
   if (!m_kept) return;
   for (const auto& s : m_kept->sections)
-    if (s.first == marker) m_section = s.second;
+    if (std::strcmp(s.first, marker) == 0) m_section = s.second;
 }
 
 void ObjectOut::end() {
@@ -166,21 +149,12 @@ void ObjectOut::end() {
 
 void writeVerbatim(Writer& w, const DxfKept& kept, const AcDbObject* o, Adesk::UInt64 owner) {
   w.str(0, kept.type);
-  if (owner)
-    for (const DxfKeptGroup& g : kept.groups)
-      if (g.code == 330) owner = 0;
-  if (!kept.hasHandle) {
-    w.handle(5, o->objectId().handle().value());
-    if (owner) w.handle(330, owner);
-    owner = 0;
-  }
-  for (const DxfKeptGroup& g : kept.groups) {
-    w.str(g.code, g.value);
-    if (owner && (g.code == 5 || g.code == 105)) {
-      w.handle(330, owner);
-      owner = 0;
-    }
-  }
+  if (kept.namesOwner) owner = 0;
+  if (!kept.hasHandle) w.handle(5, o->objectId().handle().value());
+  const std::string_view text = kept.text;
+  w.text(text.substr(0, kept.afterHandle));
+  if (owner) w.handle(330, owner);
+  w.text(text.substr(kept.afterHandle));
   writeXData(w, o);
 }
 
@@ -204,3 +178,23 @@ void writeXData(Writer& w, const AcDbObject* o) {
   }
 }
 }  // namespace dxf
+
+bool DxfKept::find(int code, std::string_view* value) const {
+  if (verbatim) {
+    size_t at = 0;
+    int c;
+    std::string_view v;
+    while (dxf::nextGroup(text, at, c, v))
+      if (c == code) {
+        if (value) *value = v;
+        return true;
+      }
+    return false;
+  }
+  for (const DxfKeptGroup& g : groups)
+    if (g.code == code) {
+      if (value) *value = g.value;
+      return true;
+    }
+  return false;
+}

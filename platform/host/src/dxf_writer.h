@@ -15,8 +15,12 @@ class Writer {
   Writer(FILE* f, const Codec& codec) : m_file(f), m_codec(codec) { m_buf.reserve(1 << 20); }
   ~Writer() { flush(); }
 
-  void code(int c);
   void str(int c, std::string_view s);  // a value as it stands (file bytes, whole)
+  // Groups already in the writer's form (see appendGroup), as they stand.
+  void text(std::string_view groups) {
+    m_buf.append(groups);
+    maybeFlush();
+  }
   // Values the host models, each in the host's form, or as the object's file gave it
   // while the host's form is what it was then (DxfKept::asRead), followed by the groups of
   // the same code that the host did not take (DxfKept::shadowed).
@@ -96,9 +100,6 @@ extern const char kSavedVersion[];
 std::string upgradedFrom(const DxfFileKept& file);
 // "R12 (AC1009)" for a version.
 std::string releaseName(const std::string& acadver);
-
-// The owner handle (first group 330 outside application data) of kept groups; 0 when none.
-Adesk::UInt64 keptOwner(const DxfKept& kept);
 
 // An object the host does not model, written as read (with its handle when the file gave
 // it none), then its extended data. An owner is written after the handle of an object
