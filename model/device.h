@@ -12,8 +12,9 @@ int GetParamValue(const char* params, const char* name, int* value);
 // Draws the part's model, builds a block "ZephyrN" from it and lets the user insert and
 // turn it; the reference's id, position, X direction and normal go into the part.
 // 0 done or already inserted; -4 no model parameters; -5 model not drawn; -6 block not
-// created or not inserted (a cancelled insertion prints nothing); -7 reference not opened;
-// -8 the object is not a block reference.
+// created or not inserted (a cancelled insertion prints nothing and takes the new block
+// out of the drawing again); -7 reference not opened; -8 the object is not a block
+// reference.
 int device_insert_block(int16_t productDb, GraphicalPart& part);
 
 // Reads the part's description and its up to eight duct connections (type, size, position,
