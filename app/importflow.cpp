@@ -59,8 +59,14 @@ void Zephyr() {
   if (readSettings(settings) < 0) return;
   if (pickDuctConnections(unit) < 0) return;
   if (openSelector(unit, settings, selectionId) < 0) return;
-  if (showAcceptDialog() < 0) return;
-  if (readUnitXml(unit, settings, selectionId, nullptr) < 0) return;
+  // Import before the export (or after a refusal in the browser) leaves the picks in place:
+  // the dialog comes again until a unit arrives, or the user closes it.
+  int read = kNoExportedUnit;
+  while (read == kNoExportedUnit) {
+    if (showAcceptDialog() < 0) return;
+    read = readUnitXml(unit, settings, selectionId, nullptr);
+  }
+  if (read < 0) return;
   importUnit(unit, settings);
 }
 

@@ -131,7 +131,8 @@ void readUnitDocument(UnitRecord& unit, const std::string& path) {
 int readUnitXml(UnitRecord& unit, const SelectorSettings& settings, const std::string& selectionId,
                 const char* localFile) {
   std::string path;
-  if (locateUnitFile(settings, selectionId, localFile, path) < 0) return -1;
+  const int located = locateUnitFile(settings, selectionId, localFile, path);
+  if (located < 0) return located;
   int result = 0;
   try {
     readUnitDocument(unit, path);
