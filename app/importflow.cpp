@@ -18,6 +18,7 @@
 #include "window.h"
 #include "windows.h"
 #include "xdata.h"
+#include "xdata_links.h"
 
 namespace {
 
@@ -38,6 +39,8 @@ void importUnit(UnitRecord& unit, const SelectorSettings& settings) {
   devices_get_connections(&unit);
   if (device_insert_block(unit.productDb, unit.parts[0]) < 0) return;
   if (xdata_write_unit(&unit) < 0) return;
+  // Kept until the dialog's OK makes them, so that a cancelled import does not lose them.
+  xdata_write_components(&unit);
   showUnitInformation(&unit, nullptr);
 }
 

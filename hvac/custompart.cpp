@@ -89,15 +89,6 @@ void sendDisplayList(DuctoraBridge& bridge, const std::string& handle, const gm_
   requireDone(bridge, bridge.freeBinary(kModelBuffer));
 }
 
-// The drawing object of a Ductora handle text; the null id when there is none.
-AcDbObjectId objectOfHandle(const std::string& handle) {
-  AcDbObjectId id;
-  AcDbDatabase* db = acdbHostApplicationServices()->workingDatabase();
-  const AcDbHandle h(widen(handle).c_str());
-  if (!db || h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk) return AcDbObjectId();
-  return id;
-}
-
 bool isCustomPart(DuctoraBridge& bridge, const AcDbObjectId& id) {
   const std::string handle = handleText(id);
   std::string type;
@@ -116,6 +107,14 @@ int partFromModel(int16_t productDb, int systemId, const GraphicalPart& part, st
 
 }  // namespace
 
+AcDbObjectId dc_drawing_object(const std::string& handle) {
+  AcDbObjectId id;
+  AcDbDatabase* db = acdbHostApplicationServices()->workingDatabase();
+  const AcDbHandle h(widen(handle).c_str());
+  if (!db || h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk) return AcDbObjectId();
+  return id;
+}
+
 int dc_create_custom_part(int16_t productDb, int systemId, GraphicalPart& part) {
   int result = -1;
   try {
@@ -132,7 +131,7 @@ int dc_create_custom_part(int16_t productDb, int systemId, GraphicalPart& part) 
       result = partFromModel(productDb, systemId, part, handle);
 
     // A failed creation leaves the handle empty and is reported once more here.
-    const AcDbObjectId created = objectOfHandle(handle);
+    const AcDbObjectId created = dc_drawing_object(handle);
     if (created.isNull()) throw "Can't get ACAD object id";
     part.blockRefId = created;
   } catch (...) {
@@ -264,4 +263,9 @@ AcGeMatrix3d dc_part_transform(const AcDbObjectId& id) {
     reportCurrentException("Can't get duct connection data from Ductora");
   }
   return placement;
+}
+
+void dc_take_placement(GraphicalPart& part) {
+  AcGeVector3d y;
+  dc_part_transform(part.blockRefId).getCoordSystem(part.position, part.direction, y, part.normal);
 }
