@@ -1,12 +1,11 @@
 #include "custompart.h"
 
-#include <cstring>
 #include <string>
 
 #include "bridge.h"
 #include "adslib.h"
 #include "dbents.h"
-#include "devicedraw.h"
+#include "device.h"
 #include "ductoracalls.h"
 #include "report.h"
 #include "text.h"
@@ -25,16 +24,6 @@ struct OpenedObject {
   ~OpenedObject() {
     if (object) object->close();
   }
-};
-
-// The display list of one product model, freed on every way out.
-struct DisplayList {
-  gm_model list;
-  DisplayList() {
-    std::memset(&list, 0, sizeof list);
-    gm_model_init(&list);
-  }
-  ~DisplayList() { gm_model_free(&list); }
 };
 
 std::string escaped(const char* text) { return xmlStringWriter::xmlEscape(text ? text : ""); }
@@ -97,10 +86,8 @@ bool isCustomPart(DuctoraBridge& bridge, const AcDbObjectId& id) {
 }
 
 int partFromModel(int16_t productDb, int systemId, const GraphicalPart& part, std::string& handle) {
-  DisplayList model;
-  if (device_draw(nullptr, nullptr, nullptr, &model.list, productDb, part.name.c_str(), "OTP", nullptr,
-                  nullptr, nullptr, 0, 0, 5, true, 7, 1.0, 0.0, 0.0) < 0)
-    throw "Can't get gm_model";
+  DeviceModel model;
+  if (model.draw(productDb, part.name.c_str()) < 0) throw "Can't get gm_model";
   return dc_custom_part_from_model(&model.list, systemId, part.position, part.direction, part.normal,
                                    part.name.c_str(), "0", part.description.c_str(), handle);
 }

@@ -43,23 +43,6 @@ int16_t readAttribute(int16_t db, const char* product, int number, std::string& 
   }
 }
 
-// The display list of a part's model, freed on every way out.
-struct DrawnModel {
-  gm_model list;
-  DrawnModel() {
-    std::memset(&list, 0, sizeof list);
-    gm_model_init(&list);
-  }
-  ~DrawnModel() { gm_model_free(&list); }
-  DrawnModel(const DrawnModel&) = delete;
-  DrawnModel& operator=(const DrawnModel&) = delete;
-
-  int draw(int16_t db, const GraphicalPart& part) {
-    return device_draw(nullptr, nullptr, nullptr, &list, db, part.name.c_str(), "OTP", nullptr, nullptr,
-                       nullptr, 0, 0, 5, true, 7, 1.0, 0.0, 0.0);
-  }
-};
-
 bool isModelConnectionType(int type) {
   switch (type) {
     case CONN_SUPPLY:
@@ -132,6 +115,18 @@ int readConnection(int n, const char* params, const gm_model* list, GraphicalPar
 
 }  // namespace
 
+DeviceModel::DeviceModel() {
+  std::memset(&list, 0, sizeof list);
+  gm_model_init(&list);
+}
+
+DeviceModel::~DeviceModel() { gm_model_free(&list); }
+
+int DeviceModel::draw(int16_t productDb, const char* product) {
+  return device_draw(nullptr, nullptr, nullptr, &list, productDb, product, "OTP", nullptr, nullptr, nullptr, 0, 0, 5,
+                     true, 7, 1.0, 0.0, 0.0);
+}
+
 int GetParamValue(const char* params, const char* name, int* value) {
   if (!params || !name || !value) {
     printMessage("Zephyr: GetParamValue wrong parameters params = %p, name = %p, value = %p.\n",
@@ -158,8 +153,8 @@ int device_insert_block(int16_t productDb, GraphicalPart& part) {
     printMessage("Zephyr: Can't get teksolid parameters for device %s.\n", product);
     return -4;
   }
-  DrawnModel model;
-  if (model.draw(productDb, part) < 0) return -5;
+  DeviceModel model;
+  if (model.draw(productDb, part.name.c_str()) < 0) return -5;
   if (!part.blockRefId.isNull()) return 0;
   char blockName[128];
   if (block_get_free_blkname("Zephyr", blockName) != 0) {
@@ -215,8 +210,8 @@ int device_get_connections(int16_t productDb, GraphicalPart& part) {
     printMessage("Zephyr: Can't get teksolid parameters for device '%s'.\n", product);
     return -4;
   }
-  DrawnModel model;
-  if (model.draw(productDb, part) < 0) return -5;
+  DeviceModel model;
+  if (model.draw(productDb, part.name.c_str()) < 0) return -5;
   int result = 0;
   for (int n = 1; n <= 8 && result == 0; ++n)
     result = readConnection(n, params.c_str(), &model.list, part);

@@ -3,7 +3,20 @@
 // the product model into the part's connection map.
 #pragma once
 #include <cstdint>
+#include "tekshape.h"
 #include "unitrecord.h"
+
+// A product's 3-D model drawn into a display list of its own (device_draw's mode 5, view
+// 7, without category), freed on every way out.
+struct DeviceModel {
+  gm_model list;
+  DeviceModel();
+  ~DeviceModel();
+  DeviceModel(const DeviceModel&) = delete;
+  DeviceModel& operator=(const DeviceModel&) = delete;
+  // device_draw's result: negative after its message when the model cannot be drawn.
+  int draw(int16_t productDb, const char* product);
+};
 
 // The integer after the first "name=" in a "name=value;name=value" text (also at the end of
 // a longer name), as atoi reads it; into value. 0 found; -1 not found or an argument missing.
