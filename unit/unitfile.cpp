@@ -108,7 +108,8 @@ int locateUnitFile(const SelectorSettings& settings, const std::string& selectio
     printMessage("Zephyr: Can't create a temporary file for the unit data.\n");
     return -1;
   }
-  const std::string address = joinAddress(joinAddress(settings.ServerRootURL, settings.TempFolder), selectionId + ".XML");
+  const std::string folderAddress = joinAddress(settings.ServerRootURL, settings.TempFolder);
+  const std::string address = joinAddress(folderAddress, selectionId + ".XML");
   long status = 0;
   if (DownloadFile(address.c_str(), target.c_str(), &status) < 0) return -1;
   if (!isExportedUnit(status, target)) {

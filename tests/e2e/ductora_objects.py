@@ -4,9 +4,7 @@ each whole), the unit's block replaced by its custom part drawing that block whe
 stood, stubs packaged in connection order, components placed on their duct's line with
 branches and ducts, each part drawn in the saved drawing where Ductora holds it, the
 unit's part picked by a point on it, reruns that replace or drop stubs, server refusals
-that are reported while nothing half-made enters the record, and the selector's odd
-lists: a component named on two ducts, one placed beside the unit ('H'), one that cannot
-be placed ('V')."""
+that are reported while nothing half-made enters the record, and odd component lists."""
 import json
 import os
 import re
@@ -268,18 +266,14 @@ check(supply_duct.startswith("<CreatePart><Part><Type><Define>EWAPART_DUCT</Defi
                              "</ConnectedTo>"), "a connection without stub sends an empty ConnectedTo", supply_duct)
 check(not ezdxf_read(drawing)["errors"], "ezdxf audit after refusals")
 
-# ---- odd component lists: the silencer beside the unit ('H') and named on the outdoor duct
-# too, the damper aligned 'V' ----
+# ---- the silencer beside the unit ('H') and named on the outdoor duct too, the damper 'V' ----
 folder, drawing = plant()
 log = os.path.join(folder, "plant.ductora.log")
 odd = os.path.join(folder, "odd.xml")
-with open(UNIT, encoding="utf-8") as f:
-    text = f.read()
-text = text.replace("<ExternalComponentID>VH-SIL-315", '<ExternalComponentID alignment="H">VH-SIL-315', 1)
-text = text.replace("<ExternalComponentID>VH-DMP-315", '<ExternalComponentID alignment="V">VH-DMP-315')
-text = text.replace("<Pressure>80</Pressure>", "<Pressure>80</Pressure><ExternalComponentID>VH-SIL-315</ExternalComponentID>")
-with open(odd, "w", encoding="utf-8") as f:
-    f.write(text)
+with open(UNIT, encoding="utf-8") as f, open(odd, "w", encoding="utf-8") as o:
+    text = f.read().replace(">VH-SIL-315<", ' alignment="H">VH-SIL-315<')
+    o.write(text.replace(">VH-DMP-315<", ' alignment="V">VH-DMP-315<').replace(
+        "<Pressure>80</Pressure>", "<Pressure>80</Pressure><ExternalComponentID>VH-SIL-315</ExternalComponentID>"))
 rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", UNIT, "6000,2500", "90", "no"] +
                                    dcobjects("6000,2500", odd, "1", ["1", "2", "4", "3", ""], "DS-ROUND", "") +
                                    ["QSAVE", "QUIT"]), loads=LOADS, drawing=drawing,
@@ -291,9 +285,8 @@ check(rc == 0 and objects_run.count("Zephyr: Outdoor duct component VH-SIL-315 i
 check(objects_run.count("Zephyr: External component VH-DMP-315 is left out: its alignment 'V' can't be placed.\n") == 1
       and "\nZephyr: Can't" not in objects_run, "the 'V' damper is reported once, nothing is refused", out)
 calls = journal(log)
-made = requests(calls, "CreatePart")
-check(all(rc == 0 for _, _, rc in made) and not any("VH-DMP-315" in r for r, _, _ in made),
-      "no part at the origin for Ductora to refuse", read_text(log))
+check(not any("VH-DMP-315" in r or rc for r, _, rc in requests(calls, "CreatePart")), "nothing at the origin",
+      read_text(log))
 fans = requests(calls, "CreateConnectionStub", "<Name>Fan</Name>")
 branches = requests(calls, "CreateConnectionStub", "<Name>NBranch</Name>")
 check(len(branches) == 2 and all("<System><ID>1</ID>" in r for r, _, _ in branches),

@@ -1,10 +1,8 @@
 """Guards the second half of Zephyr: after Import the exported unit is fetched from the
-selector's server by its selection id (or the local "zephyr.xml" is taken); an answer
-that is no unit (nothing exported yet, a web page, another status) is named and the
-accept dialog comes again, so Export then Import works in the same command, while Close
-still ends it; a bad unit file ends the command with the reader's message and nothing
-inserted; a whole run on the sample plant, with a server address that does not end in
-"/", inserts the unit with the picked demand in its extended data."""
+selector's server by its selection id (or the local "zephyr.xml" is taken), an answer that
+is no unit brings the accept dialog back with a word, a bad unit file ends the command with
+the reader's message and nothing inserted, and a whole run on the sample plant inserts the
+unit with the picked demand in its extended data."""
 import os
 import re
 import shutil
@@ -34,9 +32,8 @@ def unit_copy(name, target):
 
 def session(script, env=None, root=None):
     """Runs the script on a fresh copy of the sample plant; returns the transcript, ezdxf's
-    view of the saved drawing and the addresses the browser got."""
-    global last_work
-    work = last_work = tempfile.mkdtemp(dir=folder)
+    view of the saved drawing and the selection ids of the addresses the browser got."""
+    work = tempfile.mkdtemp(dir=folder)
     record = os.path.join(work, "addresses.txt")
     drawing = os.path.join(work, "plant.dxf")
     shutil.copy(os.path.join(EXAMPLES, "plant.dxf"), drawing)
@@ -50,11 +47,11 @@ def session(script, env=None, root=None):
     check(rc == 0, "exit code %d" % rc, out)
     info = ezdxf_read(drawing)
     check(not info["errors"], "ezdxf audit: %s" % info["errors"], out)
-    return out, info, read_text(record).splitlines() if os.path.exists(record) else []
-
-
-def ids_of(addresses):
-    return [re.search(r"&dcsid=([0-9A-F]{32})&", a).group(1) for a in addresses]
+    addresses = read_text(record) if os.path.exists(record) else ""
+    check(all(a.startswith(root + "/login/Ductora.jsp?") for a in addresses.splitlines()) if root else True,
+          "the start page stands below the server address", addresses)
+    kept = [n for n in os.listdir(work) if n.startswith("Zep")]  # downloads the reader was given
+    return out, info, re.findall(r"&dcsid=([0-9A-F]{32})&", addresses), kept
 
 
 def inserts(info):
@@ -62,7 +59,7 @@ def inserts(info):
 
 
 # Offline: the download says so and the drawing keeps what it had.
-out, info, _ = session(["Zephyr"] + SKIP_ALL + ["*wait*", "click 1"], env={"ZEPHYR_OFFLINE": "1"})
+out, info, ids, _ = session(["Zephyr"] + SKIP_ALL + ["*wait*", "click 1"], env={"ZEPHYR_OFFLINE": "1"})
 check("Dialog: click 1\nError DownloadFile: There is no connection to internet\nCommand: QSAVE" in out,
       "no connection ends the command after the download's message", out)
 check(inserts(info) == [] and selector.unit_requests() == [], "nothing is fetched or inserted", out)
@@ -71,7 +68,7 @@ check(inserts(info) == [] and selector.unit_requests() == [], "nothing is fetche
 # file wins over it.
 local = unit_copy("VH-RX-2500.xml", os.path.join(install, "zephyr.xml"))
 chosen = unit_copy("VH-CX-1200.xml", os.path.join(folder, "chosen.xml"))
-out, info, _ = session(["Zephyr"] + SKIP_ALL + ["click 1", "3000,3000", "0", "no", "ZephyrFile", chosen, "9000,3000", "0", "no"])
+out, info, ids, _ = session(["Zephyr"] + SKIP_ALL + ["click 1", "3000,3000", "0", "no", "ZephyrFile", chosen, "9000,3000", "0", "no"])
 os.remove(local)
 check("Dialog: click 1\nZephyr: Local data '%s' used.\nZephyr: Air handling unit VH-RX-2500.\n" % local in out,
       "Zephyr reads the local file with a word", out)
@@ -79,49 +76,34 @@ check(out.count("Local data") == 1 and "Zephyr: Air handling unit VH-CX-1200.\n"
       "ZephyrFile reads the chosen file", out)
 check(len(inserts(info)) == 2 and selector.unit_requests() == [], "both units inserted, nothing downloaded", out)
 
-# Answers that are no unit: each is named in the designer's words and the accept dialog
-# comes again with the picks kept; Close still ends the command.
-selector.answers = ["html", "page", "busy"]
-out, info, addresses = session(["Zephyr"] + SKIP_ALL + ["*wait*", "click 1", "click 1", "click 1", "close"])
-dialog = "Dialog \"Zephyr %s\"\n" % VERSION_TEXT
-asked = out.split(dialog)
-check(len(asked) == 5, "the accept dialog is shown four times", out)
-for text, message in zip(asked[1:4], (
-        "Zephyr: Nothing has been exported for this selection yet: export the unit in the browser, then click Import.",
-        "Zephyr: The selector answered with a web page instead of the unit: see the browser, then click Import again.",
-        "Zephyr: The selector answered 503 instead of sending the unit: see the browser, then click Import again.")):
-    check(text.endswith("click 1\n" + message + "\n"), "the answer is named: %s" % message, out)
-check("Dialog: close\nCommand: QSAVE\n" in asked[4] and inserts(info) == [], "Close ends the command", out)
-check(selector.unit_requests() == ["/selector/temp/%s.XML" % ids_of(addresses)[0]] * 3,
-      "each Import fetches the selection's unit: %s" % selector.log, out)
-check(not [n for n in os.listdir(last_work) if n.startswith("Zep")],
-      "answers that are no unit are not kept", out)
-selector.log.clear()
-
-# Bad unit files end the command, then a whole run that picks the four duct ends and is
-# told at its first Import that nothing is exported yet. The server address has no "/" at
-# its end: every address below it still takes exactly one.
-selector.answers = ["empty", "huge", "cut", "html"]
+# Bad unit files, then answers that are no unit (the dialog again; Close ends the fourth
+# run), then a whole run that picks the four duct ends; the server address lacks its "/".
+selector.answers = ["empty", "huge", "cut", "html", "page", "busy"]
 bad_run = ["Zephyr"] + SKIP_ALL + ["*wait*", "click 1"]
-out, info, addresses = session(bad_run * 3 + ["Zephyr", "rotary"] + PICK_ALL +
-                               ["*wait*", "click 1", "click 1", "7000,3000", "0", "no"],
-                               root=selector.root.rstrip("/"))
-ids = ids_of(addresses)
+out, info, ids, kept = session(bad_run * 4 + ["click 1", "close", "Zephyr", "rotary"] + PICK_ALL +
+                               ["*wait*", "click 1", "click 1", "7000,3000", "0", "no"], root=selector.root[:-1])
 runs = out.split("Command: Zephyr\n")[1:]
-check(len(runs) == 4, "four runs", out)
-check(all(a.startswith(selector.root + "login/Ductora.jsp?lang=") for a in addresses),
-      "the browser gets the start page below the server address: %s" % addresses, out)
-check(selector.unit_requests() == ["/selector/temp/%s.XML" % i for i in ids + ids[-1:]],
-      "each run fetches the unit exported under its own id: %s %s" % (selector.log, ids), out)
+check(len(runs) == 5, "five runs", out)
+check(selector.unit_requests() == ["/selector/temp/%s.XML" % i for i in ids[:3] + ids[3:4] * 2 + ids[4:] * 2],
+      "each Import fetches the unit exported under its run's id: %s %s" % (selector.log, ids), out)
 for run, why in zip(runs[:3], ("an empty answer", "a 50 MB answer", "an answer cut short")):
     message = run.split("Dialog: click 1\n")[1]
     check(re.fullmatch(r"\nZephyr: Failed to import data from Zephyr[^\n]*\n", message) is not None,
           "%s ends the command with the reader's message: %r" % (why, message), out)
 check("document empty" in runs[0] and "larger than 16777216 bytes" in runs[1] and "(line " in runs[2],
       "the reader says what is wrong with the answer", out)
+again = "\nDialog \"Zephyr %s\"\n" % VERSION_TEXT
+for k, message in ((3, "Nothing has been exported for this selection yet: export the unit in the browser, then click "
+                       "Import."),
+                   (3, "The selector answered with a web page instead of the unit: see the browser, then click Import "
+                       "again."),
+                   (4, "The selector answered 503 instead of sending the unit: see the browser, then click Import "
+                       "again.")):
+    check("Dialog: click 1\nZephyr: %s%s" % (message, again) in runs[k], "named, then the dialog: %s" % message, out)
+check(runs[3].endswith("Dialog: close\n") and len(kept) == 4,
+      "Close ends the run; answers that are no unit are not kept (the reader's files are: %s)" % kept, out)
 
-check("Zephyr: Nothing has been exported for this selection yet" in runs[3] and
-      "Zephyr: Air handling unit VH-CX-1200.\n" in runs[3], "the second Import reads the exported unit", out)
+check("Zephyr: Air handling unit VH-CX-1200.\n" in runs[4], "the exported unit is read", out)
 units = inserts(info)
 check(len(units) == 1, "only the whole run inserts a unit: %s" % units, out)
 items = dict(v.partition("=")[::2] for code, v in units[0]["xdata"].get("ZEPH", []) if code == 1000)

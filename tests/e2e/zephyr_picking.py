@@ -1,6 +1,5 @@
 """Guards the first half of Zephyr on the sample plant: the heat-exchanger type, the duct
-ends picked (others asked again, with a word only for other Ductora parts and for a duct
-end picked for another connection already), the selector
+ends picked (others asked again, with a word for other Ductora parts and ends taken), the
 address the browser gets (fourteen pairs, values unescaped), and the accept dialog's
 Escape and Close ending the command with no download."""
 import os

@@ -38,9 +38,8 @@ TEST(Placement, BesideTheUnitOnTheSideOfItsConnection) {
   silencer.connections[CONN_SUPPLY_OUT] = connectionAt(300, 20, 50);
   const DuctConnectionData& inlet = silencer.connections[CONN_SUPPLY_IN];
 
-  // 0.75 x 1000 + 0.75 x 300 + 1300 along the unit's X direction (world Y), in its
-  // orientation, the inlet in line with the connection and at its height (it stood at the
-  // unit's floor level before, half below the floor, and no duct could join it).
+  // 0.75 x 1000 + 0.75 x 300 + 1300 along the unit's X direction (world Y), in its orientation,
+  // the inlet in line with the connection and at its height (not at the unit's floor level).
   ASSERT_EQ(dc_place_external_part(&unit, &unit.connections[CONN_SUPPLY], &silencer, &inlet, 1300), 0);
   expectNear(silencer.position, 1000 - 80, 500 + 2275, 250);
   EXPECT_TRUE(silencer.direction.isEqualTo(AcGeVector3d::kYAxis));

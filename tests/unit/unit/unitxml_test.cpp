@@ -129,8 +129,7 @@ TEST_F(UnitXml, NineBandsGiveTheFirstEightAndWhiteSpaceRunsCountAsOneBlank) {
   }
 }
 
-// A component named twice made a second branch on its part and gave the next component on
-// its first duct the other duct's system: only its first place counts.
+// A component named twice made a second branch on its part: only its first place counts.
 TEST_F(UnitXml, ComponentsFormTheirChainFromTheUnitOutward) {
   ASSERT_EQ(read(readData("components.xml")), 0) << output;
   ASSERT_EQ(unit.parts.size(), 4u);
