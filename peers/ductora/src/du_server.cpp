@@ -140,7 +140,9 @@ long du_save(DuServer& s) {
 
 long du_drawing_saved(DuServer& s, const std::string& drawingPath) {
   s.lastError.clear();
-  du_sync(s);
+  // The project that goes with the saved drawing is the one this session holds: never a
+  // project waiting beside a new name, nor one another session wrote meanwhile.
+  if (!s.loaded) du_sync(s);
   long rc;
   if (s.projectBroken) {
     // Nothing sound to write: an unreadable project is left as it is, and none is made.

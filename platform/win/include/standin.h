@@ -1,6 +1,7 @@
 // What the stand-ins (the CAD host and Windows) share that is no Windows interface: the
 // one UTF-8 encoder, and saving a file so that a crash never costs the file.
 #pragma once
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -24,7 +25,8 @@ void appendUtf8(std::string& out, uint32_t cp);
 // temporary is created new, and the rename replaces a link at the path, not its target.
 // The saved file keeps the mode (and, where allowed, the owner) of the file it replaces;
 // a new file gets newFileMode less the process's umask. The temporary is readable by its
-// owner only while it is written.
+// owner only while it is written. It is named .FILE.saving-PID-XXXXXXXX, a name only a save
+// makes, so that the removal of dead saves' temporaries never takes a user's file.
 struct SafeSave {
   std::string path;  // the file being saved
   std::string temp;  // the temporary beside it
@@ -33,6 +35,7 @@ struct SafeSave {
   bool replaces = false;  // a file stands at the path: its mode, owner and group are kept
   uid_t owner = 0;
   gid_t group = 0;
+  struct stat written = {};  // after commit: the saved file (device, inode, size, time)
 };
 // 0, or -1 with errno (the folder cannot be written, ...).
 int safeSaveBegin(SafeSave& s, const std::string& path, mode_t newFileMode);
@@ -45,8 +48,9 @@ void safeSaveAbort(SafeSave& s);
 // Writes all of data to fd (through interruptions and short writes); false on an error.
 bool writeAll(int fd, const void* data, size_t size);
 
-// The temporaries of `path` that no live save holds (their process died), removed; the
-// number removed. safeSaveBegin does this itself.
+// The temporaries of `path` whose process is gone and that no save holds, removed; the
+// number removed. Only this user's plain files named as a save names its temporaries are
+// taken. safeSaveBegin does this itself.
 int removeDeadTemporaries(const std::string& path);
 
 }  // namespace standin
