@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <map>
 #include <system_error>
-#include <unistd.h>
 #include "drawfile.h"
 #include "hostimpl.h"
 

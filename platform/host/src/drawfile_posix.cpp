@@ -1,10 +1,11 @@
 // The drawing's lock, file stamps and link targets on POSIX systems (see drawfile.h). The
-// lock is flock() on the lock file: it belongs to the open file, so it ends with the
-// process, and a process that forks keeps it only in the copy that holds the descriptor.
+// lock is flock() on the lock file: it belongs to the open file, which the process closes
+// when it ends and which programs it starts (the browser) do not inherit.
 #include "drawfile.h"
 
 #include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -36,6 +37,10 @@ bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 // The holder's line: the process, its user and machine, and since when.
 std::string holderLine() {
   const char* user = std::getenv("USER");
+  struct passwd entry, *found = nullptr;
+  char names[1024];
+  if ((!user || !*user) && getpwuid_r(geteuid(), &entry, names, sizeof names, &found) == 0 && found)
+    user = found->pw_name;
   struct utsname host;
   char when[32] = "";
   time_t now = time(nullptr);

@@ -312,6 +312,7 @@ void writeSectionsAfter(WriteContext& c, const std::string& anchor) {
 
 void writeDrawing(WriteContext& c) {
   measureExtents(c);
+  dxf::reserveFileHandles(c.db);
   writeSectionsAfter(c, "");
   writeHeader(c);
   writeSectionsAfter(c, "HEADER");
