@@ -107,13 +107,14 @@ fifo = os.path.join(machine, "pipe.ductora.xml")
 os.mkfifo(fifo)
 rc, out, _ = run_cadhost("DULIST\nQSAVE\n", loads=["Ductora.arx"], drawing=os.path.join(machine, "pipe.dxf"),
                          machine=machine, timeout=60)
-check("cannot be read: it is not a plain file" in out and "Drawing saved" in out and stat.S_ISFIFO(os.stat(fifo).st_mode),
-      "the FIFO is refused and left as it is", out)
+check("cannot be read: it is not a plain file" in out and "Drawing saved" in out and
+      stat.S_ISFIFO(os.stat(fifo).st_mode), "the FIFO is refused and left as it is", out)
 
 # Handles: a drawing at the top of the range opens, saves and opens again, and a new object
 # past the limit is refused with a line; one that would run out of handles is refused at open.
 top = os.path.join(machine, "top.dxf")
-text = re.sub(r"(\n  0\nLINE\n  5\n)[0-9A-F]+", r"\g<1>3FFFFFFFFFFFFFFE", open(os.path.join(machine, "copy.dxf")).read(), 1)
+text = open(os.path.join(machine, "copy.dxf")).read()
+text = re.sub(r"(\n  0\nLINE\n  5\n)[0-9A-F]+", r"\g<1>3FFFFFFFFFFFFFFE", text, 1)
 with open(top, "w") as f:
     f.write(re.sub(r"(\$HANDSEED\n  5\n)[0-9A-F]+", r"\g<1>3FFFFFFFFFFFFFFF", text))
 rc, out, _ = run_cadhost("LINE\n0,0\n3,3\n\nLINE\n0,0\n4,4\n\nQSAVE\n", machine=machine, drawing=top)

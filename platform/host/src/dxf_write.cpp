@@ -375,7 +375,7 @@ Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, std::wstring* mess
   if (m_impl->blockTable.isNull() || m_impl->layerTable.isNull()) return Acad::eNoDatabase;
   std::string path = cadhost::toUtf8(fileName);
   if (!dxf::reserveFileHandles(this)) {
-    if (message) *message = L"cannot write " + cadhost::fromUtf8(path) + L": the drawing has used every handle the host has";
+    if (message) *message = L"cannot write " + cadhost::fromUtf8(path + ": the drawing has used every handle there is");
     return Acad::eOutOfMemory;
   }
   auto failed = [&](int err) {

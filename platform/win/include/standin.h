@@ -1,7 +1,6 @@
 // What the stand-ins (the CAD host and Windows) share that is no Windows interface: the
 // one UTF-8 encoder, and saving a file so that a crash never costs the file.
 #pragma once
-#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -35,7 +34,6 @@ struct SafeSave {
   bool replaces = false;  // a file stands at the path: its mode, owner and group are kept
   uid_t owner = 0;
   gid_t group = 0;
-  struct stat written = {};  // after commit: the saved file (device, inode, size, time)
 };
 // 0, or -1 with errno (the folder cannot be written, ...).
 int safeSaveBegin(SafeSave& s, const std::string& path, mode_t newFileMode);

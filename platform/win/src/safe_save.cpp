@@ -185,7 +185,7 @@ int safeSaveCommit(SafeSave& s) {
       (void)!fchown(s.fd, (uid_t)-1, s.group);  // the group at least, where it is allowed
     ok = fchmod(s.fd, s.mode) == 0;
   }
-  ok = ok && fsync(s.fd) == 0 && fstat(s.fd, &s.written) == 0;
+  ok = ok && fsync(s.fd) == 0;
   // Renamed while still locked, so no cleaner takes the finished temporary for a dead one.
   ok = ok && rename(s.temp.c_str(), s.path.c_str()) == 0;
   int err = errno;
