@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include "dxf_reader.h"
+#include "dxf_writer.h"
 #include "dxflimits.h"
 
 namespace {
@@ -467,7 +468,7 @@ void Reader::finish() {
     if (l.given) asRead(l.layer->objectId(), 6, m_codec.encode(name), l.asRead, [&] { return sameName(l.asRead, name); });
   }
   // A seed beyond the range is no use to anyone: new objects follow the file's handles.
-  m_d.nextHandle = std::max(m_maxHandle + 1, m_handseed <= kDxfMaxHandle ? m_handseed : 0);
+  m_d.nextHandle = std::max(m_maxHandle + 1, m_handseed <= kDxfHandleLimit ? m_handseed : 0);
   for (AcDbStub* s : m_deferred) {
     Adesk::UInt64 made = s->handle.value();
     m_d.erase(made);
@@ -481,6 +482,11 @@ void Reader::finish() {
       m_d.blockEnds[s->handle.value()] = std::move(moved);
     }
   }
+  // Handled now, so that a save never needs a handle the session's new objects took.
+  if (!reserveFileHandles(m_db))
+    throw DxfError{"the drawing would run out of handles: its handles leave too few below the host's limit " +
+                       cadhost::toUtf8(cadhost::handleText(AcDbHandle(kDxfHandleLimit))),
+                   m_tok.lineNo()};
   m_d.file.read = true;
 }
 }  // namespace dxf

@@ -330,8 +330,7 @@ void writeSectionsAfter(WriteContext& c, const std::string& anchor) {
 
 void writeDrawing(WriteContext& c) {
   measureExtents(c);
-  dxf::reserveTableHandles(c);
-  for (AcDbObjectId id : objectOf<AcDbBlockTable>(c.db->blockTableId())->records()) blockEnds(*c.d, id);
+  dxf::reserveFileHandles(c.db);
   for (const std::string& comment : c.d->file.comments) c.w.str(dxf::kCommentCode, comment);
   writeSectionsAfter(c, "");
   writeHeader(c);
@@ -358,6 +357,14 @@ dxf::Codec drawingCodec(const AcDbDatabase::Impl& d) {
 }  // namespace
 
 namespace dxf {
+bool reserveFileHandles(AcDbDatabase* db) {
+  AcDbDatabase::Impl& d = *db->impl();
+  reserveTableHandles(d);
+  if (auto* bt = objectOf<AcDbBlockTable>(db->blockTableId()))
+    for (AcDbObjectId id : bt->records()) blockEnds(d, id);
+  return d.nextHandle <= kDxfHandleLimit;
+}
+
 const char kSavedVersion[] = "AC1015";
 
 std::string upgradedFrom(const DxfFileKept& file) {
@@ -390,6 +397,10 @@ Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, std::wstring* mess
   if (!fileName || !*fileName) return Acad::eInvalidInput;
   if (m_impl->blockTable.isNull() || m_impl->layerTable.isNull()) return Acad::eNoDatabase;
   std::string path = cadhost::toUtf8(fileName);
+  if (!dxf::reserveFileHandles(this)) {
+    if (message) *message = L"cannot write " + cadhost::fromUtf8(path + ": the drawing has used every handle there is");
+    return Acad::eOutOfMemory;
+  }
   auto failed = [&](int err) {
     if (message) *message = L"cannot write " + cadhost::fromUtf8(path + ": " + std::strerror(err));
     return Acad::eFileNotFound;
