@@ -467,3 +467,35 @@ TEST_F(Dxf, OlderBinaryAndLooseFilesAreRead) {
   EXPECT_EQ(cut.dxfIn(wide(in).c_str(), &why), Acad::eBadDxfSequence);
   EXPECT_EQ(why, L"byte 50: file ends inside a group (truncated)");
 }
+
+// The drawing's extents are each entity's exact box (an elliptical arc's, one across its
+// start angle too, a circle's without an outline's error), and follow every change to the
+// drawing made after a save measured them (they are kept between saves).
+TEST_F(Dxf, ExtentsAreExactAndFollowChanges) {
+  writeText(in, drawing("  2\nENTITIES\n"
+                        "  0\nELLIPSE\n  5\n2A\n  8\n0\n 10\n0\n 20\n0\n 30\n0\n 11\n4\n 21\n0\n 31\n0\n 40\n0.5\n"
+                        " 41\n0\n 42\n1.5707963267948966\n"
+                        "  0\nELLIPSE\n  5\n2B\n  8\n0\n 10\n0\n 20\n-10\n 30\n0\n 11\n0\n 21\n3\n 31\n0\n"
+                        " 40\n0.3333333333333333\n 41\n4.71238898038469\n 42\n1.5707963267948966\n"
+                        "  0\nCIRCLE\n  5\n2C\n  8\n0\n 10\n10\n 20\n0\n 30\n0\n 40\n2\n"));
+  AcDbDatabase db(false);
+  ASSERT_EQ(db.dxfIn(wide(in).c_str()), Acad::eOk);
+  auto extents = [&] {
+    EXPECT_EQ(db.dxfOut(wide(out).c_str()), Acad::eOk);
+    std::string text = readText(out);
+    size_t at = text.find("$EXTMIN\n"), end = text.find('\n', text.find(" 30\n", text.find("$EXTMAX\n")) + 4);
+    return at == std::string::npos || end == std::string::npos ? "" : text.substr(at, end + 1 - at);
+  };
+  EXPECT_EQ(extents(), "$EXTMIN\n 10\n-1.0\n 20\n-10.0\n 30\n0.0\n  9\n$EXTMAX\n 10\n12.0\n 20\n2.0\n 30\n0.0\n");
+  AcDbObjectId id;
+  AcDbCircle* circle = nullptr;
+  ASSERT_EQ(db.getAcDbObjectId(id, false, AcDbHandle(0x2C)), Acad::eOk);
+  ASSERT_EQ(acdbOpenObject(circle, id, AcDb::kForWrite), Acad::eOk);
+  circle->setRadius(5);
+  circle->close();
+  EXPECT_EQ(extents(), "$EXTMIN\n 10\n-1.0\n 20\n-10.0\n 30\n0.0\n  9\n$EXTMAX\n 10\n15.0\n 20\n5.0\n 30\n0.0\n");
+  ASSERT_EQ(acdbOpenObject(circle, id, AcDb::kForWrite), Acad::eOk);
+  circle->erase();
+  circle->close();
+  EXPECT_EQ(extents(), "$EXTMIN\n 10\n-1.0\n 20\n-10.0\n 30\n0.0\n  9\n$EXTMAX\n 10\n4.0\n 20\n2.0\n 30\n0.0\n");
+}
