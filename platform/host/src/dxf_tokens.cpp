@@ -114,7 +114,11 @@ bool Tokenizer::nextBinary(Group& g) {
       if (!nul) throw DxfError{"file ends inside a text (truncated)", g.line};
       size_t n = (const unsigned char*)nul - (d + m_pos);
       if (n > kDxfMaxLineBytes) throw DxfError{"text longer than the reader's limit", g.line};
+      // A text is one line of a text drawing, which is how the host saves it: a line break
+      // inside would split it into groups of its own, and CRs at its end are line ends there.
+      if (std::memchr(d + m_pos, '\n', n)) throw DxfError{"text with a line break in it", g.line};
       g.value.assign(m_data, m_pos, n);
+      while (!g.value.empty() && g.value.back() == '\r') g.value.pop_back();
       m_pos += n + 1;
       break;
     }

@@ -146,7 +146,7 @@ class StubList {
   }
 
  private:
-  static const size_t kLargestChunk = 8192;
+  static constexpr size_t kLargestChunk = 8192;
   std::vector<std::unique_ptr<AcDbStub[]>> m_chunks;
   std::vector<size_t> m_sizes;
   size_t m_size = 0, m_capacity = 0;

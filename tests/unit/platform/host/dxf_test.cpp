@@ -466,6 +466,11 @@ TEST_F(Dxf, OlderBinaryAndLooseFilesAreRead) {
   AcDbDatabase cut(false);
   EXPECT_EQ(cut.dxfIn(wide(in).c_str(), &why), Acad::eBadDxfSequence);
   EXPECT_EQ(why, L"byte 50: file ends inside a group (truncated)");
+  // A text with a line break would be groups of its own once saved as text.
+  writeText(in, binary.substr(0, 50) + std::string("\x08\0a\nb\0", 6) + binary.substr(50));
+  AcDbDatabase broken(false);
+  EXPECT_EQ(broken.dxfIn(wide(in).c_str(), &why), Acad::eBadDxfSequence);
+  EXPECT_EQ(why, L"byte 50: text with a line break in it");
 }
 
 // The drawing's extents are each entity's exact box (an elliptical arc's, one across its
