@@ -268,12 +268,18 @@ void Reader::tables() {
     if (modelledTable(name)) {
       table = makeTable(name, handle, g.line);
       auto kept = std::make_shared<DxfKept>();
-      bool named = false, owned = false;
+      bool named = false, owned = false, handled = false;
       keepGroups(head, xdataStart(head), {"AcDbSymbolTable"}, [&](const Group& h) {
         if (h.code == 2 && !named) return named = true;
         if (h.code == 330 && !owned) return owned = true;
-        if (h.code == 5 && handle) asRead(*kept, 5, handleText(handle), h.value);
-        return h.code == 5 || h.code == 105 || h.code == 70;
+        if (h.code == 5 || h.code == 105) {
+          // The first is the table's handle; another is kept after it, not taken for it.
+          if (handled) kept->shadowed.push_back({h.code, h.value});
+          else if (h.code == 5 && handle) asRead(*kept, 5, handleText(handle), h.value);
+          handled = handled || toHandle(h) != 0;
+          return true;
+        }
+        return h.code == 70;
       }, *kept);
       table->objectId().stub()->dxf = kept;
       xdata(table, head, xdataStart(head));
