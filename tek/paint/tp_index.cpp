@@ -46,6 +46,7 @@ BoxIndex::BoxIndex(const std::vector<Box>& boxes) : boxes_(boxes), levelOf_(boxe
   for (;;) {
     Level l;
     l.cell = cell;
+    l.perCell = 1 / cell;
     l.columns = cellsAcross(width, cell);
     l.rows = cellsAcross(height, cell);
     levels_.push_back(l);
@@ -81,6 +82,7 @@ BoxIndex::BoxIndex(const std::vector<Box>& boxes) : boxes_(boxes), levelOf_(boxe
       if (pass == 0) {
         for (size_t k = 1; k < l.start.size(); ++k) l.start[k] += l.start[k - 1];
         l.entries.resize(l.start.back());
+        l.ranks.assign(l.start.back(), HUGE_VAL);
       } else {
         // Filling moved each start to the next cell's: move them back.
         for (size_t k = l.start.size() - 1; k > 0; --k) l.start[k] = l.start[k - 1];
@@ -96,6 +98,7 @@ void BoxIndex::sortByRank(const std::vector<double>& rank) {
       auto first = l.entries.begin() + l.start[cell], last = l.entries.begin() + l.start[cell + 1];
       std::stable_sort(first, last, [&](uint32_t a, uint32_t b) { return rank[a] > rank[b]; });
     }
+    for (size_t k = 0; k < l.entries.size(); ++k) l.ranks[k] = rank[l.entries[k]];
   }
 }
 
