@@ -1,6 +1,7 @@
 // The model object: creation from a data block, parameters, materials, evaluation.
 #include "ts_internal.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -99,13 +100,19 @@ bool parseInteger(const char* text, long long& out) {
   return true;
 }
 
-// A product's model is read several times in a row (its connections, its block, its
-// picture): the last block read is kept, and the same block again shares it instead of
-// being parsed a second time.
-struct LastRead {
-  std::mutex lock;
+// A product's models are read several times in an import: each part's for its
+// connections, then the unit's again for its block and for its picture. The blocks read
+// last are kept, and the same block again shares its reading instead of being parsed again.
+const size_t kKeptBlocks = 8;
+
+struct ReadBlock {
   std::string text;
   std::shared_ptr<const Block> block;
+};
+
+struct LastRead {
+  std::mutex lock;
+  std::vector<ReadBlock> kept;  // the most recently used last
 };
 
 LastRead& lastRead() {
@@ -118,8 +125,13 @@ std::shared_ptr<const Block> readBlock(const char* text, size_t size) {
   LastRead& last = lastRead();
   {
     std::lock_guard<std::mutex> hold(last.lock);
-    if (last.block && last.text.size() == size && std::memcmp(last.text.data(), text, size) == 0)
-      return last.block;
+    for (size_t i = 0; i < last.kept.size(); ++i) {
+      const ReadBlock& r = last.kept[i];
+      if (r.text.size() != size || std::memcmp(r.text.data(), text, size) != 0) continue;
+      std::shared_ptr<const Block> found = r.block;
+      std::rotate(last.kept.begin() + i, last.kept.begin() + i + 1, last.kept.end());
+      return found;
+    }
   }
   auto block = std::make_shared<Block>();
   std::vector<long long> params;
@@ -127,9 +139,10 @@ std::shared_ptr<const Block> readBlock(const char* text, size_t size) {
   for (const Parameter& p : block->params) params.push_back(p.value);
   if (!evaluateAll(*block, params, block->defaults)) return nullptr;
   fillMaterials(*block);
+  ReadBlock read{std::string(text, size), block};
   std::lock_guard<std::mutex> hold(last.lock);
-  last.text.assign(text, size);
-  last.block = block;
+  if (last.kept.size() >= kKeptBlocks) last.kept.erase(last.kept.begin());
+  last.kept.push_back(std::move(read));
   return block;
 }
 
