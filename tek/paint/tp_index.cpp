@@ -9,6 +9,8 @@ namespace {
 
 // Level 0 has about one cell per box, at most this many across.
 const int kMaxColumns = 1024;
+// How many cells a box's long side may reach across on its level.
+const double kLongSpan = 16;
 
 bool finite(const Box& b) {
   return std::isfinite(b.lo[0]) && std::isfinite(b.lo[1]) && std::isfinite(b.hi[0]) && std::isfinite(b.hi[1]);
@@ -54,13 +56,18 @@ BoxIndex::BoxIndex(const std::vector<Box>& boxes) : boxes_(boxes), levelOf_(boxe
     cell *= 2;
   }
 
-  // Each box on the finest level whose cells are as wide as it is.
+  // Each box on the finest level whose cells are as wide as its short side and over whose
+  // cells its long side reaches across at most kLongSpan: a thin box (a cylinder's side seen
+  // edge-on) lies in a row of small cells, not in a few large ones full of other boxes.
   for (size_t i = 0; i < boxes_.size(); ++i) {
     const Box& b = boxes_[i];
     if (!finite(b)) continue;
-    const double size = std::max(b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]);
+    const double w = b.hi[0] - b.lo[0], h = b.hi[1] - b.lo[1];
+    const double shortSide = std::min(w, h), longSide = std::max(w, h);
     int level = 0;
-    while (level + 1 < static_cast<int>(levels_.size()) && levels_[level].cell < size) ++level;
+    while (level + 1 < static_cast<int>(levels_.size()) &&
+           (levels_[level].cell < shortSide || levels_[level].cell * kLongSpan < longSide))
+      ++level;
     levelOf_[i] = level;
   }
   for (int pass = 0; pass < 2; ++pass) {  // count, then fill

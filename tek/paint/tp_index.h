@@ -4,8 +4,9 @@
 //
 // A hierarchy of square grids over the boxes' bounds: level 0 has about one cell per box,
 // each further level cells twice as wide. A box lives on the finest level whose cells are
-// at least as wide as it is, in the (at most 2 x 2) cells it overlaps there, so finding the
-// boxes at a point costs one cell per level.
+// at least as wide as its short side and that its long side crosses in at most a few cells,
+// in the cells it overlaps there, so finding the boxes at a point costs one cell per level
+// and a thin box shares its cells with few others.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -87,8 +88,9 @@ bool BoxIndex::anyAt(double x, double y, double above, Hit hit) const {
 
 template <class Pair>
 void BoxIndex::forEachNeighbour(size_t limit, Pair pair) const {
-  // A pair is found from the box on the finer level (or, on one level, the lower number):
-  // on its own level and every coarser one the box overlaps at most 2 x 2 cells.
+  // A pair is found from the box on the finer level (or, on one level, the lower number),
+  // in the cells the box overlaps on its own level and every coarser one. Every box in a
+  // level's cells belongs to that level.
   std::vector<uint32_t> seen(boxes_.size(), UINT32_MAX);
   for (size_t i = 0; i < boxes_.size(); ++i) {
     const int own = levelOf_[i];
@@ -97,13 +99,15 @@ void BoxIndex::forEachNeighbour(size_t limit, Pair pair) const {
     size_t looked = 0;
     for (size_t li = static_cast<size_t>(own); li < levels_.size() && looked < limit; ++li) {
       const Level& l = levels_[li];
-      for (int r = row(l, b.lo[1]); r <= row(l, b.hi[1]) && looked < limit; ++r)
-        for (int c = column(l, b.lo[0]); c <= column(l, b.hi[0]) && looked < limit; ++c) {
+      const int r0 = row(l, b.lo[1]), r1 = row(l, b.hi[1]);
+      const int c0 = column(l, b.lo[0]), c1 = column(l, b.hi[0]);
+      for (int r = r0; r <= r1 && looked < limit; ++r)
+        for (int c = c0; c <= c1 && looked < limit; ++c) {
           size_t cell = static_cast<size_t>(r) * l.columns + c;
           for (uint32_t k = l.start[cell]; k < l.start[cell + 1] && looked < limit; ++k) {
             uint32_t j = l.entries[k];
             if (j == i || seen[j] == i) continue;
-            if (levelOf_[j] == own && j < i) continue;  // found from j
+            if (static_cast<int>(li) == own && j < i) continue;  // found from j
             seen[j] = static_cast<uint32_t>(i);
             ++looked;
             const Box& o = boxes_[j];

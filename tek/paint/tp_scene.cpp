@@ -24,9 +24,10 @@ struct Primitive {
   bool oriented = false;  // of an object whose faces run counter-clockwise from outside
 };
 
-// A line segment to draw, with its pen.
+// A line segment to draw, with its pen: its ends point into the scene's primitives.
 struct Segment {
-  double a[3], b[3];
+  const double* a;
+  const double* b;
   int pen;
 };
 
@@ -269,12 +270,10 @@ bool hidden(const Occluders& set, const double p[3], double offset) {
 }
 
 // Large faces are painted in pieces so that back-to-front order holds between a big face
-// and the small parts in front of it.
-void piecesOf(const Primitive& p, double maxSize, std::vector<Primitive>& out) {
-  if (p.count != 4) {
-    out.push_back(p);
-    return;
-  }
+// and the small parts in front of it. True when the face is painted whole; else its pieces
+// are appended to out.
+bool piecesOf(const Primitive& p, double maxSize, std::vector<Primitive>& out) {
+  if (p.count != 4) return true;
   auto dist = [](const double* a, const double* b) {
     const double x = a[0] - b[0], y = a[1] - b[1], z = a[2] - b[2];
     return std::sqrt(x * x + y * y + z * z);
@@ -285,10 +284,7 @@ void piecesOf(const Primitive& p, double maxSize, std::vector<Primitive>& out) {
   };
   int nu = parts(std::max(dist(p.xyz[0], p.xyz[1]), dist(p.xyz[3], p.xyz[2])));
   int nv = parts(std::max(dist(p.xyz[0], p.xyz[3]), dist(p.xyz[1], p.xyz[2])));
-  if (nu == 1 && nv == 1) {  // the one piece is the face itself
-    out.push_back(p);
-    return;
-  }
+  if (nu == 1 && nv == 1) return true;
   auto at = [&](double s, double t, double* r) {
     for (int c = 0; c < 3; ++c)
       r[c] = (1 - s) * (1 - t) * p.xyz[0][c] + s * (1 - t) * p.xyz[1][c] + s * t * p.xyz[2][c] +
@@ -304,6 +300,7 @@ void piecesOf(const Primitive& p, double maxSize, std::vector<Primitive>& out) {
       q.depth = (q.xyz[0][2] + q.xyz[1][2] + q.xyz[2][2] + q.xyz[3][2]) / 4;
       out.push_back(q);
     }
+  return false;
 }
 
 // Which side of a face's plane the points of another face lie: +1 all on or in front
@@ -325,7 +322,7 @@ int sideOf(const Occluder& plane, const Primitive& other) {
 // their mean depths say. Kahn's order, the depth order breaking ties (and cycles). The
 // pairs come from a screen index, at most kNeighbours candidates per piece, so the cost
 // grows with the pieces, not with their square. The order to paint them in, as indices.
-std::vector<uint32_t> orderByPlanes(const std::vector<Primitive>& pieces) {
+std::vector<uint32_t> orderByPlanes(const std::vector<const Primitive*>& pieces) {
   const size_t n = pieces.size();
   std::vector<uint32_t> ordered;
   ordered.reserve(n);
@@ -336,7 +333,7 @@ std::vector<uint32_t> orderByPlanes(const std::vector<Primitive>& pieces) {
   std::vector<Occluder> planes(n);
   std::vector<Box> boxes(n);
   for (size_t i = 0; i < n; ++i) {
-    if (planeOf(pieces[i], planes[i])) boxes[i] = boxOf(planes[i]);
+    if (planeOf(*pieces[i], planes[i])) boxes[i] = boxOf(planes[i]);
     else boxes[i] = Box{{NAN, NAN}, {NAN, NAN}};  // edge-on: left out of the index
   }
   // Each rule "paint i after j" as the pair (j, i), then grouped by j.
@@ -346,7 +343,7 @@ std::vector<uint32_t> orderByPlanes(const std::vector<Primitive>& pieces) {
   BoxIndex(boxes).forEachNeighbour(kNeighbours, [&](size_t a, size_t b) {
     const size_t i = std::min(a, b), j = std::max(a, b);
     // i comes first by depth; swap only when i lies in front of j.
-    if (sideOf(planes[j], pieces[i]) > 0 || sideOf(planes[i], pieces[j]) < 0) {
+    if (sideOf(planes[j], *pieces[i]) > 0 || sideOf(planes[i], *pieces[j]) < 0) {
       rules.emplace_back(static_cast<uint32_t>(j), static_cast<uint32_t>(i));
       ++waiting[i];
     }
@@ -461,15 +458,17 @@ int tp_render(tp_context* ctx, const tp_painter* painter) {
   };
   std::vector<Primitive> scene = sceneOf(*ctx);
   std::vector<Occluder> faces;
-  std::vector<Primitive> pieces;
+  std::vector<Primitive> parts;      // pieces of large faces
+  std::vector<int64_t> paintable;    // faces to paint: a scene index, or ~ a parts index
   std::vector<Segment> segments;
   faces.reserve(scene.size());
-  pieces.reserve(scene.size());
+  paintable.reserve(scene.size());
   segments.reserve(scene.size() * 2);
   const double maxPiece = std::max(ctx->viewWidth, ctx->viewHeight) / 10;
-  for (const Primitive& p : scene) {
+  for (size_t i = 0; i < scene.size(); ++i) {
+    const Primitive& p = scene[i];
     if (!p.face) {
-      segments.push_back(Segment{{p.xyz[0][0], p.xyz[0][1], p.xyz[0][2]}, {p.xyz[1][0], p.xyz[1][1], p.xyz[1][2]}, p.pen});
+      segments.push_back(Segment{p.xyz[0], p.xyz[1], p.pen});
       continue;
     }
     Occluder o;
@@ -478,27 +477,32 @@ int tp_render(tp_context* ctx, const tp_painter* painter) {
       faces.push_back(o);
       facing = !p.oriented || o.facesViewer;
     }
-    if (ctx->features[TP_FACES] && facing) piecesOf(p, maxPiece, pieces);
-    for (int k = 0; ctx->features[TP_EDGES] && k < p.count; ++k) {
-      if (!p.edge[k]) continue;
-      const double* a = p.xyz[k];
-      const double* b = p.xyz[(k + 1) % p.count];
-      segments.push_back(Segment{{a[0], a[1], a[2]}, {b[0], b[1], b[2]}, 1001});
+    if (ctx->features[TP_FACES] && facing) {
+      const size_t before = parts.size();
+      if (piecesOf(p, maxPiece, parts)) paintable.push_back(static_cast<int64_t>(i));
+      for (size_t k = before; k < parts.size(); ++k) paintable.push_back(~static_cast<int64_t>(k));
     }
+    for (int k = 0; ctx->features[TP_EDGES] && k < p.count; ++k)
+      if (p.edge[k]) segments.push_back(Segment{p.xyz[k], p.xyz[(k + 1) % p.count], 1001});
   }
   // Back to front: by depth (ties keep the scene's order), then by the planes.
+  std::vector<const Primitive*> pieces;
   {
-    std::vector<std::pair<double, uint32_t>> byDepth(pieces.size());
-    for (size_t i = 0; i < byDepth.size(); ++i) byDepth[i] = {pieces[i].depth, static_cast<uint32_t>(i)};
+    std::vector<std::pair<double, uint32_t>> byDepth(paintable.size());
+    for (size_t i = 0; i < paintable.size(); ++i) {
+      const Primitive& p = paintable[i] >= 0 ? scene[paintable[i]] : parts[~paintable[i]];
+      byDepth[i] = {p.depth, static_cast<uint32_t>(i)};
+    }
     std::sort(byDepth.begin(), byDepth.end());
-    std::vector<Primitive> sorted;
-    sorted.reserve(pieces.size());
-    for (const auto& d : byDepth) sorted.push_back(pieces[d.second]);
-    pieces.swap(sorted);
+    pieces.reserve(byDepth.size());
+    for (const auto& d : byDepth) {
+      const int64_t k = paintable[d.second];
+      pieces.push_back(k >= 0 ? &scene[k] : &parts[~k]);
+    }
   }
   for (uint32_t i : orderByPlanes(pieces)) {
     if (!painter->polygon) break;
-    const Primitive& p = pieces[i];
+    const Primitive& p = *pieces[i];
     double xy[8];
     for (int k = 0; k < p.count; ++k) px(p.xyz[k], xy[2 * k], xy[2 * k + 1]);
     painter->polygon(painter->user, xy, p.count, shade(*ctx, p));
