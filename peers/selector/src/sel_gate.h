@@ -1,33 +1,31 @@
-// The selector's connections. One thread accepts them and reads every request whole,
-// within a bound on the time the whole request takes, before a worker answers it; so a
-// client that sends slowly, or not at all, costs a small buffer and never a worker, and
+// The selector's connections, served by a few threads that never wait on a client: each
+// reads its connections' requests whole before answering them, writes an answer as far as
+// the client takes it and goes on with the others meanwhile. A client that sends or reads
+// slowly, or not at all, costs a buffer and a descriptor, never a thread's time, so
 // well-formed requests are answered while any number of such clients are connected.
+// Answering takes a thread a fraction of a millisecond (a page is computed, a model file
+// copied); the system shares new connections out among the threads.
 //
 // Bounds, each in SelGateLimits:
 // - a connection that sends nothing for idleSeconds (before a request or between two) is
 //   closed; a request not whole within requestSeconds of its first byte is answered 408;
-// - a head over maxHead, a body over maxBody: the library refuses them (400, 413);
-// - one client address holds at most perClient connections (more are answered 503) and
-//   at most half the workers at once; all clients together at most maxConnections (more
-//   wait in the listening queue);
-// - an answer is written within writeSeconds, or the connection is cut.
+// - a head over maxHead, a body over maxBody: the HTTP library refuses them (400, 413);
+// - one client address holds at most perClient connections (more are answered 503 and
+//   closed); all clients together at most maxConnections (more wait in the listening
+//   queue), so memory stays within maxConnections times a request's and an answer's size;
+// - an answer not taken whole within writeSeconds is cut.
 // A connection that ends while the client may still be sending is read to its end (for at
 // most lingerMs and lingerBytes) before it is closed, so the client reads the answer
 // instead of a reset.
 //
-// Stopping (sel_gate_stop) closes every connection, waits for the workers (an answer being
-// written is cut) and returns within a fraction of a second.
+// Stopping (sel_gate_stop) closes every connection, an answer being written included, and
+// sel_gate_run returns at once.
 #pragma once
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "sel_framing.h"
@@ -37,7 +35,7 @@ class Stream;
 }
 
 struct SelGateLimits {
-  int workers = 8;
+  int threads = 8;             // read by sel_gate_listen
   int maxConnections = 1000;  // lowered to what the process may open
   int perClient = 32;
   SelFrameLimits frame;
@@ -54,30 +52,9 @@ struct SelGateLimits {
 // it. Returns false when the request could not be answered (the connection then closes).
 using SelGateServe = std::function<bool(httplib::Stream& stream, bool lastOnConnection, bool& clientCloses)>;
 // The page of an answer the gate gives itself (408, 411, 503), and the log of one it gave
-// to a request (method and path may be empty when the request line never came whole).
+// to a request (method and path are empty when the request line never came whole).
 using SelGatePage = std::function<std::string(int status)>;
 using SelGateLog = std::function<void(const std::string& method, const std::string& path, int status)>;
-
-enum class SelPhase { Reading, Answering, Lingering };
-
-// One client connection. The reading thread owns it; a worker uses it only between taking
-// its request from SelGate::ready and putting it on SelGate::done.
-struct SelConnection {
-  int fd = -1;
-  std::string client;  // the peer's address without its port
-  std::string peerIp, localIp;
-  int peerPort = 0, localPort = 0;
-  SelPhase phase = SelPhase::Reading;
-  std::string in;         // received and not yet answered
-  size_t dropped = 0;     // received while lingering
-  std::chrono::steady_clock::time_point since;    // the wait for a request (or the lingering) began
-  std::chrono::steady_clock::time_point started;  // the first byte of the current request came
-  bool startedRequest = false;
-  bool ended = false;  // the client sends no more
-  SelFrame frame;      // of the request being answered
-  int answered = 0;
-  bool closeAfter = false;
-};
 
 struct SelGate {
   SelGateLimits limits;
@@ -86,29 +63,24 @@ struct SelGate {
   SelGateLog log;
 
   // The rest is the gate's own.
-  int listenFd = -1;
-  int wake[2] = {-1, -1};  // a pipe that wakes the reading thread
+  std::vector<int> listenFds;  // one a thread; the system shares the connections out
+  int wake[2] = {-1, -1};      // a pipe that wakes every thread to stop
   std::atomic<bool> stopping{false};
-  std::mutex lock;  // guards the four below
-  std::condition_variable work;
-  std::deque<SelConnection*> ready;  // whole requests waiting for a worker, oldest first
-  std::vector<SelConnection*> done;  // answered, back to the reading thread
-  std::vector<SelConnection*> serving;
-  std::map<std::string, int> busy;  // workers held per client address
-  std::vector<std::thread> workers;
-  std::map<int, std::unique_ptr<SelConnection>> open;  // every connection, by descriptor
-  std::map<std::string, int> perClient;                // open connections per client address
+  std::atomic<int> connections{0};
+  std::mutex lock;                       // guards perClient
+  std::map<std::string, int> perClient;  // open connections per client address
 };
 
-// Binds the listening socket to address and port (0: any free port, set on return).
-// 0 done; -1 with error.
+// Binds the listening sockets (one a thread) to address and port (0: any free port, set on
+// return). 0 done; -1 with error.
 int sel_gate_listen(SelGate& gate, const std::string& address, int& port, std::string& error);
 
-// Serves until sel_gate_stop. 0 stopped; -1 when the listening socket failed.
+// Serves (in the calling thread and limits.threads - 1 more) until sel_gate_stop, and
+// closes every connection. 0 stopped; -1 when a listening socket failed.
 int sel_gate_run(SelGate& gate);
 
 // Asks sel_gate_run to stop; safe in a signal handler.
 void sel_gate_stop(SelGate& gate);
 
-// Closes what sel_gate_listen opened, when sel_gate_run never ran.
+// Closes what sel_gate_listen opened (after sel_gate_run, once no signal can stop it).
 void sel_gate_close(SelGate& gate);

@@ -27,7 +27,6 @@
 namespace {
 
 const int kDefaultPort = 8765;
-const int kWorkers = 8;  // requests come whole, so a worker only computes and writes
 
 SelGate* stopTarget = nullptr;
 
@@ -44,7 +43,7 @@ struct Options {
 };
 
 // The library's server with its routes, pages and log; the gate hands it each request
-// whole, so it never waits on a client.
+// whole and writes its answer, so it never waits on a client.
 class SelectorServer : public httplib::Server {
  public:
   bool answer(httplib::Stream& stream, bool last, bool& clientCloses) {
@@ -184,7 +183,6 @@ int main(int argc, char** argv) {
   }
   SelGate gate;
   SelectorServer server;
-  gate.limits.workers = kWorkers;
   gate.limits.frame.maxBody = kSelMaxForm;
   server.set_keep_alive_timeout(gate.limits.idleSeconds);
   server.set_keep_alive_max_count(static_cast<size_t>(gate.limits.keepAliveRequests));
@@ -215,7 +213,13 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   int rc = sel_gate_run(gate);
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGTERM);
+  sigaddset(&stops, SIGINT);
+  sigprocmask(SIG_BLOCK, &stops, nullptr);  // the gate's threads are gone: only this one takes them
   stopTarget = nullptr;
+  sel_gate_close(gate);
   std::fclose(state.log);
   std::fprintf(stderr, rc == 0 ? "selector: stopped\n" : "selector: the listening socket failed\n");
   return rc == 0 ? 0 : 1;
