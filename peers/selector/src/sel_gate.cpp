@@ -3,7 +3,7 @@
 #include <httplib.h>
 #include <fcntl.h>
 #include <netdb.h>
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,17 +43,21 @@ struct Connection {
   bool closeAfter = false;
 };
 
-// One thread's connections.
+// One thread's connections, watched through its own epoll set.
 struct Loop {
   SelGate& g;
-  int listenFd;
+  int epoll = -1;
   std::map<int, std::unique_ptr<Connection>> open;
+  std::map<int, uint32_t> watched;  // the events each connection is watched for
 };
 
 const int kBacklog = 512;       // connections the system accepts for the gate meanwhile
 const int kReservedFiles = 64;  // descriptors kept for files, the pipe and the log
-const int kMaxWaitMs = 1000;    // longest poll, so that the deadlines are looked at
+const int kMaxWaitMs = 1000;    // longest wait, so that the deadlines are looked at
 const size_t kReadChunk = 16384;
+// Connections one thread takes each time it is woken for them; the next wakes another.
+const int kAcceptsPerWake = 4;
+const int kEventsPerWait = 64;
 
 long long msUntil(Clock::time_point when, Clock::time_point now) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(when - now).count();
@@ -130,7 +134,8 @@ void closeConnection(Loop& l, Connection& c) {
   --l.g.connections;
   int fd = c.fd;
   l.open.erase(fd);  // frees c
-  ::close(fd);
+  l.watched.erase(fd);
+  ::close(fd);  // leaves the epoll set with it
 }
 
 // Ends a connection after its last answer. One whose client may still be sending is read to
@@ -266,10 +271,10 @@ bool admit(SelGate& g, const std::string& client) {
 
 void acceptConnections(Loop& l, Clock::time_point now, Clock::time_point& pauseUntil, bool& failed) {
   SelGate& g = l.g;
-  while (g.connections < g.limits.maxConnections) {
+  for (int taken = 0; taken < kAcceptsPerWake && g.connections < g.limits.maxConnections; ++taken) {
     sockaddr_storage peer{};
     socklen_t size = sizeof peer;
-    int fd = ::accept4(l.listenFd, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    int fd = ::accept4(g.listenFd, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
       if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) continue;
       if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
@@ -330,37 +335,60 @@ long long sweep(Loop& l, Clock::time_point now) {
   return next;
 }
 
-// One thread: its connections until the gate stops. Each connection handled below changes
-// or closes only itself, so the others stay valid.
-bool serveLoop(SelGate& g, int listenFd) {
-  Loop l{g, listenFd, {}};
-  std::vector<pollfd> fds;
-  std::vector<Connection*> polled;
+// Watches each connection for what its phase waits on: more of a request, or room for the
+// answer.
+void watch(Loop& l) {
+  for (auto& entry : l.open) {
+    uint32_t events = entry.second->phase == Phase::Writing ? EPOLLOUT : EPOLLIN;
+    auto known = l.watched.find(entry.first);
+    if (known != l.watched.end() && known->second == events) continue;
+    epoll_event e{};
+    e.events = events;
+    e.data.fd = entry.first;
+    epoll_ctl(l.epoll, known == l.watched.end() ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, entry.first, &e);
+    l.watched[entry.first] = events;
+  }
+}
+
+// Takes the listening socket into the thread's set, or out of it. Only one of the threads
+// waiting on it is woken for a new connection.
+void watchListener(Loop& l, bool on) {
+  epoll_event e{};
+  e.events = EPOLLIN | EPOLLEXCLUSIVE;
+  e.data.fd = l.g.listenFd;
+  epoll_ctl(l.epoll, on ? EPOLL_CTL_ADD : EPOLL_CTL_DEL, l.g.listenFd, &e);
+}
+
+// One thread: its connections until the gate stops. Events name connections by descriptor,
+// so one closed earlier in a batch is simply not found.
+bool serveLoop(SelGate& g) {
+  Loop l{g, epoll_create1(EPOLL_CLOEXEC), {}, {}};
+  epoll_event stop{};
+  stop.events = EPOLLIN;
+  stop.data.fd = g.wake[0];
+  bool failed = l.epoll < 0 || epoll_ctl(l.epoll, EPOLL_CTL_ADD, g.wake[0], &stop) != 0;
+  epoll_event events[kEventsPerWait];
   Clock::time_point pauseUntil;
-  bool failed = false;
+  bool listening = false;
   long long wait = 0;
   while (!g.stopping && !failed) {
     Clock::time_point now = Clock::now();
     bool accepting = g.connections < g.limits.maxConnections && now >= pauseUntil;
-    fds.assign(1, pollfd{g.wake[0], POLLIN, 0});
-    if (accepting) fds.push_back(pollfd{listenFd, POLLIN, 0});
-    polled.clear();
-    for (auto& entry : l.open) {
-      short events = entry.second->phase == Phase::Writing ? POLLOUT : POLLIN;
-      fds.push_back(pollfd{entry.first, events, 0});
-      polled.push_back(entry.second.get());
-    }
+    if (accepting != listening) watchListener(l, listening = accepting);
     if (!accepting) wait = std::min<long long>(wait, now < pauseUntil ? msUntil(pauseUntil, now) : 100);
-    if (::poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(wait, 0))) < 0 && errno != EINTR) {
-      failed = true;
-      break;
-    }
+    watch(l);
+    int n = ::epoll_wait(l.epoll, events, kEventsPerWait, static_cast<int>(std::max<long long>(wait, 0)));
+    if (n < 0 && errno != EINTR) failed = true;
     now = Clock::now();
-    if (accepting && fds[1].revents) acceptConnections(l, now, pauseUntil, failed);
-    size_t first = accepting ? 2 : 1;
-    for (size_t i = 0; i < polled.size(); ++i) {
-      Connection& c = *polled[i];
-      if (!fds[first + i].revents) continue;
+    for (int i = 0; i < n && !failed; ++i) {
+      int fd = events[i].data.fd;
+      if (fd == g.listenFd) {
+        acceptConnections(l, now, pauseUntil, failed);
+        continue;
+      }
+      auto found = l.open.find(fd);
+      if (found == l.open.end()) continue;
+      Connection& c = *found->second;
       if (c.phase != Phase::Writing)
         receive(l, c, now);
       else if (flush(l, c) == Flush::Whole)
@@ -369,6 +397,7 @@ bool serveLoop(SelGate& g, int listenFd) {
     wait = sweep(l, now);
   }
   while (!l.open.empty()) closeConnection(l, *l.open.begin()->second);
+  if (l.epoll >= 0) ::close(l.epoll);
   return !failed;
 }
 
@@ -379,13 +408,12 @@ void fitToFileLimit(SelGateLimits& limits) {
   limits.maxConnections = static_cast<int>(std::max<long long>(16, std::min<long long>(limits.maxConnections, usable)));
 }
 
-// A non-blocking socket listening at address, shared with the gate's other threads; -1 when
-// it cannot be had.
+// A non-blocking socket listening at address; -1 when it cannot be had (another program
+// listens there).
 int listenSocket(const sockaddr* address, socklen_t size) {
   int fd = ::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   int yes = 1;
-  if (fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0 &&
-      setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes) == 0 && ::bind(fd, address, size) == 0 &&
+  if (fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0 && ::bind(fd, address, size) == 0 &&
       ::listen(fd, kBacklog) == 0)
     return fd;
   int saved = errno;
@@ -407,31 +435,14 @@ int sel_gate_listen(SelGate& g, const std::string& address, int& port, std::stri
     error = "cannot listen on " + address + ": " + gai_strerror(rc);
     return -1;
   }
-  // The first socket finds the port (any free one for 0); the others share it, and the
-  // system shares the connections out among them.
-  for (addrinfo* a = found; a && g.listenFds.empty(); a = a->ai_next) {
-    sockaddr_storage bound{};
-    socklen_t size = sizeof bound;
-    int fd = listenSocket(a->ai_addr, a->ai_addrlen);
-    if (fd >= 0 && getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &size) == 0)
-      g.listenFds.push_back(fd);
-    else if (fd >= 0)
-      ::close(fd);
-    for (int i = 1; !g.listenFds.empty() && i < std::max(1, g.limits.threads); ++i) {
-      fd = listenSocket(reinterpret_cast<sockaddr*>(&bound), size);
-      if (fd >= 0) g.listenFds.push_back(fd);
-      if (fd < 0) error = std::strerror(errno);
-      if (fd < 0) sel_gate_close(g);
-    }
-    if (g.listenFds.empty() && error.empty()) error = std::strerror(errno);
-  }
-  if (g.listenFds.empty()) error = "cannot listen on " + address + " port " + std::to_string(port) + ": " + error;
+  for (addrinfo* a = found; a && g.listenFd < 0; a = a->ai_next) g.listenFd = listenSocket(a->ai_addr, a->ai_addrlen);
+  if (g.listenFd < 0) error = "cannot listen on " + address + " port " + std::to_string(port) + ": " + std::strerror(errno);
   freeaddrinfo(found);
-  if (g.listenFds.empty()) return -1;
+  if (g.listenFd < 0) return -1;
   sockaddr_storage bound{};
   socklen_t size = sizeof bound;
   std::string ip;
-  if (getsockname(g.listenFds[0], reinterpret_cast<sockaddr*>(&bound), &size) != 0 ||
+  if (getsockname(g.listenFd, reinterpret_cast<sockaddr*>(&bound), &size) != 0 ||
       !numericAddress(bound, size, ip, port) || pipe2(g.wake, O_NONBLOCK | O_CLOEXEC) != 0) {
     error = std::string("cannot listen: ") + std::strerror(errno);
     sel_gate_close(g);
@@ -444,12 +455,12 @@ int sel_gate_run(SelGate& g) {
   fitToFileLimit(g.limits);
   std::vector<std::thread> threads;
   std::atomic<bool> failed{false};
-  for (size_t i = 1; i < g.listenFds.size(); ++i)
-    threads.emplace_back([&g, &failed, i] {
-      if (!serveLoop(g, g.listenFds[i])) failed = true;
+  for (int i = 1; i < g.limits.threads; ++i)
+    threads.emplace_back([&g, &failed] {
+      if (!serveLoop(g)) failed = true;
       sel_gate_stop(g);
     });
-  if (!serveLoop(g, g.listenFds[0])) failed = true;
+  if (!serveLoop(g)) failed = true;
   sel_gate_stop(g);  // one thread that fails stops the others
   for (std::thread& t : threads) t.join();
   return failed ? -1 : 0;
@@ -464,9 +475,7 @@ void sel_gate_stop(SelGate& g) {
 }
 
 void sel_gate_close(SelGate& g) {
-  for (int fd : g.listenFds) ::close(fd);
-  g.listenFds.clear();
-  for (int* fd : {&g.wake[0], &g.wake[1]}) {
+  for (int* fd : {&g.listenFd, &g.wake[0], &g.wake[1]}) {
     if (*fd >= 0) ::close(*fd);
     *fd = -1;
   }

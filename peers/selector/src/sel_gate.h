@@ -4,7 +4,7 @@
 // slowly, or not at all, costs a buffer and a descriptor, never a thread's time, so
 // well-formed requests are answered while any number of such clients are connected.
 // Answering takes a thread a fraction of a millisecond (a page is computed, a model file
-// copied); the system shares new connections out among the threads.
+// copied); the system wakes one waiting thread for each new connection.
 //
 // Bounds, each in SelGateLimits:
 // - a connection that sends nothing for idleSeconds (before a request or between two) is
@@ -26,7 +26,6 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "sel_framing.h"
 
@@ -35,7 +34,7 @@ class Stream;
 }
 
 struct SelGateLimits {
-  int threads = 8;             // read by sel_gate_listen
+  int threads = 8;
   int maxConnections = 1000;  // lowered to what the process may open
   int perClient = 32;
   SelFrameLimits frame;
@@ -63,16 +62,16 @@ struct SelGate {
   SelGateLog log;
 
   // The rest is the gate's own.
-  std::vector<int> listenFds;  // one a thread; the system shares the connections out
-  int wake[2] = {-1, -1};      // a pipe that wakes every thread to stop
+  int listenFd = -1;
+  int wake[2] = {-1, -1};  // a pipe that wakes every thread to stop
   std::atomic<bool> stopping{false};
   std::atomic<int> connections{0};
   std::mutex lock;                       // guards perClient
   std::map<std::string, int> perClient;  // open connections per client address
 };
 
-// Binds the listening sockets (one a thread) to address and port (0: any free port, set on
-// return). 0 done; -1 with error.
+// Binds the listening socket to address and port (0: any free port, set on return).
+// 0 done; -1 with error.
 int sel_gate_listen(SelGate& gate, const std::string& address, int& port, std::string& error);
 
 // Serves (in the calling thread and limits.threads - 1 more) until sel_gate_stop, and
