@@ -16,11 +16,13 @@ threads, where the static server reads a file in an interpreter; at half the sta
 time the selector answers a demo's or a test's burst without being the slow part, and
 slow clients must not change that.
 
-The machine is shared: the load changes within seconds. So each run times each side's
-burst twice, in mirrored order (reference, selector, selector, reference), and a run's
-ratio is the selector's two times over the reference's two: a load that grows or falls
-during the run meets both sides alike. (The burst stays whole: cut into parts, each part
-of the static server's would end waiting for a connection retried after its accept queue
+The machine is shared: the load changes within seconds, and a burst that meets a busy
+moment takes twice its time. So a run is four sets of bursts in mirrored order
+(reference, selector alone, selector beside the slow clients twice, selector alone,
+reference), and its ratios are the median of the selector's bursts over the median of the
+reference's: a load that grows or falls during a set meets every side alike, and one busy
+moment does not move a median. (A burst stays whole: cut into parts, each part of the
+static server's would end waiting for a connection retried after its accept queue
 overflowed, and the reference would measure those waits.)
 
 Usage: selector_bench.py BIN_DIR   prints the two result lines of benchlib.
@@ -29,6 +31,7 @@ import os
 import shutil
 import signal
 import socket
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -40,6 +43,7 @@ sys.path.insert(0, HERE)
 import benchlib  # noqa: E402
 
 REQUESTS = 2000
+SETS = 4
 AT_ONCE = 16
 SLOW_CLIENTS = 40
 GOAL = 0.5
@@ -106,27 +110,28 @@ def timed(config):
     return time.perf_counter() - started
 
 
-def ratios(reference, ours):
-    """The ratio of each run: each side's burst twice, in mirrored order."""
-    out = []
-    for _ in range(benchlib.runs()):
-        spent = timed(reference)
-        mine = timed(ours) + timed(ours)
-        spent += timed(reference)
-        out.append(mine / spent)
-    return out
-
-
 class SlowClients:
-    """Clients that send a request's header lines one a second, each from an address of its
-    own, and connect again whenever the server ends their connection."""
+    """While in use: clients that send a request's header lines one a second, each from an
+    address of its own, and connect again whenever the server ends their connection."""
 
-    def __init__(self, port, count):
+    def __init__(self, port):
         self.port, self.running, self.connections = port, True, 0
         self.threads = [threading.Thread(target=self.client, args=("127.0.1.%d" % (i + 1),), daemon=True)
-                        for i in range(count)]
+                        for i in range(SLOW_CLIENTS)]
+
+    def __enter__(self):
         for t in self.threads:
             t.start()
+        for _ in range(100):
+            if self.connections >= SLOW_CLIENTS:
+                return self
+            time.sleep(0.05)
+        sys.exit("selector: only %d slow clients connected" % self.connections)
+
+    def __exit__(self, *_):
+        self.running = False
+        for t in self.threads:
+            t.join()
 
     def client(self, source):
         while self.running:
@@ -142,13 +147,28 @@ class SlowClients:
             except OSError:
                 time.sleep(0.1)
 
-    def stop(self):
-        self.running = False
-        for t in self.threads:
-            t.join()
+
+def ratios(reference, ours, port):
+    """The ratios of each run, the burst alone and beside slow clients: the median of each
+    side's bursts over the reference's median."""
+    alone, slow = [], []
+    for _ in range(benchlib.runs()):
+        spent = {"reference": [], "alone": [], "slow": []}
+        for _ in range(SETS):
+            spent["reference"].append(timed(reference))
+            spent["alone"].append(timed(ours))
+            with SlowClients(port):
+                spent["slow"] += [timed(ours), timed(ours)]
+            spent["alone"].append(timed(ours))
+            spent["reference"].append(timed(reference))
+        median = {side: statistics.median(times) for side, times in spent.items()}
+        alone.append(median["alone"] / median["reference"])
+        slow.append(median["slow"] / median["reference"])
+    return alone, slow
 
 
 def main(bin_dir):
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("selector: stopped"))  # the servers are stopped below
     work = tempfile.mkdtemp(prefix="bench_selector_")
     servers = []
     try:
@@ -162,21 +182,14 @@ def main(bin_dir):
         reference = part_config(static_root, work, "reference")
         check_whole(ours, "the selector")
         check_whole(reference, "the static server")
-        sys.stderr.write("selector: %d requests, %d at once, twice each side in mirrored order\n"
-                         % (REQUESTS, AT_ONCE))
-        benchlib.report("selector", GOAL, ratios(reference, ours))
-
-        slow = SlowClients(int(root.split(":")[2].split("/")[0]), SLOW_CLIENTS)
-        time.sleep(2)
-        held = slow.connections
-        check_whole(ours, "the selector with slow clients")
-        results = ratios(reference, ours)
-        slow.stop()
-        if held < SLOW_CLIENTS:
-            sys.exit("selector: only %d slow clients connected" % held)
-        sys.stderr.write("selector: %d slow clients made %d connections meanwhile\n"
-                         % (SLOW_CLIENTS, slow.connections))
-        benchlib.report("selector_slow", GOAL, results)
+        port = int(root.split(":")[2].split("/")[0])
+        with SlowClients(port):
+            check_whole(ours, "the selector beside slow clients")
+        alone, slow = ratios(reference, ours, port)
+        sys.stderr.write("selector: %d requests, %d at once; per run %d sets of reference, alone, beside %d slow "
+                         "clients twice, alone, reference\n" % (REQUESTS, AT_ONCE, SETS, SLOW_CLIENTS))
+        benchlib.report("selector", GOAL, alone)
+        benchlib.report("selector_slow", GOAL, slow)
     finally:
         for p in servers:
             p.send_signal(signal.SIGTERM)
