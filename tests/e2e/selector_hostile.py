@@ -97,7 +97,10 @@ check(slow["connections"] >= 40, "forty slow clients are connected")
 answers = [get(START) for _ in range(30)]
 check(all(a[0] == 200 and b"Units that can serve it" in a[1] for a in answers),
       "the start page is served beside slow clients")
-check(max(a[2] for a in answers) < 2.0, "promptly (slowest %.2f s)" % max(a[2] for a in answers))
+# Held behind a slow client, a request would wait for its 408 at 10 s; a loaded machine
+# may take a second or two.
+slowest = max(a[2] for a in answers)
+check(slowest < 5.0, "without waiting for a slow client (slowest %.2f s)" % slowest)
 
 # One address holds at most 32 connections: the 33rd is refused, another address is
 # served, and a closed one makes room again.
