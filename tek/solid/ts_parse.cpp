@@ -185,12 +185,13 @@ class LineParser {
         e.depends = static_cast<int16_t>(dependsOn(m_.exprs[e.op.a].depends, m_.exprs[e.op.b].depends));
     }
     int& slot = known_.find(m_.exprs, e);
-    if (slot < 0) {
-      slot = static_cast<int>(m_.exprs.size());
-      m_.exprs.push_back(e);
-      known_.added(m_.exprs);
-    }
-    return slot;
+    if (slot >= 0) return slot;
+    // The index is kept apart: the table may grow below, and the slot with it.
+    const int index = static_cast<int>(m_.exprs.size());
+    slot = index;
+    m_.exprs.push_back(e);
+    known_.added(m_.exprs);
+    return index;
   }
   int binary(Expr::Kind kind, int a, int b) {
     Expr e;
