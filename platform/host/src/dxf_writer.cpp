@@ -150,7 +150,8 @@ void ObjectOut::end() {
 void writeVerbatim(Writer& w, const DxfKept& kept, const AcDbObject* o, Adesk::UInt64 owner) {
   w.str(0, kept.type);
   if (kept.namesOwner) owner = 0;
-  if (!kept.hasHandle) w.handle(5, o->objectId().handle().value());
+  // A dimension style's handle is group 105 (its group 5 is no handle).
+  if (!kept.hasHandle) w.handle(kept.type == "DIMSTYLE" ? 105 : 5, o->objectId().handle().value());
   const std::string_view text = kept.text;
   w.text(text.substr(0, kept.afterHandle));
   if (owner) w.handle(330, owner);
