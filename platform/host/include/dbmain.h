@@ -182,13 +182,13 @@ class ACHOST_EXPORT AcDbEntity : public AcDbObject {
   ACHAR* linetype() const;
   Acad::ErrorStatus setLinetype(const ACHAR* newVal, bool doSubents = true);
 
-  // Host side: names as stored.
-  const std::wstring& layerName() const { return m_layer; }
-  const std::wstring& linetypeName() const { return m_linetype; }
+  // Host side: the names of its layer and linetype records.
+  const std::wstring& layerName() const;
+  const std::wstring& linetypeName() const;
 
  private:
-  std::wstring m_layer = L"0";
-  std::wstring m_linetype = L"ByLayer";
+  AcDbObjectId m_layer;     // null: layer "0"
+  AcDbObjectId m_linetype;  // null: "ByLayer"
   Adesk::UInt16 m_color = 256;
 };
 
@@ -248,8 +248,18 @@ class ACHOST_EXPORT AcDbSymbolTable : public AcDbObject {
 
  private:
   std::vector<AcDbObjectId> m_records;
-  // Record ids by upper-case name, in order of adding: a lookup is one hash probe.
-  std::unordered_map<std::wstring, std::vector<AcDbObjectId>> m_index;
+  // Record ids by their names without regard to case, open-addressed (the hash of the
+  // name and the id, probed one slot after the other; a removed entry is left as a gap until
+  // the table is rebuilt from the records): a lookup reads one array and copies no name.
+  struct IndexSlot {
+    size_t hash = 0;
+    AcDbObjectId id;
+    bool removed = false;
+  };
+  std::vector<IndexSlot> m_index;  // a power of two in size, or empty
+  size_t m_indexUsed = 0;          // slots holding a record or a gap
+  void indexInsert(size_t hash, AcDbObjectId id);
+  void indexRebuild(size_t slots);
 };
 
 class ACHOST_EXPORT AcDbBlockTableRecordIterator {
@@ -374,8 +384,11 @@ class ACHOST_EXPORT AcDbDatabase : public AcRxObject {
   Acad::ErrorStatus getAcDbObjectId(AcDbObjectId& retId, bool createIfNotFound,
                                     const AcDbHandle& objHandle, Adesk::UInt32 xRefId = 0);
 
-  // DXF R2000 files. dxfIn reads into this (new, empty) database and leaves it unchanged
-  // on failure; dxfOut writes through a temporary file renamed into place.
+  // DXF files. dxfIn reads R12 and later, text or binary, into this (new, empty) database
+  // and leaves it unchanged on failure; its message is the reason, or on success what it
+  // mended in the file (else empty). dxfOut writes text DXF through a temporary file renamed
+  // into place, R2000 for a drawing read from an older version; its message is the reason
+  // of a failure, or on success what the save changed in the file's form (else empty).
   Acad::ErrorStatus dxfIn(const ACHAR* fileName, std::wstring* message = nullptr);
   Acad::ErrorStatus dxfOut(const ACHAR* fileName, std::wstring* message = nullptr);
   const std::wstring& fileName() const;

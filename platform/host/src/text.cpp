@@ -49,8 +49,12 @@ std::wstring fromUtf8(const std::string& s) {
 // Names are compared often (every entity's layer and block); plain ASCII skips the
 // locale's case tables.
 bool equalsNoCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
+  return equalsNoCase(a.data(), a.size(), b.data(), b.size());
+}
+
+bool equalsNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb) {
+  if (na != nb) return false;
+  for (size_t i = 0; i < na; ++i) {
     wchar_t x = a[i], y = b[i];
     if (x == y) continue;
     if (x < 128 && y < 128) {
