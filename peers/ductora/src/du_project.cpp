@@ -433,7 +433,7 @@ int du_project_load(const std::string& path, DuProject& project, std::string& er
   project = DuProject();
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return 1;
-  FILE* f = std::fopen(path.c_str(), "rbe");
+  FILE* f = standin::openForReading(path);
   if (!f) {
     error = std::strerror(errno);
     return -1;
