@@ -68,7 +68,7 @@ def resources(windres, path):
 def definition_count(library):
     folder = {"tekcore.dll": "core", "tekshape.dll": "shape", "tekpaint.dll": "paint", "teksolid.dll": "solid"}[library]
     with open(os.path.join(source_dir(), "tek", folder, library.replace(".dll", ".def")), encoding="utf-8") as f:
-        return sum(1 for line in f if "NONAME" in line)
+        return sum(1 for line in f if re.search(r"@\d+\s+NONAME", line))
 
 
 linux_res = os.path.join(os.path.dirname(bin_dir()), "app", "Zephyr_R20_x32_Zephyr_R20_x32.res")

@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include "hostimpl.h"
-#include "windows.h"
 #include "winhost.h"
 
 // The Windows stand-in may not be linked into every program that uses the runtime.
