@@ -7,21 +7,13 @@
 #include <windows.h>
 #include <io.h>
 
-namespace cadhost {
-namespace {
-std::wstring wide(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0);
-  std::wstring out(n > 0 ? (size_t)n : 0, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &out[0], n);
-  return out;
-}
-}  // namespace
+#include "hostimpl.h"
 
+namespace cadhost {
 int osUseMachineFolder(const std::string&) { return -1; }
 
 int osMakeFolders(const std::string& path) {
-  const std::wstring w = wide(path);
+  const std::wstring w = fromUtf8(path);
   size_t pos = 0;
   while (pos != std::wstring::npos) {
     pos = w.find_first_of(L"\\/", pos + 1);
@@ -33,7 +25,7 @@ int osMakeFolders(const std::string& path) {
 }
 
 bool osPathExists(const std::string& path) {
-  return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(fromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool osInputIsTerminal() { return _isatty(0) != 0; }
