@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
 
   FILE* script = nullptr;
   if (o.hasScript && o.script != "-") {
-    script = standin::openForReading(o.script);  // not for the browser
+    script = standin::openForReading(o.script);  // kept from the programs the session starts
     if (!script) {
       std::fprintf(stderr, "cadhost: cannot open script %s\n", o.script.c_str());
       return 1;
