@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <variant>
 #include <tinyxml.h>
 #include "du_limits.h"
@@ -431,17 +429,18 @@ int du_project_parse(const std::string& text, DuProject& project, std::string& e
 
 int du_project_load(const std::string& path, DuProject& project, std::string& error) {
   project = DuProject();
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return 1;
-  FILE* f = standin::openForReading(path);
+  // Opened without waiting (a FIFO in the project's place would block the open for ever),
+  // and only a plain file is read.
+  FILE* f = standin::openPlainFile(path);
+  if (!f && errno == ENOENT) return 1;
   if (!f) {
-    error = std::strerror(errno);
+    error = errno == EINVAL ? "it is not a plain file" : std::strerror(errno);
     return -1;
   }
   std::string content;
   char buf[65536];
   size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && content.size() <= kDuMaxProjectSize) content.append(buf, n);
+  while (content.size() <= kDuMaxProjectSize && (n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
   const bool readError = std::ferror(f) != 0;
   std::fclose(f);
   if (readError) {

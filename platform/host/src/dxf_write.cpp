@@ -312,8 +312,7 @@ void writeSectionsAfter(WriteContext& c, const std::string& anchor) {
 
 void writeDrawing(WriteContext& c) {
   measureExtents(c);
-  dxf::reserveTableHandles(c);
-  for (AcDbObjectId id : objectOf<AcDbBlockTable>(c.db->blockTableId())->records()) blockEnds(*c.d, id);
+  dxf::reserveFileHandles(c.db);
   writeSectionsAfter(c, "");
   writeHeader(c);
   writeSectionsAfter(c, "HEADER");
@@ -339,6 +338,14 @@ dxf::Codec drawingCodec(const AcDbDatabase::Impl& d) {
 }  // namespace
 
 namespace dxf {
+bool reserveFileHandles(AcDbDatabase* db) {
+  AcDbDatabase::Impl& d = *db->impl();
+  reserveTableHandles(d);
+  if (auto* bt = objectOf<AcDbBlockTable>(db->blockTableId()))
+    for (AcDbObjectId id : bt->records()) blockEnds(d, id);
+  return d.nextHandle <= kDxfHandleLimit;
+}
+
 Adesk::UInt64 keptOwner(const DxfKept& kept) {
   int braces = 0;
   for (const DxfKeptGroup& g : kept.groups) {
@@ -367,6 +374,10 @@ Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, std::wstring* mess
   if (!fileName || !*fileName) return Acad::eInvalidInput;
   if (m_impl->blockTable.isNull() || m_impl->layerTable.isNull()) return Acad::eNoDatabase;
   std::string path = cadhost::toUtf8(fileName);
+  if (!dxf::reserveFileHandles(this)) {
+    if (message) *message = L"cannot write " + cadhost::fromUtf8(path + ": the drawing has used every handle there is");
+    return Acad::eOutOfMemory;
+  }
   auto failed = [&](int err) {
     if (message) *message = L"cannot write " + cadhost::fromUtf8(path + ": " + std::strerror(err));
     return Acad::eFileNotFound;

@@ -30,7 +30,8 @@ void appendUtf8(std::string& out, uint32_t cp);
 // file it replaces; a new file gets newFileMode less the process's umask, and the
 // temporary is readable by its owner only while it is written. On Windows the temporary
 // is open to no one else while it is written, and the saved file takes the folder's
-// permissions.
+// permissions. The temporary is named .FILE.saving-PID-XXXXXXXX, a name only a save
+// makes, so that the removal of dead saves' temporaries never takes a user's file.
 struct SafeSave {
   std::string path;  // the file being saved
   std::string temp;  // the temporary beside it
@@ -59,12 +60,19 @@ bool fileStamp(const std::string& path, int64_t& stamp, int64_t& size);
 // with errno when it cannot be opened.
 FILE* openForReading(const std::string& path);
 
+// Opens a plain file for reading bytes, without waiting (a FIFO at the name would block
+// an ordinary open for ever) and kept from the programs the process starts later. Null
+// with errno when it cannot be opened: ENOENT when there is no such file, EINVAL when it
+// is no plain file.
+FILE* openPlainFile(const std::string& path);
+
 // Opens a file for appending whole lines (made when missing): never through a symbolic
 // link, and only a plain file (not a pipe or a device). A descriptor, or -1 with errno.
 int openAppendFile(const std::string& path);
 
-// The temporaries of `path` that no live save holds (their process died), removed; the
-// number removed. safeSaveBegin does this itself.
+// The temporaries of `path` whose process is gone and that no save holds, removed; the
+// number removed. Only this user's plain files named as a save names its temporaries are
+// taken. safeSaveBegin does this itself.
 int removeDeadTemporaries(const std::string& path);
 
 }  // namespace standin

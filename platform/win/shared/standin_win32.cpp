@@ -9,12 +9,17 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cwctype>
 #include <vector>
 
 namespace standin {
 namespace {
-// Temporaries are named FILE.tmpPID-XXXXXX, as on POSIX systems.
-const wchar_t kTempMark[] = L".tmp";
+// Temporaries are named .FILE.saving-PID-XXXXXXXX, as on POSIX systems: named as no user
+// names a file, so that the clean-up never takes a file of the user's for one of its own.
+const wchar_t kTempMark[] = L".saving-";
+const size_t kTempRandom = 8;
+const size_t kNameMax = 255;
+const size_t kTempTailChars = 1 + sizeof kTempMark / sizeof kTempMark[0] - 1 + 10 + 1 + kTempRandom;
 const int kTempAttempts = 100;
 
 std::wstring wide(const std::string& utf8) {
@@ -61,9 +66,37 @@ std::wstring folderOf(const std::wstring& path) {
   return cut == std::wstring::npos ? L"." : path.substr(0, cut);
 }
 
+// A dot, the file's name (cut so that the whole temporary name stays within the file
+// system's limit) and the mark.
 std::wstring tempPrefix(const std::wstring& path) {
   size_t cut = lastSeparator(path);
-  return (cut == std::wstring::npos ? path : path.substr(cut + 1)) + kTempMark;
+  std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
+  if (name.size() > kNameMax - kTempTailChars) name.resize(kNameMax - kTempTailChars);
+  return L"." + name + kTempMark;
+}
+
+// PREFIX + a process id + '-' + kTempRandom letters or digits; pid is the process id.
+bool isTempName(const std::wstring& name, const std::wstring& prefix, DWORD& pid) {
+  if (name.compare(0, prefix.size(), prefix) != 0) return false;
+  size_t dash = name.find(L'-', prefix.size());
+  if (dash == std::wstring::npos || dash == prefix.size() || dash - prefix.size() > 9 ||
+      name.size() - dash - 1 != kTempRandom)
+    return false;
+  for (size_t i = prefix.size(); i < dash; ++i)
+    if (name[i] < L'0' || name[i] > L'9') return false;
+  for (size_t i = dash + 1; i < name.size(); ++i)
+    if (!std::iswalnum(name[i])) return false;
+  pid = (DWORD)std::stoul(name.substr(prefix.size(), dash - prefix.size()));
+  return true;
+}
+
+// A process of that id runs (perhaps another user's, or one that took the id over).
+bool processRuns(DWORD pid) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+  const bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return runs;
 }
 
 std::wstring randomPart() {
@@ -72,7 +105,7 @@ std::wstring randomPart() {
   QueryPerformanceCounter(&now);
   unsigned long long x = (unsigned long long)now.QuadPart ^ ((unsigned long long)GetCurrentProcessId() << 32);
   std::wstring out;
-  for (int i = 0; i < 6; ++i) {
+  for (size_t i = 0; i < kTempRandom; ++i) {
     x = x * 6364136223846793005ULL + 1442695040888963407ULL;
     out += kLetters[(x >> 33) % (sizeof kLetters / sizeof kLetters[0] - 1)];
   }
@@ -112,6 +145,28 @@ bool fileStamp(const std::string& path, int64_t& stamp, int64_t& size) {
 // The shell starts programs without handing them the process's handles.
 FILE* openForReading(const std::string& path) { return _wfopen(wide(path).c_str(), L"rb"); }
 
+FILE* openPlainFile(const std::string& path) {
+  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    failWith(GetLastError());
+    return nullptr;
+  }
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    errno = EINVAL;
+    return nullptr;
+  }
+  int fd = _open_osfhandle((intptr_t)h, _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  FILE* f = _fdopen(fd, "rb");
+  if (!f) _close(fd);
+  return f;
+}
+
 int openAppendFile(const std::string& path) {
   HANDLE h = CreateFileW(wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -132,11 +187,15 @@ int removeDeadTemporaries(const std::string& path) {
   const std::wstring wpath = wide(path);
   const std::wstring folder = folderOf(wpath);
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\" + tempPrefix(wpath) + L"*").c_str(), &found);
+  const std::wstring prefix = tempPrefix(wpath);
+  HANDLE search = FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
   int removed = 0;
   do {
-    if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    DWORD pid = 0;
+    if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !isTempName(found.cFileName, prefix, pid) || processRuns(pid))
+      continue;
     // A live save holds its temporary open without sharing: deleting it then fails.
     if (DeleteFileW((folder + L"\\" + found.cFileName).c_str())) ++removed;
   } while (FindNextFileW(search, &found));
