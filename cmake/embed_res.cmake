@@ -8,7 +8,10 @@ endif()
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${bytes}")
 string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
 get_filename_component(name ${IN} NAME)
+# Every module and program with resources exports the same name (each is looked up in its
+# own module); the section of its own keeps AddressSanitizer from registering the data as
+# one global defined twice when a program with resources loads a module with resources.
 file(WRITE ${OUT} "// ${name}, made by the build from the module's .rc: read by FindResourceA and\n"
   "// GetFileVersionInfoA of the Windows stand-in.\n"
-  "extern \"C\" __attribute__((visibility(\"default\"), used, aligned(16)))\n"
+  "extern \"C\" __attribute__((visibility(\"default\"), used, aligned(16), section(\".rodata.zwinres\")))\n"
   "const unsigned char zwinResourceFile[] = {\n${bytes}};\n")
