@@ -19,7 +19,7 @@ enum OpenMode { kForRead = 0, kForWrite = 1, kForNotify = 2 };
 
 // --- run-time classes -------------------------------------------------------
 
-class ACHOST_EXPORT AcRxClass {
+class ACHOST_API AcRxClass {
  public:
   AcRxClass(const ACHAR* name, AcRxClass* parent, const char* dxfName)
       : m_name(name), m_parent(parent), m_dxfName(dxfName) {}
@@ -42,7 +42,7 @@ class ACHOST_EXPORT AcRxClass {
   }                                                                             \
   AcRxClass* isA() const override
 
-class ACHOST_EXPORT AcRxObject {
+class ACHOST_API AcRxObject {
  public:
   virtual ~AcRxObject();
   static AcRxClass* desc();
@@ -52,7 +52,7 @@ class ACHOST_EXPORT AcRxObject {
 
 // --- ids and handles -------------------------------------------------------------
 
-class ACHOST_EXPORT AcDbHandle {
+class ACHOST_API AcDbHandle {
  public:
   AcDbHandle() = default;
   explicit AcDbHandle(Adesk::UInt64 value) : m_value(value) {}
@@ -71,7 +71,7 @@ class ACHOST_EXPORT AcDbHandle {
   Adesk::UInt64 m_value = 0;
 };
 
-class ACHOST_EXPORT AcDbObjectId {
+class ACHOST_API AcDbObjectId {
  public:
   AcDbObjectId() = default;
   explicit AcDbObjectId(AcDbStub* stub) : m_stub(stub) {}
@@ -106,7 +106,7 @@ struct AcDbXDataApp {
   std::vector<AcDbXDataItem> items;
 };
 
-class ACHOST_EXPORT AcDbObject : public AcRxObject {
+class ACHOST_API AcDbObject : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcDbObject);
   AcDbObject();
@@ -150,7 +150,7 @@ class ACHOST_EXPORT AcDbObject : public AcRxObject {
   std::vector<AcDbXDataApp> m_xdata;
 };
 
-class ACHOST_EXPORT AcCmColor {
+class ACHOST_API AcCmColor {
  public:
   AcCmColor() = default;
   Acad::ErrorStatus setColorIndex(Adesk::UInt16 index) { m_index = index; return Acad::eOk; }
@@ -160,7 +160,7 @@ class ACHOST_EXPORT AcCmColor {
   Adesk::UInt16 m_index = 256;  // ByLayer
 };
 
-class ACHOST_EXPORT AcDbEntity : public AcDbObject {
+class ACHOST_API AcDbEntity : public AcDbObject {
  public:
   ACRX_DECLARE_MEMBERS(AcDbEntity);
   AcDbEntity();
@@ -197,7 +197,7 @@ class ACHOST_EXPORT AcDbEntity : public AcDbObject {
 class AcDbSymbolTableRecord;
 class AcDbBlockTableRecord;
 
-class ACHOST_EXPORT AcDbSymbolTableRecord : public AcDbObject {
+class ACHOST_API AcDbSymbolTableRecord : public AcDbObject {
  public:
   ACRX_DECLARE_MEMBERS(AcDbSymbolTableRecord);
   // A copy of the name; the caller frees it with acutDelString.
@@ -210,7 +210,7 @@ class ACHOST_EXPORT AcDbSymbolTableRecord : public AcDbObject {
   std::wstring m_name;
 };
 
-class ACHOST_EXPORT AcDbSymbolTableIterator {
+class ACHOST_API AcDbSymbolTableIterator {
  public:
   explicit AcDbSymbolTableIterator(std::vector<AcDbObjectId> ids) : m_ids(std::move(ids)) {}
   void start() { m_pos = 0; }
@@ -223,7 +223,7 @@ class ACHOST_EXPORT AcDbSymbolTableIterator {
   size_t m_pos = 0;
 };
 
-class ACHOST_EXPORT AcDbSymbolTable : public AcDbObject {
+class ACHOST_API AcDbSymbolTable : public AcDbObject {
  public:
   ACRX_DECLARE_MEMBERS(AcDbSymbolTable);
   // Names compare without regard to letter case, as the host does.
@@ -262,7 +262,7 @@ class ACHOST_EXPORT AcDbSymbolTable : public AcDbObject {
   void indexRebuild(size_t slots);
 };
 
-class ACHOST_EXPORT AcDbBlockTableRecordIterator {
+class ACHOST_API AcDbBlockTableRecordIterator {
  public:
   explicit AcDbBlockTableRecordIterator(std::vector<AcDbObjectId> ids) : m_ids(std::move(ids)) {}
   void start() { m_pos = 0; }
@@ -276,7 +276,7 @@ class ACHOST_EXPORT AcDbBlockTableRecordIterator {
   size_t m_pos = 0;
 };
 
-class ACHOST_EXPORT AcDbBlockTableRecord : public AcDbSymbolTableRecord {
+class ACHOST_API AcDbBlockTableRecord : public AcDbSymbolTableRecord {
  public:
   ACRX_DECLARE_MEMBERS(AcDbBlockTableRecord);
   AcDbBlockTableRecord();
@@ -301,7 +301,7 @@ class ACHOST_EXPORT AcDbBlockTableRecord : public AcDbSymbolTableRecord {
   std::vector<AcDbObjectId> m_entities;
 };
 
-class ACHOST_EXPORT AcDbBlockTable : public AcDbSymbolTable {
+class ACHOST_API AcDbBlockTable : public AcDbSymbolTable {
  public:
   ACRX_DECLARE_MEMBERS(AcDbBlockTable);
   using AcDbSymbolTable::getAt;
@@ -309,7 +309,7 @@ class ACHOST_EXPORT AcDbBlockTable : public AcDbSymbolTable {
                           bool openErased = false) const;
 };
 
-class ACHOST_EXPORT AcDbLayerTableRecord : public AcDbSymbolTableRecord {
+class ACHOST_API AcDbLayerTableRecord : public AcDbSymbolTableRecord {
  public:
   ACRX_DECLARE_MEMBERS(AcDbLayerTableRecord);
   bool isFrozen() const { return m_frozen; }
@@ -332,34 +332,34 @@ class ACHOST_EXPORT AcDbLayerTableRecord : public AcDbSymbolTableRecord {
   AcDbObjectId m_linetype;
 };
 
-class ACHOST_EXPORT AcDbLayerTable : public AcDbSymbolTable {
+class ACHOST_API AcDbLayerTable : public AcDbSymbolTable {
  public:
   ACRX_DECLARE_MEMBERS(AcDbLayerTable);
 };
 
-class ACHOST_EXPORT AcDbLinetypeTableRecord : public AcDbSymbolTableRecord {
+class ACHOST_API AcDbLinetypeTableRecord : public AcDbSymbolTableRecord {
  public:
   ACRX_DECLARE_MEMBERS(AcDbLinetypeTableRecord);
 };
 
-class ACHOST_EXPORT AcDbLinetypeTable : public AcDbSymbolTable {
+class ACHOST_API AcDbLinetypeTable : public AcDbSymbolTable {
  public:
   ACRX_DECLARE_MEMBERS(AcDbLinetypeTable);
 };
 
-class ACHOST_EXPORT AcDbRegAppTableRecord : public AcDbSymbolTableRecord {
+class ACHOST_API AcDbRegAppTableRecord : public AcDbSymbolTableRecord {
  public:
   ACRX_DECLARE_MEMBERS(AcDbRegAppTableRecord);
 };
 
-class ACHOST_EXPORT AcDbRegAppTable : public AcDbSymbolTable {
+class ACHOST_API AcDbRegAppTable : public AcDbSymbolTable {
  public:
   ACRX_DECLARE_MEMBERS(AcDbRegAppTable);
 };
 
 // --- the database ------------------------------------------------------------------
 
-class ACHOST_EXPORT AcDbDatabase : public AcRxObject {
+class ACHOST_API AcDbDatabase : public AcRxObject {
  public:
   // A new drawing: tables, layer "0", linetypes "ByBlock", "ByLayer", "CONTINUOUS",
   // application "ACAD", blocks "*Model_Space" and "*Paper_Space".
@@ -408,19 +408,19 @@ class ACHOST_EXPORT AcDbDatabase : public AcRxObject {
   Impl* m_impl;
 };
 
-class ACHOST_EXPORT AcDbHostApplicationServices {
+class ACHOST_API AcDbHostApplicationServices {
  public:
   AcDbDatabase* workingDatabase() const;
   void setWorkingDatabase(AcDbDatabase* db);
 };
-ACHOST_EXPORT AcDbHostApplicationServices* acdbHostApplicationServices();
+ACHOST_API AcDbHostApplicationServices* acdbHostApplicationServices();
 
 // Opens an object of a live database. eWasOpenForWrite when it is open for write
 // already (a second write or a read), eWasOpenForRead for a write while it is read,
 // eWasErased for an erased object unless openErased, eNullObjectId for the null id.
-ACHOST_EXPORT Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id,
+ACHOST_API Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id,
                                                    AcDb::OpenMode mode, bool openErased = false);
-ACHOST_EXPORT Acad::ErrorStatus acdbOpenAcDbEntity(AcDbEntity*& ent, AcDbObjectId id,
+ACHOST_API Acad::ErrorStatus acdbOpenAcDbEntity(AcDbEntity*& ent, AcDbObjectId id,
                                                    AcDb::OpenMode mode, bool openErased = false);
 template <class T>
 inline Acad::ErrorStatus acdbOpenObject(T*& obj, AcDbObjectId id, AcDb::OpenMode mode,

@@ -1,8 +1,8 @@
 // What the host needs of the operating system to keep a drawing's file safe between
 // sessions: the lock a session holds on the drawing it has open, what identifies one
 // version of a file, and the file a symbolic link names. drawfile_posix.cpp implements it
-// for POSIX systems; a Windows port implements the same functions (the lock with
-// LockFileEx on the lock file, which Windows also releases when the process ends).
+// for POSIX systems, drawfile_win32.cpp for Windows (the lock with LockFileEx on the lock
+// file, which Windows also releases when the process ends).
 #pragma once
 #include <cstdint>
 #include <string>

@@ -384,7 +384,7 @@ namespace cadhost {
 bool dxfWrite(AcDbDatabase* db, FILE* f) {
   dxf::Codec codec = drawingCodec(*db->impl());
   dxf::Writer w(f, codec);
-  WriteContext c{db, db->impl(), w};
+  WriteContext c{db, db->impl(), w, false, {}, {}, {}};
   writeDrawing(c);
   w.flush();
   return w.ok() && std::fflush(f) == 0;
