@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -62,6 +63,51 @@ void removeOnClose(HANDLE file) {
   SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
 }
 }  // namespace
+
+int fileBytesRead(FileBytes& bytes, const std::string& path, size_t maxBytes) {
+  HANDLE file = CreateFileW(fromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return kReadNotPlain;
+  LARGE_INTEGER length;
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &length) || length.QuadPart < 0) {
+    CloseHandle(file);
+    return kReadNotPlain;
+  }
+  if ((unsigned long long)length.QuadPart > maxBytes) {
+    CloseHandle(file);
+    return kReadTooLarge;
+  }
+  const size_t want = (size_t)length.QuadPart;
+  FileBytes got;
+  if (want > 0) {
+    got.data = static_cast<char*>(VirtualAlloc(nullptr, want, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!got.data) {
+      CloseHandle(file);
+      return kReadNoMemory;
+    }
+    got.room = want;
+  }
+  while (got.size < want) {
+    const DWORD ask = (DWORD)std::min<size_t>(want - got.size, 1u << 30);
+    DWORD read = 0;
+    if (!ReadFile(file, got.data + got.size, ask, &read, nullptr)) {
+      CloseHandle(file);
+      fileBytesFree(got);
+      return kReadFailed;
+    }
+    if (read == 0) break;
+    got.size += read;
+  }
+  CloseHandle(file);
+  fileBytesFree(bytes);
+  bytes = got;
+  return kReadDone;
+}
+
+void fileBytesFree(FileBytes& bytes) {
+  if (bytes.data) VirtualFree(bytes.data, 0, MEM_RELEASE);
+  bytes = FileBytes{};
+}
 
 int drawingLockTake(DrawingLock& lock, const std::string& drawingPath, std::string& holder, std::string& why) {
   drawingLockRelease(lock);

@@ -91,11 +91,11 @@ class Reader {
   // Keeps the form of a group as read when the host writes it otherwise and same() says it
   // stands for the value the host holds.
   template <class Same>
-  void asRead(DxfKept& kept, int code, std::string written, const std::string& read, Same same) const {
-    if (written != read && same()) kept.asRead.push_back({(short)code, std::move(written), read});
+  void asRead(DxfKept& kept, int code, const std::string& written, const std::string& read, Same same) const {
+    if (written != read && same()) kept.asRead.push_back({(short)code, written, read});
   }
-  void asRead(DxfKept& kept, int code, std::string written, const std::string& read) const {
-    asRead(kept, code, std::move(written), read, [] { return true; });
+  void asRead(DxfKept& kept, int code, const std::string& written, const std::string& read) const {
+    if (written != read) kept.asRead.push_back({(short)code, written, read});
   }
   // The same for an object read before, whose kept groups are made when needed.
   template <class Same>

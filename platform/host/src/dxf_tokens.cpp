@@ -1,9 +1,5 @@
 // The DXF tokenizer of text and binary files, value parsing and the host's text of numbers.
 #include "dxf_tokens.h"
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -224,47 +220,21 @@ void readObject(Tokenizer& t, std::vector<Group>& out) {
   }
 }
 
-FileData::~FileData() {
-  if (m_mapped) munmap(m_data, m_mapped);
-}
+FileData::~FileData() { cadhost::fileBytesFree(m_bytes); }
 
 bool FileData::read(const std::string& path, std::wstring* message) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  struct stat st;
-  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (fd >= 0) close(fd);
-    if (message) *message = L"cannot open " + cadhost::fromUtf8(path);
-    return false;
-  }
-  if ((size_t)st.st_size > kDxfMaxFileBytes) {
-    close(fd);
-    if (message) *message = cadhost::fromUtf8(path) + L": larger than the reader's limit";
-    return false;
-  }
-  size_t want = (size_t)st.st_size;
-  if (want > 0) {
-    void* p = mmap(nullptr, want, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (p == MAP_FAILED) {
-      close(fd);
-      if (message) *message = L"out of memory";
-      return false;
+  const int result = cadhost::fileBytesRead(m_bytes, path, kDxfMaxFileBytes);
+  if (result == cadhost::kReadDone) return true;
+  if (message) {
+    const std::wstring name = cadhost::fromUtf8(path);
+    switch (result) {
+      case cadhost::kReadTooLarge: *message = name + L": larger than the reader's limit"; break;
+      case cadhost::kReadNoMemory: *message = L"out of memory"; break;
+      case cadhost::kReadFailed: *message = L"cannot read " + name; break;
+      default: *message = L"cannot open " + name;
     }
-    m_data = static_cast<char*>(p);
-    m_mapped = want;
   }
-  while (m_size < want) {
-    ssize_t r = ::read(fd, m_data + m_size, want - m_size);
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) {
-      close(fd);
-      if (message) *message = L"cannot read " + cadhost::fromUtf8(path);
-      return false;
-    }
-    if (r == 0) break;
-    m_size += (size_t)r;
-  }
-  close(fd);
-  return true;
+  return false;
 }
 
 void appendCode(std::string& out, int code) {

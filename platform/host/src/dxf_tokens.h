@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 #include "adesk.h"
+#include "drawfile.h"
 
 namespace dxf {
 const int kCommentCode = 999;
@@ -77,11 +78,10 @@ class FileData {
   // The file as long as it was when opened; false with a message (refused beyond the
   // reader's size limit).
   bool read(const std::string& path, std::wstring* message);
-  std::string_view view() const { return std::string_view(m_data, m_size); }
+  std::string_view view() const { return std::string_view(m_bytes.data, m_bytes.size); }
 
  private:
-  char* m_data = nullptr;
-  size_t m_size = 0, m_mapped = 0;
+  cadhost::FileBytes m_bytes;
 };
 
 // Groups in the form the writer gives them: the code right-aligned in three columns
