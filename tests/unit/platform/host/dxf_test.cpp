@@ -210,7 +210,9 @@ TEST_F(Dxf, EveryTruncationAndRandomDamageIsHandled) {
     // A file may end after a whole section without EOF; any other end is a cut.
     bool whole = cut >= 11 && good.compare(cut - 11, 11, "  0\nENDSEC\n") == 0;
     EXPECT_EQ(db.dxfIn(wide(in).c_str(), &why), whole ? Acad::eOk : Acad::eBadDxfSequence) << cut;
-    if (!whole) EXPECT_TRUE(db.allObjectIds().empty());
+    if (!whole) {
+      EXPECT_TRUE(db.allObjectIds().empty());
+    }
   }
   std::mt19937 rng(7);
   for (int round = 0; round < 300; ++round) {
@@ -340,7 +342,9 @@ TEST_F(Dxf, CodePagesOfTheFileAreReadAndWritten) {
     EXPECT_NE(written.find("  9\n$ACADVER\n  1\n" + std::string(c.version) + "\n  9\n$DWGCODEPAGE\n  3\n" + c.page),
               std::string::npos)
         << c.page;
-    if (std::string(c.page) == "ANSI_1251") EXPECT_NE(written.find("  2\n\\U+00DC\x88\n"), std::string::npos);
+    if (std::string(c.page) == "ANSI_1251") {
+      EXPECT_NE(written.find("  2\n\\U+00DC\x88\n"), std::string::npos);
+    }
     AcDbDatabase back(false);
     ASSERT_EQ(back.dxfIn(wide(out).c_str()), Acad::eOk);
     back.getLayerTable(layers, AcDb::kForRead);
@@ -370,10 +374,11 @@ TEST_F(Dxf, ValuesComeBackAsTheFileWroteThemUntilChanged) {
   std::string first = readText(out);
   EXPECT_EQ(section(first, "ENTITIES"), entities);
   EXPECT_NE(first.find("  2\nWalls\n 70\n     0\n 62\n0\n  6\ncontinuous\n"), std::string::npos);
-  AcDbLayerTableRecord* layer = nullptr;
+  AcDbSymbolTableRecord* record = nullptr;
   AcDbLayerTable* layers = nullptr;
   db.getLayerTable(layers, AcDb::kForRead);
-  ASSERT_EQ(layers->getAt(L"Walls", (AcDbSymbolTableRecord*&)layer, AcDb::kForRead), Acad::eOk);
+  ASSERT_EQ(layers->getAt(L"Walls", record, AcDb::kForRead), Acad::eOk);
+  auto* layer = static_cast<AcDbLayerTableRecord*>(record);
   EXPECT_EQ(layer->color().colorIndex(), 0);
   layer->close();
   layers->close();
