@@ -185,7 +185,7 @@ void eraseCommand() {
   if (!pick(id)) return;
   AcDbObject* o = nullptr;
   if (acdbOpenAcDbObject(o, id, AcDb::kForWrite) == Acad::eOk) {
-    o->erase();
+    if (o->erase() != Acad::eOk) out("The object cannot be erased.\n");
     o->close();
   }
 }
@@ -199,7 +199,8 @@ void listEntity(AcDbObjectId id) {
     return;
   }
   const DxfEntityKind* kind = dxfKindOf(e);
-  out(std::string(kind ? kind->dxfName : "ENTITY") + "  handle " + toUtf8(handleText(id.handle())) + "  layer " +
+  const char* type = kind ? kind->dxfName : *e->isA()->dxfName() ? e->isA()->dxfName() : "ENTITY";
+  out(std::string(type) + "  handle " + toUtf8(handleText(id.handle())) + "  layer " +
       toUtf8(e->layerName()) + "\n");
   for (size_t i = 0; kind && i < kind->fieldCount; ++i) {
     const DxfField& f = kind->fields[i];

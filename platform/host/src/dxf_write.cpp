@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include "customentity.h"
 #include "dxf_writer.h"
 #include "dxflimits.h"
 #include "dxfschema.h"
@@ -181,7 +182,10 @@ void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool
     return;
   }
   const DxfEntityKind* kind = dxfKindOf(e);
-  if (!kind) return;
+  if (!kind) {
+    if (cadhost::isCustomEntity(e)) dxf::writeCustomEntity(c, e, owner, paper);
+    return;
+  }
   Writer& w = c.w;
   ObjectOut o(w, kind->dxfName, e->objectId().handle().value(), owner, kept);
   o.subclass("AcDbEntity");
@@ -328,17 +332,17 @@ void writeDrawing(WriteContext& c) {
   writeSectionsAfter(c, "OBJECTS");
   c.w.str(0, "EOF");
 }
+}  // namespace
 
-dxf::Codec drawingCodec(const AcDbDatabase::Impl& d) {
+namespace dxf {
+Codec drawingCodec(const AcDbDatabase::Impl& d) {
   if (!d.file.read) return dxf::Codec();
   const auto* version = d.file.headerVar("$ACADVER");
   const auto* page = d.file.headerVar("$DWGCODEPAGE");
   return dxf::Codec::forDrawing(version && !version->empty() ? version->front().value : "AC1015",
                                 page && !page->empty() ? page->front().value : "");
 }
-}  // namespace
 
-namespace dxf {
 Adesk::UInt64 keptOwner(const DxfKept& kept) {
   int braces = 0;
   for (const DxfKeptGroup& g : kept.groups) {
@@ -352,7 +356,7 @@ Adesk::UInt64 keptOwner(const DxfKept& kept) {
 
 namespace cadhost {
 bool dxfWrite(AcDbDatabase* db, FILE* f) {
-  dxf::Codec codec = drawingCodec(*db->impl());
+  dxf::Codec codec = dxf::drawingCodec(*db->impl());
   dxf::Writer w(f, codec);
   WriteContext c{db, db->impl(), w};
   writeDrawing(c);

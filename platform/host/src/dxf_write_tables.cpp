@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include "customentity.h"
 #include "dxf_writer.h"
 
 namespace {
@@ -406,6 +407,7 @@ void writeClasses(WriteContext& c) {
       w.integer(281, 0);
     }
   }
+  writeCustomClasses(c);
   w.str(0, "ENDSEC");
 }
 

@@ -13,6 +13,8 @@ namespace dxf {
 class Writer {
  public:
   Writer(FILE* f, const Codec& codec) : m_file(f), m_codec(codec) { m_buf.reserve(1 << 20); }
+  // Into a text instead of a file.
+  Writer(std::string& sink, const Codec& codec) : m_file(nullptr), m_sink(&sink), m_codec(codec) {}
   ~Writer() { flush(); }
 
   void code(int c);
@@ -37,6 +39,7 @@ class Writer {
     if (m_buf.size() > (1 << 20)) flush();
   }
   FILE* m_file;
+  std::string* m_sink = nullptr;
   const Codec& m_codec;
   std::string m_buf;
   bool m_ok = true;
@@ -80,6 +83,9 @@ void reserveTableHandles(WriteContext& c);
 void writeClasses(WriteContext& c);
 void writeTables(WriteContext& c);
 void writeObjects(WriteContext& c);
+
+// The code page a drawing is written in: R2000 for a new drawing, else as it was read.
+Codec drawingCodec(const AcDbDatabase::Impl& d);
 
 // The owner handle (first group 330 outside application data) of kept groups; 0 when none.
 Adesk::UInt64 keptOwner(const DxfKept& kept);

@@ -47,6 +47,8 @@ struct DxfKept {
   // The subclass markers the host writes itself, with the section each opened in the file.
   std::vector<std::pair<std::string, int>> sections;
   int extraFlags = 0;  // bits of group 70 the host does not model (layers)
+  // A custom entity's proxy graphics as read: written back while it draws nothing itself.
+  std::string proxyGraphics;
   // The schema fields an entity's groups gave (bit i: field i); a field the file left out
   // stays out while it holds its default.
   uint32_t fieldsRead = 0;
@@ -144,6 +146,9 @@ class AcDbForeignEntity : public AcDbEntity {
 };
 
 namespace cadhost {
+// Every database that lives now.
+std::vector<AcDbDatabase*> liveDatabases();
+
 // Text helpers.
 std::string toUtf8(const std::wstring& w);
 std::wstring fromUtf8(const std::string& s);

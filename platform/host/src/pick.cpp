@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 #include "adslib.h"
+#include "customentity.h"
 #include "dxfschema.h"
 #include "hostimpl.h"
 
@@ -43,11 +44,18 @@ class Extents {
  public:
   void add(const AcDbEntity* e, const AcGeMatrix3d& m, Box& box) {
     if (auto* ref = AcDbBlockReference::cast(e)) {
-      const Box& b = block(ref->blockTableRecord());
-      if (b.empty()) return;
-      AcGeMatrix3d t = m * ref->blockTransform();
-      for (int k = 0; k < 8; ++k)
-        box.add(AcGePoint3d(k & 1 ? b.hi[0] : b.lo[0], k & 2 ? b.hi[1] : b.lo[1], k & 4 ? b.hi[2] : b.lo[2]).transformBy(t));
+      addBlock(ref->blockTableRecord(), m * ref->blockTransform(), box);
+      return;
+    }
+    if (cadhost::isCustomEntity(e)) {
+      std::vector<cadhost::GiPrimitive> drawn;
+      cadhost::drawnPrimitives(e, m, false, drawn);
+      for (const cadhost::GiPrimitive& p : drawn) {
+        if (p.kind == cadhost::GiPrimitive::kBlock) addBlock(p.block, p.transform, box);
+        for (const AcGePoint3d& q : p.kind == cadhost::GiPrimitive::kCircle || p.kind == cadhost::GiPrimitive::kArc
+                                        ? cadhost::arcPoints(p) : p.points)
+          box.add(q);
+      }
       return;
     }
     const DxfEntityKind* kind = dxfKindOf(e);
@@ -56,6 +64,14 @@ class Extents {
     kind->outline(e, out);
     for (auto& line : out)
       for (AcGePoint3d p : line) box.add(p.transformBy(m));
+  }
+
+  // A block's box carried into place by t.
+  void addBlock(AcDbObjectId id, const AcGeMatrix3d& t, Box& box) {
+    const Box& b = block(id);
+    if (b.empty()) return;
+    for (int k = 0; k < 8; ++k)
+      box.add(AcGePoint3d(k & 1 ? b.hi[0] : b.lo[0], k & 2 ? b.hi[1] : b.lo[1], k & 4 ? b.hi[2] : b.lo[2]).transformBy(t));
   }
 
  private:
@@ -80,9 +96,32 @@ class Extents {
   std::unordered_set<AcDbStub*> m_open;
 };
 
+// Distance in the XY plane from the pick point to what a custom entity draws; a block it
+// draws counts as the block's box.
+double drawnDistance(Extents& extents, const AcDbEntity* e, const AcGePoint3d& p) {
+  std::vector<cadhost::GiPrimitive> drawn;
+  cadhost::drawnPrimitives(e, AcGeMatrix3d::kIdentity, false, drawn);
+  double best = DBL_MAX;
+  for (cadhost::GiPrimitive& d : drawn) {
+    if (d.kind == cadhost::GiPrimitive::kBlock) {
+      Box box;
+      extents.addBlock(d.block, d.transform, box);
+      if (!box.empty()) best = std::min(best, box.distance(p));
+      continue;
+    }
+    std::vector<AcGePoint3d> line =
+        d.kind == cadhost::GiPrimitive::kCircle || d.kind == cadhost::GiPrimitive::kArc ? cadhost::arcPoints(d) : d.points;
+    if (d.kind == cadhost::GiPrimitive::kPolygon && !line.empty()) line.push_back(line.front());
+    if (line.size() == 1) best = std::min(best, std::hypot(p.x - line[0].x, p.y - line[0].y));
+    for (size_t i = 1; i < line.size(); ++i) best = std::min(best, segmentDistance2d(p, line[i - 1], line[i]));
+  }
+  return best;
+}
+
 // Distance in the XY plane from the pick point to the entity's shape; a block reference
 // counts as its extents box, a face as its inside too.
 double pickDistance(Extents& extents, const AcDbEntity* e, const AcGePoint3d& p) {
+  if (cadhost::isCustomEntity(e)) return drawnDistance(extents, e, p);
   if (AcDbBlockReference::cast(e)) {
     Box box;
     extents.add(e, AcGeMatrix3d::kIdentity, box);
