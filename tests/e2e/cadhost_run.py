@@ -77,12 +77,21 @@ auditor = doc.audit()
 out = {"errors": [str(e.message) for e in auditor.errors],
        "fixes": [str(e.message) for e in auditor.fixes],
        "entities": [], "blocks": {}}
+from ezdxf import bbox
 def entity(e):
     xd = {}
     if e.xdata:
         for app, tags in e.xdata.data.items():
             xd[app] = [[t.code, t.value if not isinstance(t.value, tuple) else list(t.value)] for t in tags][1:]
-    return {"type": e.dxftype(), "handle": e.dxf.handle, "layer": e.dxf.layer, "xdata": xd}
+    # An entity ezdxf does not know (a custom one) keeps its groups as read.
+    layer = e.dxf.layer if e.dxf.hasattr("layer") else e.xtags.get_subclass("AcDbEntity").get_first_value(8, "0")
+    out = {"type": e.dxftype(), "handle": e.dxf.handle, "layer": layer, "xdata": xd}
+    if e.proxy_graphic:  # what programs without the entity's class draw
+        shown = list(e.virtual_entities())
+        box = bbox.extents(shown)
+        out["proxy"] = sorted(v.dxftype() for v in shown)
+        out["extents"] = [list(box.extmin), list(box.extmax)] if box.has_data else []
+    return out
 for e in doc.modelspace():
     out["entities"].append(entity(e))
 for b in doc.blocks:

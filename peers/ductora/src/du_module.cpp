@@ -8,6 +8,7 @@
 #include "aced.h"
 #include "arxhost.h"
 #include "du_com.h"
+#include "du_entity.h"
 #include "du_host.h"
 #include "du_internal.h"
 #include "du_text.h"
@@ -204,6 +205,20 @@ void doProject() {
   print("Ductora: project updated (saved with the drawing).\n");
 }
 
+// A part read from the drawing draws what the project holds for it.
+bool fillEntity(DURAPart& entity) {
+  if (!g_server) return false;
+  if (!g_server->loaded) du_sync(*g_server);
+  const DuPart* part = du_find_part(g_server->project, du_entity_handle(&entity));
+  if (!part || part->className != entity.partClass) return false;
+  du_entity_take(entity, *part);
+  return true;
+}
+
+void partErased(const std::string& handle) {
+  if (g_server) du_part_erased(*g_server, handle);
+}
+
 void cmdRegister() { guarded(doRegister); }
 void cmdDuctEnd() { guarded(doDuctEnd); }
 void cmdList() { guarded(doList); }
@@ -229,6 +244,9 @@ extern "C" ACHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, v
         linker->registerAppMDIAware(appId);
       }
       addCommands();
+      du_set_entity_hooks({fillEntity, partErased});
+      DURAPart::rxInit();
+      acrxBuildClassHierarchy();
       if (!g_reactor) g_reactor = new SaveReactor;
       if (AcEditor* editor = acedEditor) editor->addReactor(g_reactor);
       applySwitches();
@@ -243,6 +261,9 @@ extern "C" ACHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, v
       if (AcEditor* editor = acedEditor) editor->removeReactor(g_reactor);
       delete g_reactor;
       g_reactor = nullptr;
+      // The parts in the drawing are kept as they would be saved, before the code goes.
+      deleteAcRxClass(DURAPart::desc());
+      du_set_entity_hooks({});
       if (g_server) {
         du_register_objects(g_server, false, false);
         if (AcEdCommandStack* stack = acedRegCmds) stack->removeGroup(kGroup);

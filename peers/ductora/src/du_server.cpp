@@ -410,3 +410,18 @@ long du_add_duct_end(DuServer& s, const DuVec& position, int systemId, double pr
                        " pressure=" + num(pressure) + " airflow=" + num(airflow),
                 rc, rc == DU_OK ? "handle=" + du_journal_text(handle) : "");
 }
+
+void du_part_erased(DuServer& s, const std::string& handleText) {
+  std::string handle, stubs;
+  if (!du_normalize_handle(handleText, handle) || !s.hooks.eraseEntity) return;
+  if (!s.loaded) du_sync(s);
+  std::vector<std::string> children;
+  for (const DuPart& p : s.project.parts)
+    if (p.parentPart == handle && !p.functionName.empty() && (!s.hooks.entityAlive || s.hooks.entityAlive(p)))
+      children.push_back(p.handle);
+  for (const std::string& child : children) {
+    s.hooks.eraseEntity(child);
+    stubs += (stubs.empty() ? "" : " ") + child;
+  }
+  if (!stubs.empty()) du_journal(s, "Erased handle=" + du_journal_text(handle) + " -> 0 stubs=" + du_journal_text(stubs));
+}

@@ -120,6 +120,10 @@ long du_not_supported(DuServer& server, const std::string& method, const std::st
 // lastError and the journal say so; returns code.
 long du_refuse_call(DuServer& server, const std::string& method, long code, const std::string& message);
 
+// A part's entity is being erased: the connection stubs made on it are erased with it
+// (journal "Erased handle=H -> 0 stubs="A B"" when it had any).
+void du_part_erased(DuServer& server, const std::string& handle);
+
 // Adds a duct end (class "DURAPathwayConnector", type "EWAPART_UNTYPEDFITTING"): DU_OK
 // with its handle, or a refusal.
 long du_add_duct_end(DuServer& server, const DuVec& position, int systemId, double pressure,
