@@ -95,6 +95,21 @@ class DuctoraTest : public ::testing::Test {
     return h;
   }
 
+  // A Fan stub on the part: one round connection at the origin.
+  std::string fanStub(const std::string& parent) {
+    std::string h;
+    EXPECT_EQ(du_create_connection_stub(
+                  server,
+                  "<CreateConnectionStub><Function><Name>Fan</Name></Function><ParentPart>" + parent +
+                      "</ParentPart><System><ID>3</ID></System><Connections><Connection><Position><WCS>0 0 0</WCS>"
+                      "</Position><Direction><WCS>1 0 0</WCS></Direction><Normal><WCS>0 0 1</WCS></Normal><Shape><ID>"
+                      "0</ID></Shape><Diameter>125</Diameter></Connection></Connections></CreateConnectionStub>",
+                  h),
+              DU_OK)
+        << server.lastError;
+    return h;
+  }
+
   std::string folder;
   FakeDrawing drawing;
   DuServer server;
