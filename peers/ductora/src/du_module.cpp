@@ -2,6 +2,7 @@
 // automation objects in the running object table (as the project's switches say), adds
 // its commands and listens for the drawing's saves (the project is written with the
 // drawing); on unload it takes them out again.
+#include <climits>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -19,6 +20,27 @@ const ACHAR* kGroup = L"DUCTORA_CMDS";
 DuServer* g_server = nullptr;
 
 void print(const std::string& text) { acutPrintf(L"%ls", du_wide(text).c_str()); }
+
+bool askText(const ACHAR* prompt, std::string& out) {
+  ACHAR buf[4096];
+  if (acedGetString(1, prompt, buf, 4096) != RTNORM) return false;
+  out = du_narrow(buf);
+  return true;
+}
+
+// A whole number from lo to hi; asked again until it is one, false on Escape.
+bool askWhole(const ACHAR* prompt, long lo, long hi, int& value) {
+  for (;;) {
+    std::string text;
+    if (!askText(prompt, text)) return false;
+    int v = 0;
+    if (du_parse_int(text, v) && v >= lo && v <= hi) {
+      value = v;
+      return true;
+    }
+    print("Requires a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) + ".\n");
+  }
+}
 
 // The project is written when the drawing is: after each save the host makes.
 struct SaveReactor : AcEditorReactor {
@@ -79,7 +101,7 @@ void doDuctEnd() {
   int system = 0;
   ads_real pressure = 0, airflow = 0;
   if (acedGetPoint(nullptr, L"\nDuct end position: ", p) != RTNORM) return;
-  if (acedGetInt(L"\nSystem id: ", &system) != RTNORM) return;
+  if (!askWhole(L"\nSystem id: ", INT_MIN, INT_MAX, system)) return;
   if (acedGetReal(L"\nPressure demand [Pa]: ", &pressure) != RTNORM) return;
   if (acedGetReal(L"\nAirflow [l/s]: ", &airflow) != RTNORM) return;
   std::string handle;
@@ -126,13 +148,6 @@ void doList() {
   print(out);
 }
 
-bool askText(const ACHAR* prompt, std::string& out) {
-  ACHAR buf[4096];
-  if (acedGetString(1, prompt, buf, 4096) != RTNORM) return false;
-  out = du_narrow(buf);
-  return true;
-}
-
 bool askOnOff(const ACHAR* prompt, bool& value) {
   ACHAR kw[32];
   acedInitGet(1, L"On Off");
@@ -158,16 +173,15 @@ void doProject() {
   DuProject& p = g_server->project;
   if (choice == L"Version") {
     int v = 0;
-    if (acedGetInt(L"\nVersion number: ", &v) != RTNORM) return;
-    if (v < 0) return print("Ductora: a version number is not negative.\n");
+    if (!askWhole(L"\nVersion number: ", 0, INT_MAX, v)) return;
     p.version = v;
   } else if (choice == L"Open" || choice == L"Close") {
     p.open = choice == L"Open";
   } else if (choice == L"System") {
     DuSystem s;
     int type = 0;
-    if (acedGetInt(L"\nSystem id: ", &s.id) != RTNORM || acedGetInt(L"\nSystem type id: ", &type) != RTNORM ||
-        !askText(L"\nSystem name: ", s.name))
+    if (!askWhole(L"\nSystem id: ", INT_MIN, INT_MAX, s.id) ||
+        !askWhole(L"\nSystem type id: ", 0, kDuMaxSystemTypeId, type) || !askText(L"\nSystem name: ", s.name))
       return;
     s.typeId = std::to_string(type);
     bool replaced = false;
