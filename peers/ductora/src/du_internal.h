@@ -44,3 +44,4 @@ void du_journal(DuServer& server, const std::string& line);
 void du_journal_close(DuServer& server);
 // A text argument for the journal: quoted with escapes, whole.
 std::string du_journal_text(const std::string& text);
+void du_journal_quote(std::string& out, const std::string& text);  // the same, appended

@@ -46,5 +46,8 @@ const size_t kDuMaxQueryLength = 512;
 const size_t kDuMaxQuerySegments = 12;
 const int kDuMaxQueryIndex = 999999;
 
+// Journal lines wait in memory up to this many bytes (see du_journal_flush).
+const size_t kDuJournalBuffer = 64 * 1024;
+
 // Refusal rules of the project's <Server refuse="...">.
 const size_t kDuMaxRefusals = 64;

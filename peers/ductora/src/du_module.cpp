@@ -53,6 +53,10 @@ struct SaveReactor : AcEditorReactor {
       print(std::string("Ductora: the project was not saved with the drawing: ") + e.what() + "\n");
     }
   }
+  // What the command asked of Ductora is in the journal when the command has ended.
+  void commandEnded(const ACHAR*) override {
+    if (g_server) du_journal_flush(*g_server);
+  }
 };
 SaveReactor* g_reactor = nullptr;
 

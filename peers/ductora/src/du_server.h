@@ -6,7 +6,9 @@
 // Results: DU_OK (0) done; any other value is a refusal and lastError says why in a
 // sentence a user can read.
 //
-// Journal NAME.ductora.log, one line per call, every text whole:
+// Journal NAME.ductora.log, one line per call, every text whole. Lines reach the file
+// together: at the end of each command the user gives the host (du_journal_flush), at the
+// drawing's save, when the journal closes, and whenever kDuJournalBuffer bytes wait.
 //   METHOD name=value ... -> RESULT [out=value] [error="lastError"]
 // e.g.  GetNumber handle="" query="Count(/Project/Ductwork/System)" -> 0 value=2
 //       WriteBinary id=1 offset=10240 hexText="0A1B..." -> 0
@@ -61,10 +63,11 @@ struct DuBinary {
   std::vector<uint8_t> bytes;
 };
 
-// The journal file, kept open between calls.
+// The journal file, kept open between calls, and the whole lines not yet written to it.
 struct DuJournal {
   std::string path;
   int fd = -1;
+  std::string pending;
 };
 
 struct DuServer {
@@ -86,6 +89,10 @@ struct DuServer {
   DuJournal journal;
   ~DuServer();
 };
+
+// Writes the journal's waiting lines (one write for all of them: a write per call cost a
+// set call most of its time).
+void du_journal_flush(DuServer& server);
 
 // Loads the project of the working drawing when the drawing changed since the last call,
 // or when the file changed on disk and the project in memory has no unsaved change.

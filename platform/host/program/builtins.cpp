@@ -240,6 +240,8 @@ bool runCommandLine(const std::string& line) {
   if (equalsNoCase(name, L"QUIT") || equalsNoCase(name, L"EXIT")) return false;
   if (!runCommand(name, rest))
     acutPrintf(L"Unknown command \"%s\".  Press F1 for help.\n", upper(name).c_str());
+  else
+    commandEnded(upper(name));
   return true;
 }
 

@@ -53,7 +53,11 @@ class DuctoraTest : public ::testing::Test {
   void saveDrawing() { ASSERT_EQ(du_drawing_saved(server, drawing.path), DU_OK) << server.lastError; }
 
   std::string projectFile() const { return folder + "/plant.ductora.xml"; }
-  std::string journalFile() const { return folder + "/plant.ductora.log"; }
+  // The journal with every line written so far.
+  std::string journalFile() {
+    du_journal_flush(server);
+    return folder + "/plant.ductora.log";
+  }
   std::string read(const std::string& path) const {
     std::ifstream f(path);
     std::stringstream s;
