@@ -37,6 +37,8 @@ std::vector<AcGePoint3d> arcPoints(const GiPrimitive& p);
 // The proxy graphics of expanded primitives: the bytes a DXF file carries in groups 92 and
 // 310 (extents first, then polylines, polygons, circles and arcs); empty for none.
 std::string proxyGraphics(const std::vector<GiPrimitive>& primitives);
+// The box that graphics state in their extents record; false when they state none.
+bool proxyGraphicsExtents(const std::string& graphics, AcGePoint3d& lo, AcGePoint3d& hi);
 }  // namespace cadhost
 
 namespace dxf {

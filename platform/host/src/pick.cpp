@@ -50,6 +50,12 @@ class Extents {
     if (cadhost::isCustomEntity(e)) {
       std::vector<cadhost::GiPrimitive> drawn;
       cadhost::drawnPrimitives(e, m, false, drawn);
+      // One that draws nothing now shows the graphics it was read with.
+      const DxfKept* kept = e->objectId().stub() ? e->objectId().stub()->dxf.get() : nullptr;
+      AcGePoint3d lo, hi;
+      if (drawn.empty() && kept && cadhost::proxyGraphicsExtents(kept->proxyGraphics, lo, hi))
+        for (int k = 0; k < 8; ++k)
+          box.add(AcGePoint3d(k & 1 ? hi.x : lo.x, k & 2 ? hi.y : lo.y, k & 4 ? hi.z : lo.z).transformBy(m));
       for (const cadhost::GiPrimitive& p : drawn) {
         if (p.kind == cadhost::GiPrimitive::kBlock) addBlock(p.block, p.transform, box);
         for (const AcGePoint3d& q : p.kind == cadhost::GiPrimitive::kCircle || p.kind == cadhost::GiPrimitive::kArc

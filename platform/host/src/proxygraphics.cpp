@@ -133,4 +133,19 @@ std::string proxyGraphics(const std::vector<GiPrimitive>& primitives) {
   }
   return b.finish();
 }
+
+bool proxyGraphicsExtents(const std::string& graphics, AcGePoint3d& lo, AcGePoint3d& hi) {
+  int32_t size = 0, type = 0;
+  if (graphics.size() < 8 + 8 + 48) return false;
+  std::memcpy(&size, &graphics[8], 4);
+  std::memcpy(&type, &graphics[12], 4);
+  if (type != kExtents || size != 8 + 48) return false;
+  double v[6];
+  std::memcpy(v, &graphics[16], sizeof v);
+  for (double d : v)
+    if (!std::isfinite(d)) return false;
+  lo.set(v[0], v[1], v[2]);
+  hi.set(v[3], v[4], v[5]);
+  return lo.x <= hi.x && lo.y <= hi.y && lo.z <= hi.z;
+}
 }  // namespace cadhost
