@@ -11,19 +11,10 @@
 
 #include "du_entity.h"
 #include "hostimpl.h"
+#include "saved_drawing.h"
 
 namespace {
-bool saved(AcDbDatabase& db, std::string& text) {
-  char* buf = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&buf, &size);
-  if (!f) return false;
-  bool ok = cadhost::dxfWrite(&db, f);
-  std::fclose(f);
-  text.assign(buf, size);
-  std::free(buf);
-  return ok;
-}
+using fuzzdxf::saved;
 
 [[noreturn]] void fail(const char* what) {
   std::fprintf(stderr, "durapart_fuzz: %s\n", what);

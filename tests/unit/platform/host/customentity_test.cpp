@@ -10,6 +10,7 @@
 #include <sstream>
 #include "arxhost.h"
 #include "hosttest.h"
+#include "test_temp.h"
 
 namespace {
 // A sign: a circle with a line from its centre, and a block drawn at its centre.
@@ -69,13 +70,6 @@ bool TestSign::drawNothing = false;
 
 ACRX_DXF_DEFINE_MEMBERS(TestSign, AcDbEntity, AcDb::kDHL_CURRENT, AcDb::kMReleaseCurrent,
                         AcDbProxyEntity::kEraseAllowed, TESTSIGN, L"HostTests")
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
