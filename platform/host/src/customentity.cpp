@@ -107,6 +107,8 @@ AcRxClass* customEntityClass(const std::string& dxfName) {
   return nullptr;
 }
 
+bool anyCustomClass() { return !registered().empty(); }
+
 bool isCustomEntity(const AcDbEntity* e) {
   AcRxClass* cls = e->isA();
   for (AcRxClass* c : registered())

@@ -12,6 +12,8 @@ namespace cadhost {
 AcRxClass* customEntityClass(const std::string& dxfName);
 // An entity of a class a module added.
 bool isCustomEntity(const AcDbEntity* e);
+// Whether any module has added a class.
+bool anyCustomClass();
 
 // One primitive of what an entity draws, in world coordinates.
 struct GiPrimitive {

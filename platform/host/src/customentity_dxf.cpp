@@ -328,6 +328,7 @@ void writeCustomEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner
 }
 
 void writeCustomClasses(WriteContext& c) {
+  if (!cadhost::anyCustomClass()) return;
   std::vector<AcRxClass*> used;
   std::vector<long long> counts;
   for (AcDbStub& s : c.d->stubs) {

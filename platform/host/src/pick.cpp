@@ -47,24 +47,8 @@ class Extents {
       addBlock(ref->blockTableRecord(), m * ref->blockTransform(), box);
       return;
     }
-    if (cadhost::isCustomEntity(e)) {
-      std::vector<cadhost::GiPrimitive> drawn;
-      cadhost::drawnPrimitives(e, m, false, drawn);
-      // One that draws nothing now shows the graphics it was read with.
-      const DxfKept* kept = e->objectId().stub() ? e->objectId().stub()->dxf.get() : nullptr;
-      AcGePoint3d lo, hi;
-      if (drawn.empty() && kept && cadhost::proxyGraphicsExtents(kept->proxyGraphics, lo, hi))
-        for (int k = 0; k < 8; ++k)
-          box.add(AcGePoint3d(k & 1 ? hi.x : lo.x, k & 2 ? hi.y : lo.y, k & 4 ? hi.z : lo.z).transformBy(m));
-      for (const cadhost::GiPrimitive& p : drawn) {
-        if (p.kind == cadhost::GiPrimitive::kBlock) addBlock(p.block, p.transform, box);
-        for (const AcGePoint3d& q : p.kind == cadhost::GiPrimitive::kCircle || p.kind == cadhost::GiPrimitive::kArc
-                                        ? cadhost::arcPoints(p) : p.points)
-          box.add(q);
-      }
-      return;
-    }
     const DxfEntityKind* kind = dxfKindOf(e);
+    if (!kind && cadhost::isCustomEntity(e)) addDrawn(e, m, box);
     if (!kind || !kind->outline) return;
     Outline out;
     kind->outline(e, out);
@@ -81,6 +65,23 @@ class Extents {
   }
 
  private:
+  // What a custom entity draws; one that draws nothing now counts as the graphics it was
+  // read with.
+  void addDrawn(const AcDbEntity* e, const AcGeMatrix3d& m, Box& box) {
+    std::vector<cadhost::GiPrimitive> drawn;
+    cadhost::drawnPrimitives(e, m, false, drawn);
+    const DxfKept* kept = e->objectId().stub() ? e->objectId().stub()->dxf.get() : nullptr;
+    AcGePoint3d lo, hi;
+    if (drawn.empty() && kept && cadhost::proxyGraphicsExtents(kept->proxyGraphics, lo, hi))
+      for (int k = 0; k < 8; ++k)
+        box.add(AcGePoint3d(k & 1 ? hi.x : lo.x, k & 2 ? hi.y : lo.y, k & 4 ? hi.z : lo.z).transformBy(m));
+    for (const cadhost::GiPrimitive& p : drawn) {
+      if (p.kind == cadhost::GiPrimitive::kBlock) addBlock(p.block, p.transform, box);
+      const bool round = p.kind == cadhost::GiPrimitive::kCircle || p.kind == cadhost::GiPrimitive::kArc;
+      for (const AcGePoint3d& q : round ? cadhost::arcPoints(p) : p.points) box.add(q);
+    }
+  }
+
   const Box& block(AcDbObjectId id) {
     static const Box kNone;
     AcDbStub* stub = id.stub();
@@ -127,13 +128,13 @@ double drawnDistance(Extents& extents, const AcDbEntity* e, const AcGePoint3d& p
 // Distance in the XY plane from the pick point to the entity's shape; a block reference
 // counts as its extents box, a face as its inside too.
 double pickDistance(Extents& extents, const AcDbEntity* e, const AcGePoint3d& p) {
-  if (cadhost::isCustomEntity(e)) return drawnDistance(extents, e, p);
   if (AcDbBlockReference::cast(e)) {
     Box box;
     extents.add(e, AcGeMatrix3d::kIdentity, box);
     return box.empty() ? DBL_MAX : box.distance(p);
   }
   const DxfEntityKind* kind = dxfKindOf(e);
+  if (!kind && cadhost::isCustomEntity(e)) return drawnDistance(extents, e, p);
   if (!kind || !kind->outline) return DBL_MAX;
   Outline out;
   kind->outline(e, out);
