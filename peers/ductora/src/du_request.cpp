@@ -144,39 +144,51 @@ struct Reading {
     const std::string endName = "End " + std::to_string(k + 1) + " of the duct";
     const bool stub = !to.functionName.empty();
     if (!stub && to.className != "DURAPathwayConnector")
-      return fail(endName + " meets " + to.handle + ", a " + to.className + "; a duct joins connection stubs and duct "
-                  "ends" + where + ".");
-    // Where the end joins: a connection of the stub, or the duct end itself.
-    const DuConnection* at = nullptr;
+      return fail(endName + " meets " + to.handle + ", a " + to.className +
+                  "; a duct joins connection stubs and duct ends" + where + ".");
     std::string places;
-    if (stub) {
-      for (const DuConnection& c : to.connections) {
-        if (du_length(du_sub(c.position, end.position)) <= kDuJoinTolerance) at = &c;
-        places += (places.empty() ? "" : "; ") + du_format_vec(c.position);
-      }
-    } else {
-      if (du_length(du_sub(to.position, end.position)) <= kDuJoinTolerance) at = &end;
-      places = du_format_vec(to.position);
-    }
-    const DuVec place = stub && at ? at->position : to.position;
+    const DuConnection* at = joint(end, to, places);
     if (!at)
       return fail(endName + " is at " + du_format_vec(end.position) + ", not where " + to.handle + " is joined (" +
                   places + ")" + where + ".");
-    if (stub && (at->shape != duct.shape ||
-                 (duct.shape ? at->width != duct.width || at->height != duct.height : at->diameter != duct.diameter)))
-      return fail(endName + " is " + sizeText(duct.shape, duct.width, duct.height, duct.diameter) + ", the connection of " +
-                  to.handle + " it meets " + sizeText(at->shape, at->width, at->height, at->diameter) + where + ".");
+    const std::string size = sizeText(duct.shape, duct.width, duct.height, duct.diameter);
+    if (stub && size != sizeText(at->shape, at->width, at->height, at->diameter))
+      return fail(endName + " is " + size + ", the connection of " + to.handle + " it meets " +
+                  sizeText(at->shape, at->width, at->height, at->diameter) + where + ".");
     if (to.systemId != duct.systemId)
       return fail("The duct is of system " + std::to_string(duct.systemId) + ", " + to.handle + " at its end " +
                   std::to_string(k + 1) + " of system " + std::to_string(to.systemId) + where + ".");
-    for (const DuPart& other : server.project.parts) {
-      if (other.typeDefine != "EWAPART_DUCT" || (server.hooks.entityAlive && !server.hooks.entityAlive(other))) continue;
-      for (const DuConnection& c : other.connections)
-        if (c.connectedTo == to.handle && du_length(du_sub(c.position, place)) <= kDuJoinTolerance)
-          return fail("The connection of " + to.handle + " at " + du_format_vec(place) + " is joined to the duct " +
-                      other.handle + " already" + where + ".");
-    }
+    const DuVec place = stub ? at->position : to.position;
+    if (const DuPart* other = ductAt(to.handle, place))
+      return fail("The connection of " + to.handle + " at " + du_format_vec(place) + " is joined to the duct " +
+                  other->handle + " already" + where + ".");
     return true;
+  }
+
+  // Where a duct's end meets `to`: the stub's connection at the end, or (a duct end) the
+  // end itself when it stands there; null when it is not there. places: where it could.
+  static const DuConnection* joint(const DuConnection& end, const DuPart& to, std::string& places) {
+    if (to.functionName.empty()) {
+      places = du_format_vec(to.position);
+      return du_length(du_sub(to.position, end.position)) <= kDuJoinTolerance ? &end : nullptr;
+    }
+    const DuConnection* at = nullptr;
+    for (const DuConnection& c : to.connections) {
+      if (du_length(du_sub(c.position, end.position)) <= kDuJoinTolerance) at = &c;
+      places += (places.empty() ? "" : "; ") + du_format_vec(c.position);
+    }
+    return at;
+  }
+
+  // A duct in the drawing with an end joined to the part at that place.
+  const DuPart* ductAt(const std::string& handle, const DuVec& place) {
+    for (const DuPart& other : server.project.parts) {
+      const bool alive = !server.hooks.entityAlive || server.hooks.entityAlive(other);
+      if (other.typeDefine != "EWAPART_DUCT" || !alive) continue;
+      for (const DuConnection& c : other.connections)
+        if (c.connectedTo == handle && du_length(du_sub(c.position, place)) <= kDuJoinTolerance) return &other;
+    }
+    return nullptr;
   }
 
   static std::string sizeText(int shape, int width, int height, int diameter) {
@@ -233,8 +245,9 @@ bool readDuct(Reading& r, const TiXmlElement* e, DuPart& p) {
   if (du_length(run) < kDuMinVectorLength) return r.fail("The two ends of a duct cannot be at the same point.");
   if (!r.placement(run, p.normal, "the duct (its run from end 1 to end 2)")) return false;
   for (size_t k = 0; k < 2; ++k) {
-    const DuPart* to = p.connections[k].connectedTo.empty() ? nullptr : du_find_part(r.server.project, p.connections[k].connectedTo);
-    if (to && !r.joins(p, k, *to)) return false;
+    const std::string& to = p.connections[k].connectedTo;
+    const DuPart* part = to.empty() ? nullptr : du_find_part(r.server.project, to);
+    if (part && !r.joins(p, k, *part)) return false;
   }
   p.position = p.connections[0].position;
   p.direction = du_unit(run);

@@ -449,5 +449,6 @@ void du_part_erased(DuServer& s, const std::string& handleText) {
     s.hooks.eraseEntity(child);
     stubs += (stubs.empty() ? "" : " ") + child;
   }
-  if (!stubs.empty()) du_journal(s, "Erased handle=" + du_journal_text(handle) + " -> 0 stubs=" + du_journal_text(stubs));
+  if (!stubs.empty())
+    du_journal(s, "Erased handle=" + du_journal_text(handle) + " -> 0 stubs=" + du_journal_text(stubs));
 }

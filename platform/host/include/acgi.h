@@ -42,7 +42,8 @@ class ACHOST_EXPORT AcGiWorldGeometry {
                                      AcGiArcType arcType = kAcGiArcSimple) const = 0;
   // Open line through the points; one point is a dot.
   virtual Adesk::Boolean polyline(Adesk::UInt32 nbPoints, const AcGePoint3d* pVertexList,
-                                  const AcGeVector3d* pNormal = nullptr, Adesk::LongPtr lBaseSubEntMarker = -1) const = 0;
+                                  const AcGeVector3d* pNormal = nullptr,
+                                  Adesk::LongPtr lBaseSubEntMarker = -1) const = 0;
   // Closed outline through the points.
   virtual Adesk::Boolean polygon(Adesk::UInt32 nbPoints, const AcGePoint3d* pVertexList) const = 0;
   // Another drawable (an entity of a block, a block reference made for the purpose) under

@@ -29,7 +29,9 @@ bool isShortCode(int code) {
   return (code >= 60 && code <= 79) || (code >= 170 && code <= 179) || (code >= 270 && code <= 299) ||
          (code >= 370 && code <= 389) || (code >= 400 && code <= 409) || (code >= 1060 && code <= 1070);
 }
-bool isLongCode(int code) { return (code >= 90 && code <= 99) || (code >= 420 && code <= 429) || (code >= 440 && code <= 449) || code == 1071; }
+bool isLongCode(int code) {
+  return (code >= 90 && code <= 99) || (code >= 420 && code <= 429) || (code >= 440 && code <= 449) || code == 1071;
+}
 
 // Codes a class may not write among its own groups: they would end the object, claim its
 // handle or owner, or start extended data.
@@ -189,7 +191,10 @@ bool takeHex(const std::string& text, std::string& bytes) {
     int v = 0;
     for (int k = 0; k < 2; ++k) {
       const char c = text[i + size_t(k)];
-      const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+      const int d = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                           : -1;
       if (d < 0) return false;
       v = v * 16 + d;
     }
@@ -332,9 +337,9 @@ void writeCustomClasses(WriteContext& c) {
   std::vector<AcRxClass*> used;
   std::vector<long long> counts;
   for (AcDbStub& s : c.d->stubs) {
-    if (s.erased || !s.object || !AcDbEntity::cast(s.object) || !cadhost::isCustomEntity(static_cast<AcDbEntity*>(s.object)))
-      continue;
-    AcRxClass* cls = s.object->isA();
+    const AcDbEntity* e = s.erased ? nullptr : AcDbEntity::cast(s.object);
+    if (!e || !cadhost::isCustomEntity(e)) continue;
+    AcRxClass* cls = e->isA();
     size_t k = 0;
     while (k < used.size() && used[k] != cls) ++k;
     if (k == used.size()) {
