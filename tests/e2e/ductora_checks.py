@@ -58,10 +58,14 @@ def results(out):
 
 # ---- the parts a client makes: a unit U with a Fan stub F, a component C with a branch B ----
 setup = ["DUREGISTER", "DUPROJECT", "System", "3", "0", "Supply air", "DUPROJECT", "System", "4", "1", "Extract air",
+         "DUPROJECT", "System", "70000", "7", "2", "Exhaust air",
          "DUPROJECT", "Serie", "DS-ROUND", "Spiro", "250;315", "DUPROJECT", "Serie", "DS-RECT", "Rect", "400x200"]
 made = request("CreatePart", custom(0)) + request("CreatePart", custom(2800))
 rc, out, _ = run_cadhost("\n".join(setup + made + ["QSAVE", "QUIT"]), loads=LOADS, drawing=drawing, machine=machine)
 (_, U, _), (_, C, _) = results(out)
+check("Requires a whole number from 0 to 3." in out and
+      '<System id="70000" typeId="2" name="Exhaust air" />' in read_text(drawing[:-4] + ".ductora.xml"),
+      "a system type the project file cannot hold is asked again; a system id beyond 16 bits is taken", out)
 rc, out, _ = run_cadhost("\n".join(request("CreateConnectionStub", stub("Fan", U, connection(1000, 1))) +
                                    request("CreateConnectionStub", stub("NBranch", C, connection(2300, -1) +
                                                                         connection(3300, 1))) + ["QSAVE", "QUIT"]),
