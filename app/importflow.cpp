@@ -18,6 +18,7 @@
 #include "window.h"
 #include "windows.h"
 #include "xdata.h"
+#include "xdata_links.h"
 
 namespace {
 
@@ -38,6 +39,8 @@ void importUnit(UnitRecord& unit, const SelectorSettings& settings) {
   devices_get_connections(&unit);
   if (device_insert_block(unit.productDb, unit.parts[0]) < 0) return;
   if (xdata_write_unit(&unit) < 0) return;
+  // Kept until the dialog's OK makes them, so that a cancelled import does not lose them.
+  xdata_write_components(&unit);
   showUnitInformation(&unit, nullptr);
 }
 
@@ -59,8 +62,14 @@ void Zephyr() {
   if (readSettings(settings) < 0) return;
   if (pickDuctConnections(unit) < 0) return;
   if (openSelector(unit, settings, selectionId) < 0) return;
-  if (showAcceptDialog() < 0) return;
-  if (readUnitXml(unit, settings, selectionId, nullptr) < 0) return;
+  // Import before the export (or after a refusal in the browser) leaves the picks in place:
+  // the dialog comes again until a unit arrives, or the user closes it.
+  int read = kNoExportedUnit;
+  while (read == kNoExportedUnit) {
+    if (showAcceptDialog() < 0) return;
+    read = readUnitXml(unit, settings, selectionId, nullptr);
+  }
+  if (read < 0) return;
   importUnit(unit, settings);
 }
 

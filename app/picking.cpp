@@ -21,15 +21,29 @@ const char* const kDuctEndType = "EWAPART_UNTYPEDFITTING";
 
 struct ConnectionPrompt {
   ConnectionType type;
+  const char* name;  // as the prompt names the connection
   const char* prompt;
 };
 
 const ConnectionPrompt kConnectionPrompts[] = {
-    {CONN_SUPPLY, "Select supply duct connection or press <Enter> to skip\n"},
-    {CONN_EXTRACT, "Select extract duct connection or press <Enter> to skip\n"},
-    {CONN_OUTDOOR, "Select outdoor duct connection or press <Enter> to skip\n"},
-    {CONN_EXHAUST, "Select exhaust duct connection or press <Enter> to skip\n"},
+    {CONN_SUPPLY, "supply", "Select supply duct connection or press <Enter> to skip\n"},
+    {CONN_EXTRACT, "extract", "Select extract duct connection or press <Enter> to skip\n"},
+    {CONN_OUTDOOR, "outdoor", "Select outdoor duct connection or press <Enter> to skip\n"},
+    {CONN_EXHAUST, "exhaust", "Select exhaust duct connection or press <Enter> to skip\n"},
 };
+
+// True when the duct end serves another connection of this run already (said so).
+bool pickedBefore(const PickedDuctEnds* picked, ConnectionType type, const std::string& handle) {
+  if (!picked) return false;
+  for (const auto& entry : *picked) {
+    if (entry.first == type || entry.second != handle) continue;
+    for (const ConnectionPrompt& connection : kConnectionPrompts)
+      if (connection.type == entry.first)
+        printMessage("Zephyr: This duct end is already picked for the %s connection.\n", connection.name);
+    return true;
+  }
+  return false;
+}
 
 // The heat-exchanger type the user chose; false when the user cancelled.
 bool askHeatExchanger(std::string& type) {
@@ -99,7 +113,8 @@ AcDbObjectId selectDuctEnd(const char* prompt) {
   return id;
 }
 
-int pickConnection(ConnectionMap& connections, ConnectionType type, const char* prompt) {
+int pickConnection(ConnectionMap& connections, ConnectionType type, const char* prompt,
+                   PickedDuctEnds* picked) {
   auto entry = connections.find(type);
   if (entry == connections.end()) return 0;
   try {
@@ -109,7 +124,8 @@ int pickConnection(ConnectionMap& connections, ConnectionType type, const char* 
       const AcDbObjectId id = selectDuctEnd(prompt);
       if (id.isNull()) return 0;
       const std::string handle = handleText(id);
-      if (!isDuctEnd(bridge, handle.c_str())) continue;
+      if (!isDuctEnd(bridge, handle.c_str()) || pickedBefore(picked, type, handle)) continue;
+      if (picked) (*picked)[type] = handle;
       return readDuctEnd(bridge, handle.c_str(), entry->second);
     }
   } catch (...) {
@@ -121,7 +137,8 @@ int pickConnection(ConnectionMap& connections, ConnectionType type, const char* 
 int pickDuctConnections(UnitRecord& unit) {
   if (!askHeatExchanger(unit.heatExchanger)) return -1;
   printMessage("%s\n", unit.heatExchanger.c_str());
+  PickedDuctEnds picked;
   for (const ConnectionPrompt& connection : kConnectionPrompts)
-    if (pickConnection(unit.parts[0].connections, connection.type, connection.prompt) < 0) return -1;
+    if (pickConnection(unit.parts[0].connections, connection.type, connection.prompt, &picked) < 0) return -1;
   return 0;
 }

@@ -50,7 +50,7 @@ std::string makeSelectionId(const std::string& addressSoFar, uint32_t tickCount)
 
 std::string selectorAddress(const UnitRecord& unit, const SelectorSettings& settings, uint32_t tickCount,
                             std::string& selectionId) {
-  std::string address = settings.ServerRootURL + settings.StartPage + "?";
+  std::string address = joinAddress(settings.ServerRootURL, settings.StartPage) + "?";
   address += "lang=" + settings.Language;
   address += "&email=" + settings.Email;
   address += "&passw=" + settings.Password;

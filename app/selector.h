@@ -14,7 +14,8 @@
 // window. 0 when the browser was started; -1 when it cannot be started.
 int openSelector(const UnitRecord& unit, const SelectorSettings& settings, std::string& selectionId);
 
-// The complete address for the tick count; selectionId becomes the id it carries.
+// The complete address for the tick count (server address and start page joined by one
+// "/"); selectionId becomes the id it carries.
 std::string selectorAddress(const UnitRecord& unit, const SelectorSettings& settings, uint32_t tickCount,
                             std::string& selectionId);
 

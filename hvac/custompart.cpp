@@ -1,12 +1,11 @@
 #include "custompart.h"
 
-#include <cstring>
 #include <string>
 
 #include "bridge.h"
 #include "adslib.h"
 #include "dbents.h"
-#include "devicedraw.h"
+#include "device.h"
 #include "ductoracalls.h"
 #include "report.h"
 #include "text.h"
@@ -25,16 +24,6 @@ struct OpenedObject {
   ~OpenedObject() {
     if (object) object->close();
   }
-};
-
-// The display list of one product model, freed on every way out.
-struct DisplayList {
-  gm_model list;
-  DisplayList() {
-    std::memset(&list, 0, sizeof list);
-    gm_model_init(&list);
-  }
-  ~DisplayList() { gm_model_free(&list); }
 };
 
 std::string escaped(const char* text) { return xmlStringWriter::xmlEscape(text ? text : ""); }
@@ -89,15 +78,6 @@ void sendDisplayList(DuctoraBridge& bridge, const std::string& handle, const gm_
   requireDone(bridge, bridge.freeBinary(kModelBuffer));
 }
 
-// The drawing object of a Ductora handle text; the null id when there is none.
-AcDbObjectId objectOfHandle(const std::string& handle) {
-  AcDbObjectId id;
-  AcDbDatabase* db = acdbHostApplicationServices()->workingDatabase();
-  const AcDbHandle h(widen(handle).c_str());
-  if (!db || h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk) return AcDbObjectId();
-  return id;
-}
-
 bool isCustomPart(DuctoraBridge& bridge, const AcDbObjectId& id) {
   const std::string handle = handleText(id);
   std::string type;
@@ -106,15 +86,21 @@ bool isCustomPart(DuctoraBridge& bridge, const AcDbObjectId& id) {
 }
 
 int partFromModel(int16_t productDb, int systemId, const GraphicalPart& part, std::string& handle) {
-  DisplayList model;
-  if (device_draw(nullptr, nullptr, nullptr, &model.list, productDb, part.name.c_str(), "OTP", nullptr,
-                  nullptr, nullptr, 0, 0, 5, true, 7, 1.0, 0.0, 0.0) < 0)
-    throw "Can't get gm_model";
+  DeviceModel model;
+  if (model.draw(productDb, part.name.c_str()) < 0) throw "Can't get gm_model";
   return dc_custom_part_from_model(&model.list, systemId, part.position, part.direction, part.normal,
                                    part.name.c_str(), "0", part.description.c_str(), handle);
 }
 
 }  // namespace
+
+AcDbObjectId dc_drawing_object(const std::string& handle) {
+  AcDbObjectId id;
+  AcDbDatabase* db = acdbHostApplicationServices()->workingDatabase();
+  const AcDbHandle h(widen(handle).c_str());
+  if (!db || h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk) return AcDbObjectId();
+  return id;
+}
 
 int dc_create_custom_part(int16_t productDb, int systemId, GraphicalPart& part) {
   int result = -1;
@@ -132,7 +118,7 @@ int dc_create_custom_part(int16_t productDb, int systemId, GraphicalPart& part) 
       result = partFromModel(productDb, systemId, part, handle);
 
     // A failed creation leaves the handle empty and is reported once more here.
-    const AcDbObjectId created = objectOfHandle(handle);
+    const AcDbObjectId created = dc_drawing_object(handle);
     if (created.isNull()) throw "Can't get ACAD object id";
     part.blockRefId = created;
   } catch (...) {
@@ -264,4 +250,9 @@ AcGeMatrix3d dc_part_transform(const AcDbObjectId& id) {
     reportCurrentException("Can't get duct connection data from Ductora");
   }
   return placement;
+}
+
+void dc_take_placement(GraphicalPart& part) {
+  AcGeVector3d y;
+  dc_part_transform(part.blockRefId).getCoordSystem(part.position, part.direction, y, part.normal);
 }

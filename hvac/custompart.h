@@ -34,7 +34,15 @@ int dc_custom_part_from_model(const gm_model* list, int systemId, const AcGePoin
 // (reported under "Can't set line type definitions to part").
 int dc_set_linetypes(const char* handle);
 
+// The drawing object of a Ductora handle text (an erased one too); the null id when the
+// drawing has none.
+AcDbObjectId dc_drawing_object(const std::string& handle);
+
 // The object's local frame in world coordinates: a block reference's block transform, or
 // a Ductora part's position, direction and normal (Y = normal x direction). The identity
 // when nothing can be read (reported under "Can't get duct connection data from Ductora").
 AcGeMatrix3d dc_part_transform(const AcDbObjectId& id);
+
+// The part's position, X direction and normal from the placement of its object
+// (dc_part_transform of blockRefId), as the insertion gives them to a new unit.
+void dc_take_placement(GraphicalPart& part);

@@ -8,15 +8,11 @@ namespace {
 
 gm_vector vectorOf(const AcGeVector3d& v) { return gm_vector{v.x, v.y, v.z}; }
 
-// A frame at origin with the X axis along direction and the Z axis along normal. The Y
-// axis is direction x normal for the 'H' placement, normal x direction for 'D'.
-gm_frame frameOf(const AcGePoint3d& origin, const AcGeVector3d& direction, const AcGeVector3d& normal,
-                 bool yDirectionCrossNormal) {
+// A frame at origin with the X axis along direction, the Z axis along normal and the Y
+// axis normal x direction.
+gm_frame frameOf(const AcGePoint3d& origin, const AcGeVector3d& direction, const AcGeVector3d& normal) {
   gm_vector x = vectorOf(direction), z = vectorOf(normal), y;
-  if (yDirectionCrossNormal)
-    gm_vector_cross(&x, &z, &y);
-  else
-    gm_vector_cross(&z, &x, &y);
+  gm_vector_cross(&z, &x, &y);
   gm_frame frame;
   gm_frame_init(&frame);
   gm_frame_set_origin(&frame, origin.x, origin.y, origin.z);
@@ -47,8 +43,11 @@ void reverseXY(gm_frame& frame) {
   gm_frame_set_yaxis(&frame, -y[0], -y[1], -y[2]);
 }
 
+// Beside the parent along its X direction, in the parent's orientation. The inlet stands
+// in line with the parent connection and at its height: the component's axes are the
+// parent's, so the inlet's place in the component is its offset in the parent's axes too.
 gm_frame besideParent(const GraphicalPart& parent, const DuctConnectionData& parentConnection,
-                      const GraphicalPart& component, double distance) {
+                      const GraphicalPart& component, const DuctConnectionData& inlet, double distance) {
   double parentBox[EXTENT_COUNT], componentBox[EXTENT_COUNT];
   double offset = 0.0;
   if (dc_connection_extents(&parent, parentBox) == 0) {
@@ -57,8 +56,12 @@ gm_frame besideParent(const GraphicalPart& parent, const DuctConnectionData& par
     offset = 0.75 * parentBox[EXTENT_LARGEST] + 0.75 * componentSize + distance;
   }
   if (parentConnection.position.x < 0) offset = -offset;
-  gm_frame result = frameOf(parent.position, parent.direction, parent.normal, true);
-  multiplyInto(result, translationAlongX(offset));
+  gm_frame result = frameOf(parent.position, parent.direction, parent.normal);
+  gm_frame beside;
+  gm_frame_init(&beside);
+  gm_frame_set_origin(&beside, offset, parentConnection.position.y - inlet.position.y,
+                      parentConnection.position.z - inlet.position.z);
+  multiplyInto(result, beside);
   return result;
 }
 
@@ -67,11 +70,11 @@ gm_frame besideParent(const GraphicalPart& parent, const DuctConnectionData& par
 bool facingParentConnection(const GraphicalPart& parent, const DuctConnectionData& parentConnection,
                             const DuctConnectionData& inlet, double distance, gm_frame& result) {
   gm_frame inverseInlet;
-  const gm_frame inletFrame = frameOf(inlet.position, inlet.direction, inlet.normal, false);
+  const gm_frame inletFrame = frameOf(inlet.position, inlet.direction, inlet.normal);
   if (gm_frame_invert(&inletFrame, &inverseInlet) != 0) return false;
   gm_frame_init(&result);
-  multiplyInto(result, frameOf(parent.position, parent.direction, parent.normal, false));
-  multiplyInto(result, frameOf(parentConnection.position, parentConnection.direction, parentConnection.normal, false));
+  multiplyInto(result, frameOf(parent.position, parent.direction, parent.normal));
+  multiplyInto(result, frameOf(parentConnection.position, parentConnection.direction, parentConnection.normal));
   multiplyInto(result, translationAlongX(distance));
   reverseXY(result);
   multiplyInto(result, inverseInlet);
@@ -111,10 +114,10 @@ int dc_place_external_part(const GraphicalPart* parent, const DuctConnectionData
   gm_frame result;
   switch (component->alignment) {
     case 'H':
-      result = besideParent(*parent, *parentConnection, *component, distance);
+      result = besideParent(*parent, *parentConnection, *component, *inlet, distance);
       break;
     case 'D':
-      if (!facingParentConnection(*parent, *parentConnection, *inlet, distance, result)) return -5;
+      if (!facingParentConnection(*parent, *parentConnection, *inlet, distance, result)) return kPlacementNoInletFrame;
       break;
     case 'V':
       return -50;

@@ -353,6 +353,14 @@ AcDbObjectId block_insertblockref(const char* blockName, const char* layer, bool
   return reference;
 }
 
+int block_erase_definition(const AcDbObjectId& blockId) {
+  AcDbObject* block = nullptr;
+  if (blockId.isNull() || acdbOpenAcDbObject(block, blockId, AcDb::kForWrite) != Acad::eOk || !block) return -1;
+  const Acad::ErrorStatus erased = block->erase(true);
+  block->close();
+  return erased == Acad::eOk ? 0 : -1;
+}
+
 AcDbObjectId block_get_last_entity() {
   ads_name selection, entity;
   if (acedSSGet(L"L", nullptr, nullptr, nullptr, selection) != RTNORM) return AcDbObjectId();

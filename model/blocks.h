@@ -67,6 +67,10 @@ ZEPHYR_EXPORT int layer_create(const char* layer, int color);
 // -3 append refused; -4 layer not created; -5 no entity. On failure the entity is deleted.
 int block_append_entity(const blkprop* prop, AcDbEntity* entity);
 
+// Erases a block definition (with its entities) that nothing refers to. 0 erased; -1 it
+// cannot be opened for write.
+int block_erase_definition(const AcDbObjectId& blockId);
+
 // The drawing's last entity, or the null id.
 AcDbObjectId block_get_last_entity();
 

@@ -43,14 +43,6 @@ int16_t readAttribute(int16_t db, const char* product, int number, std::string& 
   }
 }
 
-// The part's model drawn into a new display list (freed by the caller on every path).
-int drawModel(int16_t db, const GraphicalPart& part, gm_model* list) {
-  std::memset(list, 0, sizeof *list);
-  gm_model_init(list);
-  return device_draw(nullptr, nullptr, nullptr, list, db, part.name.c_str(), "OTP", nullptr,
-                     nullptr, nullptr, 0, 0, 5, true, 7, 1.0, 0.0, 0.0);
-}
-
 bool isModelConnectionType(int type) {
   switch (type) {
     case CONN_SUPPLY:
@@ -123,6 +115,18 @@ int readConnection(int n, const char* params, const gm_model* list, GraphicalPar
 
 }  // namespace
 
+DeviceModel::DeviceModel() {
+  std::memset(&list, 0, sizeof list);
+  gm_model_init(&list);
+}
+
+DeviceModel::~DeviceModel() { gm_model_free(&list); }
+
+int DeviceModel::draw(int16_t productDb, const char* product) {
+  return device_draw(nullptr, nullptr, nullptr, &list, productDb, product, "OTP", nullptr, nullptr, nullptr, 0, 0, 5,
+                     true, 7, 1.0, 0.0, 0.0);
+}
+
 int GetParamValue(const char* params, const char* name, int* value) {
   if (!params || !name || !value) {
     printMessage("Zephyr: GetParamValue wrong parameters params = %p, name = %p, value = %p.\n",
@@ -149,30 +153,24 @@ int device_insert_block(int16_t productDb, GraphicalPart& part) {
     printMessage("Zephyr: Can't get teksolid parameters for device %s.\n", product);
     return -4;
   }
-  gm_model list;
-  if (drawModel(productDb, part, &list) < 0) {
-    gm_model_free(&list);
-    return -5;
-  }
-  if (!part.blockRefId.isNull()) {
-    gm_model_free(&list);
-    return 0;
-  }
+  DeviceModel model;
+  if (model.draw(productDb, part.name.c_str()) < 0) return -5;
+  if (!part.blockRefId.isNull()) return 0;
   char blockName[128];
   if (block_get_free_blkname("Zephyr", blockName) != 0) {
     printMessage("Zephyr: Can't get free block name for device '%s'.\n", product);
-    gm_model_free(&list);
     return -6;
   }
-  if (block_build_from_a2d(blockName, "0", "0", "0", "0", &list).isNull()) {
+  const AcDbObjectId block = block_build_from_a2d(blockName, "0", "0", "0", "0", &model.list);
+  if (block.isNull()) {
     printMessage("Zephyr: Can't create block for device '%s'.\n", product);
-    gm_model_free(&list);
     return -6;
   }
   AcDbObjectId reference =
       block_insertblockref(blockName, "0", true, AcGePoint3d::kOrigin, true, 0.0, 1.0);
   if (reference.isNull()) {
-    gm_model_free(&list);
+    // The user did not place the unit: its block would stay in the drawing unused.
+    block_erase_definition(block);
     return -6;
   }
   part.blockRefId = reference;
@@ -180,13 +178,11 @@ int device_insert_block(int16_t productDb, GraphicalPart& part) {
   AcDbObject* object = nullptr;
   if (acdbOpenAcDbObject(object, reference, AcDb::kForRead) != Acad::eOk || !object) {
     printMessage("Zephyr: Can't open block reference object for writing.\n");
-    gm_model_free(&list);
     return -7;
   }
   AcDbBlockReference* blockRef = AcDbBlockReference::cast(object);
   if (!blockRef) {
     printMessage("Zephyr: Can't get block reference.\n");
-    gm_model_free(&list);
     object->close();
     return -8;
   }
@@ -197,7 +193,6 @@ int device_insert_block(int16_t productDb, GraphicalPart& part) {
   part.normal = blockRef->normal();
   part.direction = xDirection;
   object->close();
-  gm_model_free(&list);
   return 0;
 }
 
@@ -215,15 +210,11 @@ int device_get_connections(int16_t productDb, GraphicalPart& part) {
     printMessage("Zephyr: Can't get teksolid parameters for device '%s'.\n", product);
     return -4;
   }
-  gm_model list;
-  if (drawModel(productDb, part, &list) < 0) {
-    gm_model_free(&list);
-    return -5;
-  }
+  DeviceModel model;
+  if (model.draw(productDb, part.name.c_str()) < 0) return -5;
   int result = 0;
   for (int n = 1; n <= 8 && result == 0; ++n)
-    result = readConnection(n, params.c_str(), &list, part);
-  gm_model_free(&list);
+    result = readConnection(n, params.c_str(), &model.list, part);
   return result;
 }
 

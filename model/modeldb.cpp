@@ -115,7 +115,7 @@ int retrieveModelDatabase(const std::string& modelDatabaseUrl, const SelectorSet
     char temp[MAX_PATH];
     makeTempName(temp);
     source = temp;
-    std::string address = settings.ServerRootURL + kDictionaryFileName;
+    std::string address = joinAddress(settings.ServerRootURL, kDictionaryFileName);
     if (DownloadFile(address.c_str(), source.c_str()) < 0) {
       DeleteFileA(source.c_str());
       printMessage("Zephyr: Failed to download models database dictionary '%s'.\n", address.c_str());

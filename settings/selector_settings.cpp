@@ -40,7 +40,7 @@ int readSettings(SelectorSettings& settings) {
       text.assign(buffer, strnlen(buffer, size));
     settings.*entry.field = text;
     if (entry.required && text.empty()) {
-      printMessage("Registry settings is missing: %s", entry.name);
+      printMessage("Registry settings is missing: %s\n", entry.name);
       return -1;
     }
   }

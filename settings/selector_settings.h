@@ -14,7 +14,7 @@ struct SelectorSettings {
 };
 
 // Reads all seven settings (an absent value, or one over 256 bytes, gives ""). 0, or -1
-// after "Registry settings is missing: <name>" for an empty ServerRootURL, StartPage or
+// after the line "Registry settings is missing: <name>" for an empty ServerRootURL, StartPage or
 // TempFolder (the later fields then keep their values).
 int readSettings(SelectorSettings& settings);
 // Stores XMLFilePath in the user's registry. Always 0.

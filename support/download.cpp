@@ -22,9 +22,19 @@ const DWORD kReadSize = 64 * 1024;
 // disk. The largest file fetched, the compressed model database, stays far below it.
 const unsigned long long kMaxDownloadSize = 1024ULL * 1024 * 1024;
 
+// The final answer's status; 0 when it has none.
+long answerStatus(HINTERNET address) {
+  DWORD status = 0;
+  DWORD length = sizeof status;
+  if (!HttpQueryInfoA(address, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr))
+    return 0;
+  return static_cast<long>(status);
+}
+
 }  // namespace
 
-int DownloadFile(const char* url, const char* saveFileName) {
+int DownloadFile(const char* url, const char* saveFileName, long* httpStatus) {
+  if (httpStatus) *httpStatus = 0;
   HANDLE file = INVALID_HANDLE_VALUE;
   HINTERNET session = nullptr;
   HINTERNET address = nullptr;
@@ -43,6 +53,7 @@ int DownloadFile(const char* url, const char* saveFileName) {
     address = InternetOpenUrlA(session, url, nullptr, 0,
                                INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI, 0);
     if (!address) throw DownloadError{"Can't open file from internet", -4};
+    if (httpStatus) *httpStatus = answerStatus(address);
 
     std::vector<char> buffer(kReadSize);
     unsigned long long total = 0;

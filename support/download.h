@@ -8,4 +8,7 @@
 // -3 no internet session, -4 the address cannot be opened, -5/-6 the file cannot be
 // written, -7 the answer is larger than 1 GB (the file is removed); -100 any other
 // failure. Any other failed download may leave a partial file.
-int DownloadFile(const char* url, const char* saveFileName);
+// With httpStatus, the answer's HTTP status goes there too: 0 when the download ended
+// before an answer came, or the answer has none.
+int DownloadFile(const char* url, const char* saveFileName, long* httpStatus);
+inline int DownloadFile(const char* url, const char* saveFileName) { return DownloadFile(url, saveFileName, nullptr); }

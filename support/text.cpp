@@ -135,3 +135,11 @@ const char* getField(char* target, const char* source, char separator, int index
   target[copied] = '\0';
   return *p != '\0' ? p + 1 : p;
 }
+
+std::string joinAddress(const std::string& root, const std::string& path) {
+  size_t end = root.size();
+  while (end > 0 && root[end - 1] == '/') --end;
+  size_t start = 0;
+  while (start < path.size() && path[start] == '/') ++start;
+  return root.substr(0, end) + "/" + path.substr(start);
+}

@@ -41,3 +41,8 @@ char* copyTrimmed(char* target, const char* source, size_t n);
 // most). Returns the position just behind the field's separator, or the source's
 // terminator after the last field; null when the field does not exist.
 const char* getField(char* target, const char* source, char separator, int index, int size);
+
+// The address of path under the server address root, the two joined by exactly one "/"
+// whether root ends in one or path begins with one ("http://h/selector" and "temp/" give
+// "http://h/selector/temp/").
+std::string joinAddress(const std::string& root, const std::string& path);

@@ -20,6 +20,14 @@ LRESULT addItem(HWND dialog, int id, const std::string& text, LPARAM data) {
   return index;
 }
 
+// The extract plug has no control: it takes the extract's choice made in this dialog.
+// Without one (the extract's system was assigned before, its box disabled) the plug keeps
+// its own system, or takes the extract's when it has none: it is the extract's plug.
+int32_t plugSystem(int32_t own, int32_t extractChoice, int32_t extractSystem) {
+  if (extractChoice >= 0) return extractChoice;
+  return own >= 0 ? own : extractSystem;
+}
+
 }  // namespace
 
 void fillSystemCombo(HWND dialog, int id, int current, const std::list<dc_system>& systems,
@@ -68,19 +76,20 @@ int readDialogChoices(HWND dialog, UnitRecord* unit) {
   LRESULT chosen = getComboSelectionData(dialog, IDC_UNIT_SYSTEM);
   if (chosen >= 0) unit->systemId = static_cast<int32_t>(chosen);
 
-  int32_t extractChoice = -1;
+  int32_t extractChoice = -1, extractSystem = -1;
   for (auto& entry : unit->parts[0].connections) {
     const ConnectionType type = entry.first;
     DuctConnectionData& data = entry.second;
     if (type < CONN_SUPPLY || type > CONN_EXTRACT_PLUG) continue;
-    if (type == CONN_EXTRACT_PLUG) {  // no control of its own
-      data.systemId = extractChoice;
+    if (type == CONN_EXTRACT_PLUG) {
+      data.systemId = plugSystem(data.systemId, extractChoice, extractSystem);
       continue;
     }
     chosen = getComboSelectionData(dialog, data.modelConnectionId);
-    if (chosen < 0) continue;
-    data.systemId = static_cast<int32_t>(chosen);
-    if (type == CONN_EXTRACT) extractChoice = data.systemId;
+    if (chosen >= 0) data.systemId = static_cast<int32_t>(chosen);
+    if (type != CONN_EXTRACT) continue;
+    if (chosen >= 0) extractChoice = data.systemId;
+    extractSystem = data.systemId;
   }
 
   if (unit->parts.size() >= 2) {
@@ -96,9 +105,12 @@ int readDialogChoices(HWND dialog, UnitRecord* unit) {
 
 const char* missingChoice(const UnitRecord& unit) {
   bool complete = unit.systemId >= 0;
+  // Only the connections the unit's model has are asked for: those have a place here.
   for (const MainConnection& main : kMainConnections) {
     auto found = unit.parts[0].connections.find(main.type);
-    if (found != unit.parts[0].connections.end() && found->second.systemId < 0) complete = false;
+    if (found != unit.parts[0].connections.end() && hasConnectionControl(found->second.modelConnectionId) &&
+        found->second.systemId < 0)
+      complete = false;
   }
   if (!complete) return "Ductora system can not be empty";
   if (unit.parts.size() > 1 && std::atoi(unit.componentDuctSerieId.c_str()) < 0)

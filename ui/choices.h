@@ -22,12 +22,14 @@ void fillDuctSerieCombo(HWND dialog, int id, const std::string& current,
                         const std::list<dc_duct_serie>& ductSeries);
 
 // Writes the dialog's choices into the record: the unit's system (210), each connection's
-// system (its combo box; the extract plug takes the extract's choice of this dialog, -1
-// without one) and, with external components, the duct serie (211). Disabled or empty
-// boxes change nothing. 0; -1 without a record.
+// system (its combo box; the extract plug takes the extract's choice of this dialog, and
+// without one keeps its own system, or takes the extract's when it has none) and, with
+// external components, the duct serie (211). Disabled or empty boxes change nothing.
+// 0; -1 without a record.
 int readDialogChoices(HWND dialog, UnitRecord* unit);
 
-// What is still missing before the choices can be handed to Ductora: null when they are
-// complete, else the message for the user ("Ductora system can not be empty" or
+// What is still missing before the choices can be handed to Ductora (a system for the
+// unit and for each main connection its model has, a duct serie for the components): null
+// when they are complete, else the message for the user ("Ductora system can not be empty" or
 // "Ductora duct series for duct componets can not be empty").
 const char* missingChoice(const UnitRecord& unit);

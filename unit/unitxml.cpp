@@ -46,6 +46,12 @@ bool readBands(const TiXmlElement& element, double (&bands)[kSoundBands]) {
   return taken == kSoundBands;
 }
 
+bool isNamed(const UnitRecord& unit, const std::string& id) {
+  for (const GraphicalPart& part : unit.parts)
+    if (part.name == id) return true;
+  return false;
+}
+
 void readConnection(UnitRecord& unit, const TiXmlElement& root, const MainConnection& which) {
   const TiXmlElement& element = xmlwrap::child(root, which.label);
   DuctConnectionData& data = unit.parts[0].connections[which.type];
@@ -57,21 +63,19 @@ void readConnection(UnitRecord& unit, const TiXmlElement& root, const MainConnec
   if (!readBands(xmlwrap::child(sound, "Attenuation"), data.soundAttenuation))
     throw std::string("Can't get all of ") + which.label + " sound attenuation values";
 
-  // Components are named from the unit outward: each new one sits on the one before.
+  // Components are named from the unit outward: each new one sits on the one before. A
+  // component belongs to one chain: named again (here or on another duct), it would be a
+  // second branch on the same part, so only its first place is kept.
   int last = 0;
   for (const TiXmlElement* component = element.FirstChildElement("ExternalComponentID"); component;
        component = component->NextSiblingElement("ExternalComponentID")) {
     const std::string id = xmlwrap::text(*component);
-    printMessage("Zephyr: %s duct component %s.\n", which.label, id.c_str());
-    bool known = false;
-    for (GraphicalPart& part : unit.parts) {
-      if (part.name == id) {
-        part.connectionTypes.push_back(which.type);
-        known = true;
-        break;
-      }
+    if (isNamed(unit, id)) {
+      printMessage("Zephyr: %s duct component %s is named twice: only its first place is kept.\n", which.label,
+                   id.c_str());
+      continue;
     }
-    if (known) continue;
+    printMessage("Zephyr: %s duct component %s.\n", which.label, id.c_str());
     const std::string alignment = xmlwrap::attribute(*component, "alignment", "D");
     GraphicalPart part(id, alignment.empty() ? 'D' : alignment[0]);
     part.attachedTo = last;
@@ -131,7 +135,8 @@ void readUnitDocument(UnitRecord& unit, const std::string& path) {
 int readUnitXml(UnitRecord& unit, const SelectorSettings& settings, const std::string& selectionId,
                 const char* localFile) {
   std::string path;
-  if (locateUnitFile(settings, selectionId, localFile, path) < 0) return -1;
+  const int located = locateUnitFile(settings, selectionId, localFile, path);
+  if (located < 0) return located;
   int result = 0;
   try {
     readUnitDocument(unit, path);

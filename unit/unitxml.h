@@ -5,12 +5,15 @@
 #include <string>
 
 #include "selector_settings.h"
+#include "unitfile.h"
 #include "unitrecord.h"
 
 // Locates the file (the chosen localFile, the local override beside the main module, or
 // a download of the selection's export) and reads it into unit. 0 read; -1 the file could
-// not be had or read (after the report "Failed to import data from Zephyr"); -5 the user
-// declined to go on after the selector's warning. What was read before a fault stays.
+// not be had or read (after the report "Failed to import data from Zephyr");
+// kNoExportedUnit the selector answered without a unit (said so; nothing was read: the
+// user may export and import again); -5 the user declined to go on after the selector's
+// warning. What was read before a fault stays.
 int readUnitXml(UnitRecord& unit, const SelectorSettings& settings, const std::string& selectionId,
                 const char* localFile);
 

@@ -3,8 +3,8 @@ test command DCOBJECTS): requests sent exactly as Ductora reads them (the journa
 each whole), the unit's block replaced by its custom part drawing that block where it
 stood, stubs packaged in connection order, components placed on their duct's line with
 branches and ducts, each part drawn in the saved drawing where Ductora holds it, the
-unit's part picked by a point on it, reruns that replace or drop stubs, and server
-refusals that are reported while nothing half-made enters the record."""
+unit's part picked by a point on it, reruns that replace or drop stubs, server refusals
+that are reported while nothing half-made enters the record, and odd component lists."""
 import json
 import os
 import re
@@ -281,4 +281,39 @@ supply_duct = requests(journal(log), "CreatePart", "EWAPART_DUCT")[0][0]
 check(supply_duct.startswith("<CreatePart><Part><Type><Define>EWAPART_DUCT</Define></Type><Connection><ConnectedTo>"
                              "</ConnectedTo>"), "a connection without stub sends an empty ConnectedTo", supply_duct)
 check(not ezdxf_read(drawing)["errors"], "ezdxf audit after refusals")
+
+# ---- the silencer beside the unit ('H') and named on the outdoor duct too, the damper 'V' ----
+folder, drawing = plant()
+log = os.path.join(folder, "plant.ductora.log")
+odd = os.path.join(folder, "odd.xml")
+with open(UNIT, encoding="utf-8") as f, open(odd, "w", encoding="utf-8") as o:
+    text = f.read().replace(">VH-SIL-315<", ' alignment="H">VH-SIL-315<')
+    o.write(text.replace(">VH-DMP-315<", ' alignment="V">VH-DMP-315<').replace(
+        "<Pressure>80</Pressure>", "<Pressure>80</Pressure><ExternalComponentID>VH-SIL-315</ExternalComponentID>"))
+rc, out, _ = run_cadhost("\n".join(["DUREGISTER", "ZephyrFile", UNIT, "6000,2500", "90", "no"] +
+                                   dcobjects("6000,2500", odd, "1", ["1", "2", "4", "3", ""], "DS-ROUND", "") +
+                                   ["QSAVE", "QUIT"]), loads=LOADS, drawing=drawing,
+                         machine=make_machine(user_hive(settings()), parent=folder))
+objects_run = out.split("Command: DCOBJECTS", 1)[-1]
+check(rc == 0 and objects_run.count("Zephyr: Outdoor duct component VH-SIL-315 is named twice: only its first place "
+                                    "is kept.\n") == 1 and objects_run.count("duct component VH-SIL-315") == 2,
+      "the second naming is reported once and ignored", out)
+check(objects_run.count("Zephyr: External component VH-DMP-315 is left out: its alignment 'V' can't be placed.\n") == 1
+      and "\nZephyr: Can't" not in objects_run, "the 'V' damper is reported once, nothing is refused", out)
+calls = journal(log)
+check(not any("VH-DMP-315" in r or rc for r, _, rc in requests(calls, "CreatePart")), "nothing at the origin",
+      read_text(log))
+fans = requests(calls, "CreateConnectionStub", "<Name>Fan</Name>")
+branches = requests(calls, "CreateConnectionStub", "<Name>NBranch</Name>")
+check(len(branches) == 2 and all("<System><ID>1</ID>" in r for r, _, _ in branches),
+      "one branch each for silencer and heater, both on the supply's system", read_text(log))
+a, direction = numbers(wcs(fans[0][0], "Position")), numbers(wcs(fans[0][0], "Direction"))
+b = numbers(wcs(branches[0][0], "Position"))
+ahead = sum((y - x) * d for x, y, d in zip(a, b, direction))
+check(ahead > 0 and all(abs(x + ahead * d - y) < 1e-5 for x, y, d in zip(a, b, direction)),
+      "the 'H' silencer's inlet stands on the supply's axis at its height: %s from %s" % (b, a), read_text(log))
+ducts = requests(calls, "CreatePart", "EWAPART_DUCT")
+check(len(ducts) == 2 and "<ConnectedTo>%s</ConnectedTo>" % fans[0][1] in ducts[0][0] and
+      "<ConnectedTo>%s</ConnectedTo>" % branches[0][1] in ducts[0][0], "a duct joins the unit and the silencer",
+      read_text(log))
 print("ok")

@@ -80,7 +80,7 @@ def version():
 
 
 def temporaries():
-    return sorted(n for n in os.listdir(machine) if ".tmp" in n)
+    return sorted(n for n in os.listdir(machine) if ".saving-" in n)
 
 
 # One session to its end: how long a session takes on this build (the sanitizers' is slower).
@@ -109,7 +109,7 @@ for i in range(1, KILLS + 1):
     check(number in (before, 2 * i, 2 * i + 1), "kill %d: the project is an old or new one (version %d)" % (i, number))
     # At most the temporaries of the session just killed: the earlier ones went at its saves.
     left = temporaries()
-    check(all(sum(n.startswith(name + ".") for n in left) <= 1 for name in ("big.dxf", "user.reg", "big.ductora.xml")),
+    check(all(sum(n.startswith("." + name + ".") for n in left) <= 1 for name in ("big.dxf", "user.reg", "big.ductora.xml")),
           "kill %d: temporaries of dead sessions survive: %s" % (i, left))
 
 p = start(KILLS + 1)

@@ -4,8 +4,9 @@ copy of the system's modules (a file beside the main module concerns only that c
 
 LoopbackSelector serves the files of a folder under /selector/ and logs every request
 path. Answers for an exported unit file (temp/<id>.XML) can be queued: "html" (a 404
-error page), "empty" (no body), "huge" (50 MB), "cut" (the connection drops half way);
-without one the file itself is served, or the error page when there is none.
+error page), "page" (a login page with status 200), "busy" (503), "empty" (no body),
+"huge" (50 MB), "cut" (the connection drops half way); without one the file itself is
+served, or the error page when there is none.
 """
 import http.server
 import os
@@ -17,6 +18,8 @@ from cadhost_run import bin_dir, source_dir
 from zephyr_setup import DUCTORA, remove_at_exit
 
 ERROR_PAGE = b"<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n"
+LOGIN_PAGE = (b"\xef\xbb\xbf<?xml version=\"1.0\"?>\n<!DOCTYPE html>\n<html><head><title>Log in</title></head>"
+              b"<body><form>E-mail <input name=\"email\"></form></body></html>\n")
 HUGE_SIZE = 50 * 1024 * 1024
 MODEL_FILES = ("Duratcd.ddtz", "Ventholm_14a.tcdz")
 
@@ -45,6 +48,10 @@ class LoopbackSelector:
                 mode = owner.answers.pop(0) if unit and owner.answers else "file"
                 if mode == "html" or not os.path.isfile(path):
                     return self.answer(404, ERROR_PAGE, "text/html")
+                if mode == "page":
+                    return self.answer(200, LOGIN_PAGE, "text/html")
+                if mode == "busy":
+                    return self.answer(503, ERROR_PAGE, "text/html")
                 if mode == "empty":
                     return self.answer(200, b"", "text/xml")
                 if mode == "huge":

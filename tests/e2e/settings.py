@@ -84,7 +84,7 @@ for name in ("ServerRootURL", "StartPage", "TempFolder"):
         out, _ = run("Zephyr\nZephyrFile", user=user_hive(settings(**{name: value})))
         for command in ("Zephyr", "ZephyrFile"):
             rest = after(out, "Command: %s\n" % command)
-            check(rest.startswith("Registry settings is missing: %s" % name + "Command: "),
+            check(rest.startswith("Registry settings is missing: %s\n" % name + "Command: "),
                   "%s %s: the message and nothing else before the next command" % (command, name), out)
         check(out.count("Registry settings is missing") == 2, "only the first missing setting is named", out)
 # The optional settings may be missing.
@@ -97,7 +97,7 @@ dialog(out)
 broken = user_hive(settings()).replace('"TempFolder"="temp/"', '"TempFolder"=dword:temp')
 out, machine_dir = run("ZephyrFile\nZephyr", user=broken, machine=machine_hive(settings()))
 check(out.count("user.reg line 9") == 1, "the broken hive is reported once", out)
-check(after(out, "Command: ZephyrFile\n").count("Registry settings is missing: ServerRootURLCommand: ") == 2,
+check(after(out, "Command: ZephyrFile\n").count("Registry settings is missing: ServerRootURL\nCommand: ") == 2,
       "both commands end at the settings", out)
 check(read_text(os.path.join(machine_dir, "user.reg")) == broken, "the broken hive is left as it was", out)
 

@@ -1,7 +1,9 @@
 """Guards the unit information dialog through cadhost: ZephyrFile ends in it, ZephyrView finds
-the unit again in the saved drawing, Cancel and the close box change nothing, and bad input
-(an object that is no unit, Ductora too old, a 5000-character description, a unit whose model
-is gone from the database) gets the system's own words and loses nothing."""
+the unit again in the saved drawing, Cancel and the close box change nothing (lost stubs too),
+the extract plug keeps its stub, two connections ask for two systems, a cancelled import's
+components are made later, and bad input (an object that is no unit, Ductora too old, a
+5000-character description, a unit whose model is gone from the database) gets the system's
+own words, loses nothing and opens no dialog that OK could never close."""
 import os
 import re
 import shutil
@@ -10,7 +12,8 @@ import subprocess
 import json
 import zlib
 
-from cadhost_run import EZDXF_PYTHON, check, make_machine, run_cadhost, source_dir
+from cadhost_run import EZDXF_PYTHON, bin_dir, check, make_machine, run_cadhost, source_dir
+from selector_fixture import private_install
 from zephyr_setup import (MODULES, SERIES, SYSTEMS, VERSION_TEXT, project_drawing, read_text, settings,
                           user_hive, write_project)
 
@@ -120,8 +123,16 @@ def journal_writes(journal, since):
     return [line for line in journal[since:].splitlines() if line.startswith(WRITES)]
 
 
-def run(script, drawing, machine):
-    rc, out, _ = run_cadhost("\n".join(["DUREGISTER"] + script + ["QUIT"]), loads=MODULES, drawing=drawing,
+def made_since(since, kind="Create"):
+    return [w for w in journal_writes(read_text(journal), since) if w.startswith(kind)]
+
+
+def package(handle):
+    return re.search(r'<Part handle="%s"[^>]*partList="([^"]*)"' % handle, read_text(project)).group(1)
+
+
+def run(script, drawing, machine, loads=MODULES):
+    rc, out, _ = run_cadhost("\n".join(["DUREGISTER"] + script + ["QUIT"]), loads=loads, drawing=drawing,
                              machine=machine)
     check(rc == 0, "exit code %d" % rc, out)
     return out
@@ -193,12 +204,23 @@ check("Select unit:#%s" % handle in out, "the unit is picked", out)
 units = units_in(drawing, out)
 check(unit_data(units, "VH-CX-1200") == imported, "OK without changes keeps the unit's data", out)
 
-# --- A connection whose stub is gone from the drawing gets its system chosen anew; OK makes
+# --- Stubs that do not answer keep their links: Cancel changes nothing, OK makes no twins.
+before_project, before_journal = read_text(project), len(read_text(journal))
+refuse = ["DUPROJECT", "Refuse", "GetString /Part/ExternalPart/Function/Name"]
+out = run(refuse + ["ZephyrView", "#" + handle, "close", "ZephyrView", "#" + handle, "click 1", "DUPROJECT", "Refuse",
+                    "none", "QSAVE"], drawing, machine)
+check(len(dialogs(out)) == 2 and "Message box" not in out, "both dialogs end quietly", out)
+check(not made_since(before_journal), "no stub is made again", read_text(journal))
+check(without_packages(read_text(project)) == without_packages(before_project) and units_in(drawing, out) == units,
+      "the drawing and the project keep the stubs", out)
+
+# --- A stub gone from the drawing: Cancel keeps its link; its system is chosen anew, OK makes
 # a new stub with it, and the rebuilt package names it in its connection's place.
 supply_stub = units[handle]["C.SUP1.DCH"]
+out = run(["ERASE", "#" + supply_stub, "", "ZephyrView", "#" + handle, "close", "QSAVE"], drawing, machine)
+check(len(dialogs(out)) == 1 and units_in(drawing, out) == units, "Cancel keeps the lost stub's link", out)
 before_journal = len(read_text(journal))
-out = run(["ERASE", "#" + supply_stub, "", "ZephyrView", "#" + handle, "select 205 Supply air", "click 1", "QSAVE"],
-          drawing, machine)
+out = run(["ZephyrView", "#" + handle, "select 205 Supply air", "click 1", "QSAVE"], drawing, machine)
 shown = dialogs(out)
 check(len(shown) == 1 and '[205] combo box, selected "Supply air": "Supply air", "Supply air 2"' in shown[0]
       and '[206] combo box (disabled), selected "Extract air"' in shown[0],
@@ -225,18 +247,16 @@ out = run(["DUCTEND", "-3000,-3000", "1", "100", "200", "ZephyrView", "-3000,-30
 check("Zephyr: Can't load xdata U.ID" in out and "Selected object is not an Zephyr unit.\n" in out
       and not dialogs(out), "a duct end is no unit: no dialog", out)
 
-# --- Ductora too old: the dialog opens with empty lists, OK refuses, nothing is sent or written.
+# --- Ductora too old: no system could be assigned, so no dialog is shown that OK could never
+# close; nothing is asked, sent or written.
 text = read_text(project)
 with open(project, "w", encoding="utf-8") as f:
     f.write(re.sub(r'version="\d+"', 'version="20070101"', text, count=1))
 before_journal = len(read_text(journal))
-out = run(["ZephyrView", "ok", "#" + handle, "click 1", "ok", "click 2", "QSAVE"], drawing, machine)
-check("Ductora version 2008.5 or newer is required." in out, "the readiness message", out)
-shown = dialogs(out)
-check(len(shown) == 1 and '[210] combo box, empty' in shown[0] and '[201] combo box, empty' in shown[0]
-      and '[206] combo box, empty' in shown[0], "the dialog opens with empty lists", out)
-check(list_lines(shown[0]) == lines, "the unit is still shown whole", shown[0])
-check("Error: Ductora system can not be empty" in out, "OK refuses incomplete choices", out)
+out = run(["ZephyrView", "ok", "QSAVE"], drawing, machine)
+check("Ductora version 2008.5 or newer is required.\nMessage box" in out and
+      "Answer (ok): ok\nZephyr: Ductora is needed to assign the unit's systems: the unit information is not shown.\n"
+      "Command: QSAVE" in out and not dialogs(out), "the readiness message, then the end of the command", out)
 check(journal_writes(read_text(journal), before_journal) == [], "nothing is sent", out)
 check(units_in(drawing, out) == units, "nothing is written", out)
 with open(project, "w", encoding="utf-8") as f:
@@ -263,8 +283,53 @@ info = read_drawing(drawing, out)
 long_unit = unit_data(info["units"], "VH-CF-1500P")
 check(long_unit and all(u["U.DESC"] == long_text for u in long_unit), "the drawing keeps the whole description", out)
 long_handle = [h for h, u in info["units"].items() if u.get("U.ID") == "VH-CF-1500P"]
+plug_package = package(long_handle[0])
+plug = re.findall(r'<Part handle="(\w+)"[^>]*function="Plug"', read_text(project))
+check(len(plug) == 1 and plug[0] in plug_package.split(), "the plug's stub is in the unit's package", plug_package)
 out = run(["ZephyrView", "#" + long_handle[0], "click 1", "QSAVE"], drawing, machine)
 check(unit_data(units_in(drawing, out), "VH-CF-1500P") == long_unit, "and still after ZephyrView and OK", out)
+check(package(long_handle[0]) == plug_package, "the plug keeps its stub and place in the package", read_text(project))
+
+# --- Cancel at the import's dialog keeps the external components with the unit; ZephyrView
+# makes them on OK, once, and the unit then carries them no more.
+out = run(["ZephyrFile", os.path.join(UNITS, "VH-CX-1200.xml"), "14000,2500", "90", "click 2", "QSAVE"], drawing,
+          machine)
+pending = [(h, u) for h, u in units_in(drawing, out).items() if "U.PENDCOMP1" in u]
+check(len(pending) == 1 and [pending[0][1].get("U.PENDCOMP%d" % n) for n in (1, 2, 3, 4)] ==
+      ["1 0 D VH-SIL-315", "1 1 D VH-HTR-315", "2 0 D VH-DMP-315", None], "the cancelled unit keeps its components",
+      str(pending))
+before_journal = len(read_text(journal))
+out = run(["ZephyrView", "#" + pending[0][0], "click 1", "QSAVE"], drawing, machine)
+made = "\n".join(made_since(before_journal))
+check('[211] combo box, selected "Spiro round"' in dialogs(out)[0], "the components' duct serie is asked", out)
+check(len(re.findall("<Productcode>VH-(SIL|HTR|DMP)-315<", made)) == 3 and made.count("<Name>NBranch<") == 3 and
+      made.count("EWAPART_DUCT") == 3, "the three components with their branches and ducts", made)
+made_unit = [h for h, u in units_in(drawing, out).items() if u.get("U.CODE") == "AX-CX-1200-R" and h not in units]
+check(len(made_unit) == 1 and "U.PENDCOMP1" not in units_in(drawing, out)[made_unit[0]], "no components kept now", out)
+before_journal = len(read_text(journal))
+out = run(["ZephyrView", "#" + made_unit[0], "click 1", "QSAVE"], drawing, machine)
+check("[211]" not in dialogs(out)[0] and not made_since(before_journal), "a second ZephyrView makes nothing", out)
+
+# --- A unit with two connections (from a catalogue of its own beside a copy of the modules):
+# OK asks for the systems of those two only.
+install, own_modules = private_install()
+catalog = os.path.join(folder, "catalog")
+shutil.copytree(os.path.join(source_dir(), "catalog"), catalog)
+with open(os.path.join(catalog, "products.ini"), "a", encoding="utf-8") as f:
+    f.write("\n[OTP VH-SU-600]\nname = Ventholm supply unit 600\nmodel = AHU-CX\n"
+            "parameters = P1=3;P2=1;D=250;L=1500;W=700;HT=800;LAY=0\ndescription = Outdoor and supply connections\n")
+subprocess.run([os.path.join(bin_dir(), "catalog_build"), catalog, install], check=True, stdout=subprocess.DEVNULL)
+two = os.path.join(folder, "two.xml")
+with open(os.path.join(UNITS, "VH-CX-1200.xml"), encoding="utf-8") as f, open(two, "w", encoding="utf-8") as t:
+    t.write(re.sub(r"<ExternalComponentID>[^<]*</ExternalComponentID>", "", f.read()).replace("CX-1200", "SU-600"))
+before_journal = len(read_text(journal))
+out = run(["ZephyrFile", two, "0,-8000", "0", "click 1", "QSAVE"], drawing, machine, loads=own_modules)
+shown = dialogs(out)
+check(len(shown) == 1 and '[201] combo box, selected "Outdoor air"' in shown[0] and
+      '[202] combo box, selected "Supply air"' in shown[0] and not re.search(r"\[20[3-8]\]", shown[0]),
+      "the two connections' places", out)
+check("Message box" not in out.split("Dialog:", 1)[1] and len(made_since(before_journal, "CreateConnectionStub")) == 2,
+      "OK closes with the two systems and makes their two stubs", out)
 
 # --- A unit whose model is gone from the database: the dialog opens with an empty picture
 # and the command line says why.
@@ -275,12 +340,8 @@ check(b"U.ID=VH-CX-1200" in dxf, "the unit's id is in the drawing file")
 with open(lost, "wb") as f:
     f.write(dxf.replace(b"U.ID=VH-CX-1200", b"U.ID=VH-CX-0000"))
 shutil.copy(project, os.path.join(folder, "lost.ductora.xml"))
-out = run(["ZephyrView", "#" + handle, "snapshot " + snapshot, "close"], lost, machine)
-check("Zephyr: Can't get teksolid id for device=VH-CX-0000 from product database." in out
-      and "Zephyr: Can't find teksolid with id='VH-CX-0000'." in out, "the command line says why", out)
-shown = dialogs(out)
-check(len(shown) == 1 and "Unit\tVH-CX-0000" in shown[0], "the dialog still opens", out)
-width, height, rows = png_pixels(snapshot)
-inside = (picture[0] + 2, picture[1] + 2, picture[2] - 2, picture[3] - 2)
-check(count(rows, inside, lambda p: p != (255, 255, 255)) == 0, "the picture is empty")
+out = run(["ZephyrView", "#" + handle], lost, machine)
+check("Zephyr: Can't get teksolid parameters for device 'VH-CX-0000'.\nZephyr: The duct connections of unit "
+      "VH-CX-0000 can't be read from the model database: the unit information is not shown.\nCommand: QUIT" in out
+      and not dialogs(out), "the command line says why, and no dialog opens that OK could never close", out)
 print("ok")

@@ -1,7 +1,8 @@
 """Guards the second half of Zephyr: after Import the exported unit is fetched from the
-selector's server by its selection id (or the local "zephyr.xml" is taken), a bad answer
-ends the command with the reader's message and nothing inserted, and a whole run on the
-sample plant inserts the unit with the picked demand in its extended data."""
+selector's server by its selection id (or the local "zephyr.xml" is taken), an answer that
+is no unit brings the accept dialog back with a word, a bad unit file ends the command with
+the reader's message and nothing inserted, and a whole run on the sample plant inserts the
+unit with the picked demand in its extended data."""
 import os
 import re
 import shutil
@@ -10,7 +11,7 @@ import xml.etree.ElementTree as ET
 
 from cadhost_run import check, ezdxf_read, make_machine, run_cadhost, source_dir
 from selector_fixture import LoopbackSelector, browser_command, private_install
-from zephyr_setup import read_text, remove_at_exit, settings, user_hive
+from zephyr_setup import VERSION_TEXT, read_text, remove_at_exit, settings, user_hive
 
 EXAMPLES = os.path.join(source_dir(), "examples")
 SKIP_ALL = ["", "", "", "", ""]  # Enter at the type prompt and at the four picks
@@ -29,7 +30,7 @@ def unit_copy(name, target):
     return target
 
 
-def session(script, env=None):
+def session(script, env=None, root=None):
     """Runs the script on a fresh copy of the sample plant; returns the transcript, ezdxf's
     view of the saved drawing and the selection ids of the addresses the browser got."""
     work = tempfile.mkdtemp(dir=folder)
@@ -40,14 +41,17 @@ def session(script, env=None):
     run_env = {"BROWSER": browser_command(record, selector, os.path.join(EXAMPLES, "units", "VH-CX-1200.xml")),
                "TMPDIR": work}
     run_env.update(env or {})
-    machine = make_machine(user_hive(settings(ServerRootURL=selector.root)), parent=work)
+    machine = make_machine(user_hive(settings(ServerRootURL=root or selector.root)), parent=work)
     rc, out, _ = run_cadhost("\n".join(["DUREGISTER"] + script + ["QSAVE", "QUIT"]), loads=modules,
                              drawing=drawing, machine=machine, env=run_env)
     check(rc == 0, "exit code %d" % rc, out)
     info = ezdxf_read(drawing)
     check(not info["errors"], "ezdxf audit: %s" % info["errors"], out)
     addresses = read_text(record) if os.path.exists(record) else ""
-    return out, info, re.findall(r"&dcsid=([0-9A-F]{32})&", addresses)
+    check(all(a.startswith(root + "/login/Ductora.jsp?") for a in addresses.splitlines()) if root else True,
+          "the start page stands below the server address", addresses)
+    kept = [n for n in os.listdir(work) if n.startswith("Zep")]  # downloads the reader was given
+    return out, info, re.findall(r"&dcsid=([0-9A-F]{32})&", addresses), kept
 
 
 def inserts(info):
@@ -55,7 +59,7 @@ def inserts(info):
 
 
 # Offline: the download says so and the drawing keeps what it had.
-out, info, ids = session(["Zephyr"] + SKIP_ALL + ["*wait*", "click 1"], env={"ZEPHYR_OFFLINE": "1"})
+out, info, ids, _ = session(["Zephyr"] + SKIP_ALL + ["*wait*", "click 1"], env={"ZEPHYR_OFFLINE": "1"})
 check("Dialog: click 1\nError DownloadFile: There is no connection to internet\nCommand: QSAVE" in out,
       "no connection ends the command after the download's message", out)
 check(inserts(info) == [] and selector.unit_requests() == [], "nothing is fetched or inserted", out)
@@ -64,7 +68,7 @@ check(inserts(info) == [] and selector.unit_requests() == [], "nothing is fetche
 # file wins over it.
 local = unit_copy("VH-RX-2500.xml", os.path.join(install, "zephyr.xml"))
 chosen = unit_copy("VH-CX-1200.xml", os.path.join(folder, "chosen.xml"))
-out, info, ids = session(["Zephyr"] + SKIP_ALL + ["click 1", "3000,3000", "0", "no", "ZephyrFile", chosen, "9000,3000", "0", "no"])
+out, info, ids, _ = session(["Zephyr"] + SKIP_ALL + ["click 1", "3000,3000", "0", "no", "ZephyrFile", chosen, "9000,3000", "0", "no"])
 os.remove(local)
 check("Dialog: click 1\nZephyr: Local data '%s' used.\nZephyr: Air handling unit VH-RX-2500.\n" % local in out,
       "Zephyr reads the local file with a word", out)
@@ -72,20 +76,32 @@ check(out.count("Local data") == 1 and "Zephyr: Air handling unit VH-CX-1200.\n"
       "ZephyrFile reads the chosen file", out)
 check(len(inserts(info)) == 2 and selector.unit_requests() == [], "both units inserted, nothing downloaded", out)
 
-# Bad answers for the exported unit, then a whole run that picks the four duct ends.
-selector.answers = ["html", "empty", "huge", "cut"]
+# Bad unit files, then answers that are no unit (the dialog again; Close ends the fourth
+# run), then a whole run that picks the four duct ends; the server address lacks its "/".
+selector.answers = ["empty", "huge", "cut", "html", "page", "busy"]
 bad_run = ["Zephyr"] + SKIP_ALL + ["*wait*", "click 1"]
-out, info, ids = session(bad_run * 4 + ["Zephyr", "rotary"] + PICK_ALL + ["*wait*", "click 1", "7000,3000", "0", "no"])
+out, info, ids, kept = session(bad_run * 4 + ["click 1", "close", "Zephyr", "rotary"] + PICK_ALL +
+                               ["*wait*", "click 1", "click 1", "7000,3000", "0", "no"], root=selector.root[:-1])
 runs = out.split("Command: Zephyr\n")[1:]
 check(len(runs) == 5, "five runs", out)
-check(selector.unit_requests() == ["/selector/temp/%s.XML" % i for i in ids],
-      "each run fetches the unit exported under its own id: %s %s" % (selector.log, ids), out)
-for run, why in zip(runs[:4], ("an error page", "an empty answer", "a 50 MB answer", "an answer cut short")):
+check(selector.unit_requests() == ["/selector/temp/%s.XML" % i for i in ids[:3] + ids[3:4] * 2 + ids[4:] * 2],
+      "each Import fetches the unit exported under its run's id: %s %s" % (selector.log, ids), out)
+for run, why in zip(runs[:3], ("an empty answer", "a 50 MB answer", "an answer cut short")):
     message = run.split("Dialog: click 1\n")[1]
     check(re.fullmatch(r"\nZephyr: Failed to import data from Zephyr[^\n]*\n", message) is not None,
           "%s ends the command with the reader's message: %r" % (why, message), out)
-check("document empty" in runs[1] and "larger than 16777216 bytes" in runs[2] and "(line " in runs[3],
+check("document empty" in runs[0] and "larger than 16777216 bytes" in runs[1] and "(line " in runs[2],
       "the reader says what is wrong with the answer", out)
+again = "\nDialog \"Zephyr %s\"\n" % VERSION_TEXT
+for k, message in ((3, "Nothing has been exported for this selection yet: export the unit in the browser, then click "
+                       "Import."),
+                   (3, "The selector answered with a web page instead of the unit: see the browser, then click Import "
+                       "again."),
+                   (4, "The selector answered 503 instead of sending the unit: see the browser, then click Import "
+                       "again.")):
+    check("Dialog: click 1\nZephyr: %s%s" % (message, again) in runs[k], "named, then the dialog: %s" % message, out)
+check(runs[3].endswith("Dialog: close\n") and len(kept) == 4,
+      "Close ends the run; answers that are no unit are not kept (the reader's files are: %s)" % kept, out)
 
 check("Zephyr: Air handling unit VH-CX-1200.\n" in runs[4], "the exported unit is read", out)
 units = inserts(info)

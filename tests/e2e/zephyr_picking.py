@@ -1,5 +1,5 @@
 """Guards the first half of Zephyr on the sample plant: the heat-exchanger type, the duct
-ends picked (others asked again, with a word only for other Ductora parts), the selector
+ends picked (others asked again, with a word for other Ductora parts and ends taken), the
 address the browser gets (fourteen pairs, values unescaped), and the accept dialog's
 Escape and Close ending the command with no download."""
 import os
@@ -15,6 +15,7 @@ from zephyr_setup import MODULES, VERSION_TEXT, after, remove_at_exit, settings,
 EXAMPLES = os.path.join(source_dir(), "examples")
 PASSWORD = "pa&ss=w0rd"
 SUPPLY = "Select supply duct connection or press <Enter> to skip\n"
+EXTRACT = "Select extract duct connection or press <Enter> to skip\n"
 
 folder = remove_at_exit(tempfile.mkdtemp(prefix="zephyr_picking_"))
 drawing = os.path.join(folder, "plant.dxf")
@@ -52,7 +53,8 @@ unit_file = os.path.join(EXAMPLES, "units", "VH-CX-1200.xml")
 script = [
     "DUREGISTER",
     "Zephyr", "", "", "", "", "", "escape", "*wait*",
-    "Zephyr", "o", "7000,6000", "#" + duct, "#" + cap, "2000,5000", "2000,1000", "12000,5000", "12000,1000",
+    "Zephyr", "o", "7000,6000", "#" + duct, "#" + cap, "2000,5000", "2000,5000", "2000,1000", "12000,5000",
+    "12000,1000",
     "*wait*", "close",
     "Zephyr", "COUNTER", "*cancel*",
     "QUIT"]
@@ -75,6 +77,9 @@ asked = second.split(SUPPLY)
 check(asked[2] == "#%s\nWrong object selected.\n" % duct and asked[3] == "#%s\nWrong object selected.\n" % cap,
       "a Ductora part of another class or type is refused with a word", out)
 check(asked[1] == "7000,6000\n", "an object Ductora does not know is asked again silently", out)
+extract = second.split(EXTRACT)
+check(len(extract) == 3 and extract[1] == "2000,5000\nZephyr: This duct end is already picked for the supply "
+      "connection.\n", "the supply's duct end is refused for the extract, with a word", out)
 
 third = runs[2]
 check(third.startswith("<Cross>/Rotary/cOunter: COUNTER\ncounter\n"), "COUNTER chooses counter", out)

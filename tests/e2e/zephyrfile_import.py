@@ -1,4 +1,5 @@
-"""Guards ZephyrFile's import: the unit's block, placed as the user said, its ZEPH data, a clean saved drawing."""
+"""Guards ZephyrFile's import: the unit's block, placed as the user said, its ZEPH data, a clean saved drawing;
+Escape at the insertion point leaves no block behind."""
 import json
 import math
 import os
@@ -77,6 +78,7 @@ temp = os.path.join(folder, "temp")
 os.mkdir(temp)
 rc, out, machine = run_cadhost("\n".join([
     "DUREGISTER",
+    "ZephyrFile", FIRST, "*cancel*",
     "ZephyrFile", FIRST, "6000,2500", "90", "yes", "click 2",
     "ZephyrFile", SECOND, "-1500.5,800,0", "-30", "click 2",
     "QSAVE", "QUIT"]), loads=MODULES, drawing=drawing, machine=make_machine(user_hive(settings()), parent=folder),
@@ -92,8 +94,9 @@ check(os.path.exists(drawing), "the drawing is saved", out)
 info = read_drawing(drawing)
 check(not info["errors"], "ezdxf audit: %s" % info["errors"], out)
 inserts = {i["name"]: i for i in info["inserts"]}
-check(sorted(inserts) == ["Zephyr1", "Zephyr2"], "one reference per import, blocks named by the first free number: %s"
-      % sorted(inserts), out)
+check(sorted(inserts) == ["Zephyr1", "Zephyr2"] and sorted(info["blocks"]) == ["Zephyr1", "Zephyr2"],
+      "one block and reference per placed import, named by the first free number: %s %s"
+      % (sorted(inserts), sorted(info["blocks"])), out)
 for name, unit_file, point, rotation in (("Zephyr1", FIRST, (6000, 2500, 0), 90),
                                          ("Zephyr2", SECOND, (-1500.5, 800, 0), -30)):
     block = info["blocks"].get(name, {})

@@ -10,7 +10,7 @@
 #include "unitxml.h"
 
 // The chosen file always exists here; nothing is ever downloaded.
-int DownloadFile(const char*, const char*) { return -1; }
+int DownloadFile(const char*, const char*, long*) { return -1; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool started = (cadhost::startTestSession(), true);

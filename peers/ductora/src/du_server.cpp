@@ -44,6 +44,7 @@ void loadProject(DuServer& s, const std::string& path) {
     }
     statFile(path, s.fileStamp, s.fileSize);
   }
+  statFile(s.drawingPath, s.drawingStamp, s.drawingSize);
   takeRefusals(s);
 }
 
@@ -133,9 +134,11 @@ void du_sync(DuServer& s) {
     return;
   }
   if (s.dirty || s.projectPath.empty()) return;
-  int64_t stamp, size;
+  int64_t stamp, size, drawingStamp, drawingSize;
   statFile(s.projectPath, stamp, size);
-  if (stamp != s.fileStamp || size != s.fileSize) loadProject(s, s.projectPath);
+  statFile(s.drawingPath, drawingStamp, drawingSize);
+  if ((stamp != s.fileStamp || size != s.fileSize) && drawingStamp == s.drawingStamp && drawingSize == s.drawingSize)
+    loadProject(s, s.projectPath);
 }
 
 void du_reset(DuServer& s) {
@@ -157,12 +160,15 @@ long du_save(DuServer& s) {
     return du_fail(s, DU_SAVE, "The Ductora project file " + s.projectPath + " cannot be written: " + error + ".");
   s.dirty = false;
   statFile(s.projectPath, s.fileStamp, s.fileSize);
+  statFile(s.drawingPath, s.drawingStamp, s.drawingSize);
   return DU_OK;
 }
 
 long du_drawing_saved(DuServer& s, const std::string& drawingPath) {
   s.lastError.clear();
-  du_sync(s);
+  // The project that goes with the saved drawing is the one this session holds: never a
+  // project waiting beside a new name, nor one another session wrote meanwhile.
+  if (!s.loaded) du_sync(s);
   long rc;
   if (s.projectBroken) {
     // Nothing sound to write: an unreadable project is left as it is, and none is made.

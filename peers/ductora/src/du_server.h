@@ -81,6 +81,8 @@ struct DuServer {
   bool dirty = false;  // changed since it was read or written
   int64_t fileStamp = -1;  // modification time and size of the file last read or written
   int64_t fileSize = -1;
+  int64_t drawingStamp = -1;  // the same of the drawing then
+  int64_t drawingSize = -1;
   std::string lastError;
   std::map<long, DuBinary> binaries;
   long binaryTotal = 0;  // bytes of all open buffers
@@ -95,7 +97,9 @@ struct DuServer {
 void du_journal_flush(DuServer& server);
 
 // Loads the project of the working drawing when the drawing changed since the last call,
-// or when the file changed on disk and the project in memory has no unsaved change.
+// or when the file changed on disk (the drawing's file did not: a project saved with its
+// drawing by another session is that drawing's) and the project in memory has no unsaved
+// change.
 void du_sync(DuServer& server);
 // Forgets the loaded project (the next call reads it again).
 void du_reset(DuServer& server);

@@ -367,7 +367,8 @@ class ACHOST_EXPORT AcDbDatabase : public AcRxObject {
   void setFileName(const std::wstring& name);
 
   // Host side: adds an object (ownership passes to the database) under a new handle,
-  // or under the given one when reading a file.
+  // or under the given one when reading a file. The null id, the object still the
+  // caller's, when the drawing has no new handle left.
   AcDbObjectId addObject(AcDbObject* object, AcDbObjectId owner, AcDbHandle handle = AcDbHandle());
   std::vector<AcDbObjectId> allObjectIds() const;
   Adesk::UInt64 handseed() const;

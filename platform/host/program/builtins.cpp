@@ -51,8 +51,14 @@ void append(AcDbEntity* e) {
     delete e;
     return;
   }
-  if (btr->appendAcDbEntity(e) == Acad::eOk) e->close(); else delete e;
+  const Acad::ErrorStatus es = btr->appendAcDbEntity(e);
   btr->close();
+  if (es == Acad::eOk) {
+    e->close();
+    return;
+  }
+  delete e;
+  if (es == Acad::eOutOfMemory) out("The drawing has no handle left for a new object.\n");
 }
 
 int point(const ACHAR* prompt, AcGePoint3d& p, bool allowEnter = false) {

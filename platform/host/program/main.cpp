@@ -70,18 +70,14 @@ bool makeFolders(const std::string& path) {
   return true;
 }
 
-// The drawing named on the command line, or a new one. False when it exists and
-// cannot be read.
+// The drawing named on the command line (locked for this session, or read-only when
+// another session has it), or a new one. False when it exists and cannot be read.
 bool openDrawing(const std::string& path, AcDbDatabase*& db) {
   db = new AcDbDatabase(path.empty() || access(path.c_str(), F_OK) != 0);
   if (path.empty()) return true;
   std::wstring wpath = cadhost::fromUtf8(path);
-  if (access(path.c_str(), F_OK) != 0) {
-    db->setFileName(wpath);
-    return true;
-  }
   std::wstring why;
-  if (db->dxfIn(wpath.c_str(), &why) == Acad::eOk) {
+  if (cadhost::openDrawingFile(db, wpath, &why) == Acad::eOk) {
     if (!why.empty()) acutPrintf(L"%s.\n", why.c_str());
     return true;
   }

@@ -1,6 +1,7 @@
 // The drawing database: object ids, handles, opening and closing, the default drawing.
 #include <cwchar>
 #include <unordered_set>
+#include "dxflimits.h"
 #include "hostimpl.h"
 
 namespace {
@@ -82,6 +83,7 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing) : m_impl(new Impl) {
 }
 
 AcDbDatabase::~AcDbDatabase() {
+  cadhost::closeDrawingFile(this);
   liveDatabases().erase(this);
   if (gWorkingDb == this) gWorkingDb = nullptr;
   for (AcDbStub& s : m_impl->stubs) {
@@ -141,7 +143,10 @@ void AcDbDatabase::setFileName(const std::wstring& name) { m_impl->fileName = na
 
 AcDbObjectId AcDbDatabase::addObject(AcDbObject* object, AcDbObjectId owner, AcDbHandle handle) {
   Impl& d = *m_impl;
-  if (handle.isNull() || d.find(handle.value())) handle = AcDbHandle(d.allocHandle());
+  if (handle.isNull() || d.find(handle.value())) {
+    if (d.nextHandle >= kDxfHandleLimit) return AcDbObjectId::kNull;  // every handle is taken
+    handle = AcDbHandle(d.allocHandle());
+  }
   if (handle.value() >= d.nextHandle) d.nextHandle = handle.value() + 1;
   d.stubs.emplace_back();
   AcDbStub* stub = &d.stubs.back();

@@ -120,7 +120,7 @@ void Reader::header() {
     }
     if (vars.empty()) throw DxfError{"group " + std::to_string(g.code) + " before the first header variable", g.line};
     vars.back().second.push_back({g.code, g.value});
-    if (vars.back().first == "$HANDSEED" && g.code == 5) m_handseed = toHandle(g);
+    if (vars.back().first == "$HANDSEED" && g.code == 5) m_handseed = toHandle(g, true);
   }
   throw DxfError{"file ends inside HEADER (truncated)", m_tok.lineNo()};
 }
@@ -144,7 +144,7 @@ std::wstring Reader::name(const Group& g) const {
 }
 
 void Reader::checkHandle(Adesk::UInt64 h, size_t line) const {
-  if (h > kDxfMaxHandle)
+  if (h >= kDxfHandleLimit)
     throw DxfError{"handle " + cadhost::toUtf8(cadhost::handleText(AcDbHandle(h))) +
                        " is beyond the host's range (it leaves no handles for new objects)",
                    line};
@@ -179,7 +179,7 @@ void Reader::reserveHandle(Adesk::UInt64 h, size_t line) {
 void Reader::noteHandles(const std::vector<Group>& gs) {
   Adesk::UInt64 h;
   for (const Group& g : gs)
-    if (isHandleCode(g.code) && parseHex(g.value, h) && h <= kDxfMaxHandle) m_maxHandle = std::max(m_maxHandle, h);
+    if (isHandleCode(g.code) && parseHex(g.value, h) && h < kDxfHandleLimit) m_maxHandle = std::max(m_maxHandle, h);
 }
 
 // Splits an object's groups before `end`: the head's application data (102 groups), the

@@ -5,6 +5,7 @@
 #include <memory>
 #include "customentity.h"
 #include "dxf_reader.h"
+#include "dxf_writer.h"
 #include "dxflimits.h"
 
 namespace {
@@ -329,12 +330,17 @@ void Reader::finish() {
     l.first->setLinetypeObjectId(id);
   }
   // A seed beyond the range is no use to anyone: new objects follow the file's handles.
-  m_d.nextHandle = std::max(m_maxHandle + 1, m_handseed <= kDxfMaxHandle ? m_handseed : 0);
+  m_d.nextHandle = std::max(m_maxHandle + 1, m_handseed <= kDxfHandleLimit ? m_handseed : 0);
   for (AcDbStub* s : m_deferred) {
     m_d.erase(s->handle.value());
     s->handle = AcDbHandle(m_d.allocHandle());
     m_d.insert(s->handle.value(), s);
   }
+  // Handled now, so that a save never needs a handle the session's new objects took.
+  if (!reserveFileHandles(m_db))
+    throw DxfError{"the drawing would run out of handles: its handles leave too few below the host's limit " +
+                       cadhost::toUtf8(cadhost::handleText(AcDbHandle(kDxfHandleLimit))),
+                   m_tok.lineNo()};
   m_d.file.read = true;
 }
 }  // namespace dxf

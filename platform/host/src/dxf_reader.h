@@ -49,7 +49,7 @@ class Reader {
   AcDbSymbolTable* makeTable(const std::string& name, Adesk::UInt64 handle, size_t line);
   AcDbObjectId addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line);
   void reserveHandle(Adesk::UInt64 h, size_t line);
-  // Refuses a handle of the drawing's own beyond kDxfMaxHandle.
+  // Refuses a handle of the drawing's own at or past kDxfHandleLimit.
   void checkHandle(Adesk::UInt64 h, size_t line) const;
   void noteHandles(const std::vector<Group>& gs);
   void keepGroups(const std::vector<Group>& gs, size_t end, const std::vector<const char*>& markers,

@@ -69,9 +69,9 @@ long long toInt(const Group& g) {
   return v;
 }
 
-Adesk::UInt64 toHandle(const Group& g) {
+Adesk::UInt64 toHandle(const Group& g, bool atLimit) {
   AcDbHandle h(cadhost::fromUtf8(g.value).c_str());
-  if ((h.isNull() && g.value != "0") || h.value() >= (Adesk::UInt64(1) << 62))
+  if ((h.isNull() && g.value != "0") || h.value() > kDxfHandleLimit || (h.value() == kDxfHandleLimit && !atLimit))
     throw DxfError{"\"" + g.value.substr(0, 40) + "\" is not a handle", g.line};
   return h.value();
 }

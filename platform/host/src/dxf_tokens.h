@@ -43,7 +43,9 @@ class Tokenizer {
 // Values; each throws DxfError naming the group and line.
 double toReal(const Group& g);
 long long toInt(const Group& g);
-Adesk::UInt64 toHandle(const Group& g);
+// A handle below kDxfHandleLimit; with atLimit, the limit itself too (the seed of a
+// drawing that has given every handle).
+Adesk::UInt64 toHandle(const Group& g, bool atLimit = false);
 // One object's groups: everything up to the next group 0 (left for the caller).
 std::vector<Group> readObject(Tokenizer& t);
 // The whole file, refused beyond the reader's size limit; false with a message.

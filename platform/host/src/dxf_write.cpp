@@ -316,8 +316,7 @@ void writeSectionsAfter(WriteContext& c, const std::string& anchor) {
 
 void writeDrawing(WriteContext& c) {
   measureExtents(c);
-  dxf::reserveTableHandles(c);
-  for (AcDbObjectId id : objectOf<AcDbBlockTable>(c.db->blockTableId())->records()) blockEnds(*c.d, id);
+  dxf::reserveFileHandles(c.db);
   writeSectionsAfter(c, "");
   writeHeader(c);
   writeSectionsAfter(c, "HEADER");
@@ -341,6 +340,14 @@ Codec drawingCodec(const AcDbDatabase::Impl& d) {
   const auto* page = d.file.headerVar("$DWGCODEPAGE");
   return dxf::Codec::forDrawing(version && !version->empty() ? version->front().value : "AC1015",
                                 page && !page->empty() ? page->front().value : "");
+}
+
+bool reserveFileHandles(AcDbDatabase* db) {
+  AcDbDatabase::Impl& d = *db->impl();
+  reserveTableHandles(d);
+  if (auto* bt = objectOf<AcDbBlockTable>(db->blockTableId()))
+    for (AcDbObjectId id : bt->records()) blockEnds(d, id);
+  return d.nextHandle <= kDxfHandleLimit;
 }
 
 Adesk::UInt64 keptOwner(const DxfKept& kept) {
@@ -371,6 +378,10 @@ Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, std::wstring* mess
   if (!fileName || !*fileName) return Acad::eInvalidInput;
   if (m_impl->blockTable.isNull() || m_impl->layerTable.isNull()) return Acad::eNoDatabase;
   std::string path = cadhost::toUtf8(fileName);
+  if (!dxf::reserveFileHandles(this)) {
+    if (message) *message = L"cannot write " + cadhost::fromUtf8(path + ": the drawing has used every handle there is");
+    return Acad::eOutOfMemory;
+  }
   auto failed = [&](int err) {
     if (message) *message = L"cannot write " + cadhost::fromUtf8(path + ": " + std::strerror(err));
     return Acad::eFileNotFound;

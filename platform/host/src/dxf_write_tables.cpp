@@ -32,11 +32,12 @@ size_t tableIndex(const std::string& name) {
   return kTableCount;
 }
 
-const DxfTable* keptTable(const WriteContext& c, const std::string& name) {
-  for (const DxfTable& t : c.d->file.tables)
+const DxfTable* keptTable(const DxfFileKept& file, const std::string& name) {
+  for (const DxfTable& t : file.tables)
     if (t.name == name) return &t;
   return nullptr;
 }
+const DxfTable* keptTable(const WriteContext& c, const std::string& name) { return keptTable(c.d->file, name); }
 
 // The file's tables in its order, with each table it lacks before the first that follows
 // it in the usual order.
@@ -374,16 +375,16 @@ void defaultObjects(WriteContext& c) {
 
 namespace dxf {
 // Every handle the file will carry must exist before the header states the seed.
-void reserveTableHandles(WriteContext& c) {
+void reserveTableHandles(AcDbDatabase::Impl& d) {
   for (const char* t : {"VPORT", "STYLE", "VIEW", "UCS", "DIMSTYLE"}) {
-    if (keptTable(c, t)) continue;
-    c.d->roleHandle(t);
-    if (std::string(t) == "VPORT") c.d->roleHandle("VPORT*ACTIVE");
-    if (std::string(t) == "STYLE") c.d->roleHandle("STYLE:Standard");
-    if (std::string(t) == "DIMSTYLE") c.d->roleHandle("DIMSTYLE:Standard");
+    if (keptTable(d.file, t)) continue;
+    d.roleHandle(t);
+    if (std::string(t) == "VPORT") d.roleHandle("VPORT*ACTIVE");
+    if (std::string(t) == "STYLE") d.roleHandle("STYLE:Standard");
+    if (std::string(t) == "DIMSTYLE") d.roleHandle("DIMSTYLE:Standard");
   }
-  if (!c.d->file.hasObjects)
-    for (const char* role : kObjectRoles) c.d->roleHandle(role);
+  if (!d.file.hasObjects)
+    for (const char* role : kObjectRoles) d.roleHandle(role);
 }
 
 void writeClasses(WriteContext& c) {

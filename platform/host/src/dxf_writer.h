@@ -77,9 +77,13 @@ struct WriteContext {
   double extMin[3] = {0, 0, 0}, extMax[3] = {0, 0, 0};
   std::vector<char> sectionsWritten;  // of the drawing's sections the host does not know
 };
+// Gives a handle to every object a save writes that has none yet (the tables the host
+// writes itself, its dictionaries and layouts, the BLOCK and ENDBLK of each block): false
+// when they pass kDxfHandleLimit.
+bool reserveFileHandles(AcDbDatabase* db);
 // dxf_write_tables.cpp: the handles the tables and objects need, the CLASSES, TABLES and
 // OBJECTS sections.
-void reserveTableHandles(WriteContext& c);
+void reserveTableHandles(AcDbDatabase::Impl& d);
 void writeClasses(WriteContext& c);
 void writeTables(WriteContext& c);
 void writeObjects(WriteContext& c);

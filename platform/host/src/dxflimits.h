@@ -16,13 +16,14 @@ const int kDxfMaxBlockNesting = 16;                // braces nested in extended 
 const size_t kDxfMaxCharBytes = 14;
 const size_t kDxfMaxTextChars = kDxfMaxLineBytes / kDxfMaxCharBytes;
 
-// Handles: from kDxfHandleLimit on, no value is a drawing's handle (the reader numbers
-// its own objects there until the file's handles are known). A drawing's objects have
-// handles up to kDxfMaxHandle, so that at least kDxfHandleRoom objects made after it
-// still get handles below the limit, and the drawing saves into one that opens again.
+// Handles: every handle of a drawing is below kDxfHandleLimit, in a file the host reads
+// and in one it writes, so whatever the host saves opens again. The reader refuses a file
+// that names a handle at or past it, and a drawing that would run out of handles: one
+// whose objects without a handle in the file, and those a save writes of the host's own
+// (table heads, dictionaries, the ends of blocks), find none left below it. The database
+// gives no new object a handle past it. The reader numbers its own objects from the limit
+// on until the file's handles are known.
 const unsigned long long kDxfHandleLimit = 1ULL << 62;
-const unsigned long long kDxfHandleRoom = 1ULL << 32;
-const unsigned long long kDxfMaxHandle = kDxfHandleLimit - kDxfHandleRoom;
 
 // The real host's limits on extended data: one text (1000, 1003, 1005) holds at most 255
 // bytes (in the process's code page), one object's extended data at most 16 KB, counted

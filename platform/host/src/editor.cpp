@@ -1,5 +1,6 @@
 // The editor object and its reactors: the notifications of a drawing's save.
 #include "aced.h"
+#include "hostimpl.h"
 #include <algorithm>
 #include <vector>
 
@@ -61,8 +62,12 @@ void tell(F f) {
 }  // namespace
 
 Acad::ErrorStatus cadhost::saveDrawing(AcDbDatabase* db, const std::wstring& path, std::wstring* message) {
+  std::string target;
+  Acad::ErrorStatus es = cadhost::beginDrawingSave(db, path, target, message);
+  if (es != Acad::eOk) return es;
   tell([&](AcEditorReactor* r) { r->beginSave(db, path.c_str()); });
-  const Acad::ErrorStatus es = db->dxfOut(path.c_str(), message);
+  es = db->dxfOut(cadhost::fromUtf8(target).c_str(), message);
+  cadhost::endDrawingSave(db, target, es == Acad::eOk);
   if (es != Acad::eOk) {
     tell([&](AcEditorReactor* r) { r->abortSave(db); });
     return es;

@@ -218,4 +218,20 @@ std::wstring handleText(const AcDbHandle& h);
 Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::wstring* message);
 // Writes the drawing as DXF text to f (flushed); false when a write failed.
 bool dxfWrite(AcDbDatabase* db, FILE* f);
+
+// document.cpp: the file of the drawing a session has open.
+// Opens the drawing at path into db for this session (a path where no file stands names a
+// new drawing): the session takes the drawing's lock, or opens it read-only with a line
+// saying why when another session has it. eOk (message: what the reader left out, or
+// empty), or the reader's failure with message.
+Acad::ErrorStatus openDrawingFile(AcDbDatabase* db, const std::wstring& path, std::wstring* message);
+// Before a save of db as path: eOk with the file to write (the file a link at the drawing's
+// name leads to), or eNotApplicable with message when the save would cost another
+// session's work (the drawing is read-only or changed on disk, or path is another
+// session's drawing). Each eOk is followed by endDrawingSave, saved or not.
+Acad::ErrorStatus beginDrawingSave(AcDbDatabase* db, const std::wstring& path, std::string& target,
+                                   std::wstring* message);
+void endDrawingSave(AcDbDatabase* db, const std::string& target, bool saved);
+// Gives up the drawing's file and its lock (when the database goes).
+void closeDrawingFile(const AcDbDatabase* db);
 }

@@ -96,6 +96,7 @@ Acad::ErrorStatus AcDbSymbolTable::add(AcDbObjectId& id, AcDbSymbolTableRecord* 
   if (rec->name().empty()) return Acad::eInvalidInput;
   if (has(rec->name().c_str())) return Acad::eDuplicateRecordName;
   id = database()->addObject(rec, objectId());
+  if (id.isNull()) return Acad::eOutOfMemory;  // the drawing has no handle left for it
   id.stub()->writer = true;
   appendRecord(id);
   return Acad::eOk;
@@ -149,6 +150,7 @@ Acad::ErrorStatus AcDbBlockTableRecord::appendAcDbEntity(AcDbObjectId& id, AcDbE
   if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
   if (entity->database()) return Acad::eAlreadyInDb;
   id = database()->addObject(entity, objectId());
+  if (id.isNull()) return Acad::eOutOfMemory;  // the drawing has no handle left for it
   id.stub()->writer = true;
   m_entities.push_back(id);
   return Acad::eOk;

@@ -27,6 +27,10 @@ typedef ULONG_PTR DWORD_PTR;
 #define INTERNET_CONNECTION_OFFLINE 0x20
 #define INTERNET_CONNECTION_CONFIGURED 0x40
 
+// HttpQueryInfoA levels: the answer's status code, as text or (with the flag) a DWORD.
+#define HTTP_QUERY_STATUS_CODE 19
+#define HTTP_QUERY_FLAG_NUMBER 0x20000000
+
 // Error codes.
 #define ERROR_INTERNET_TIMEOUT 12002L
 #define ERROR_INTERNET_INTERNAL_ERROR 12004L
@@ -37,6 +41,7 @@ typedef ULONG_PTR DWORD_PTR;
 #define ERROR_INTERNET_CONNECTION_ABORTED 12030L
 #define ERROR_INTERNET_CONNECTION_RESET 12031L
 #define ERROR_INTERNET_SECURITY_CHANNEL_ERROR 12157L
+#define ERROR_HTTP_HEADER_NOT_FOUND 12150L
 
 #ifdef __cplusplus
 extern "C" {
@@ -58,6 +63,13 @@ HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR pro
 // separated by "\r\n", length (DWORD)-1 for a zero-terminated text. context is unused.
 HINTERNET InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD headersLength,
                            DWORD flags, DWORD_PTR context);
+
+// Of a transfer handle, only HTTP_QUERY_STATUS_CODE: the final answer's status (after
+// redirects) as a DWORD with HTTP_QUERY_FLAG_NUMBER, else as decimal text with its
+// terminator. *length is the buffer's size in bytes, on return the bytes written (text:
+// without the terminator). FALSE with ERROR_INSUFFICIENT_BUFFER and the size needed in
+// *length for a buffer too small, ERROR_HTTP_HEADER_NOT_FOUND for any other level.
+BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD length, LPDWORD index);
 
 // Reads the next bytes of the body, at most toRead, blocking until at least one arrives.
 // TRUE with *read > 0: data; TRUE with *read 0: the body ended normally; FALSE: the

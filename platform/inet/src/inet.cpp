@@ -311,6 +311,40 @@ HINTERNET InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD 
   return t;
 }
 
+BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD length, LPDWORD) {
+  Transfer* t = lookup<Transfer>(request, kTransfer);
+  if (!t) return FALSE;
+  if (!length) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if ((infoLevel & ~HTTP_QUERY_FLAG_NUMBER) != HTTP_QUERY_STATUS_CODE) {
+    SetLastError(ERROR_HTTP_HEADER_NOT_FOUND);
+    return FALSE;
+  }
+  long status = 0;
+  curl_easy_getinfo(t->easy, CURLINFO_RESPONSE_CODE, &status);
+  if (infoLevel & HTTP_QUERY_FLAG_NUMBER) {
+    if (!buffer || *length < sizeof(DWORD)) {
+      *length = sizeof(DWORD);
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return FALSE;
+    }
+    *static_cast<DWORD*>(buffer) = static_cast<DWORD>(status);
+    *length = sizeof(DWORD);
+    return TRUE;
+  }
+  const std::string text = std::to_string(status);
+  if (!buffer || *length < text.size() + 1) {
+    *length = static_cast<DWORD>(text.size() + 1);
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  *length = static_cast<DWORD>(text.size());
+  return TRUE;
+}
+
 BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read) {
   Transfer* t = lookup<Transfer>(file, kTransfer);
   if (!t) return FALSE;

@@ -24,7 +24,8 @@ void appendUtf8(std::string& out, uint32_t cp);
 // temporary is created new, and the rename replaces a link at the path, not its target.
 // The saved file keeps the mode (and, where allowed, the owner) of the file it replaces;
 // a new file gets newFileMode less the process's umask. The temporary is readable by its
-// owner only while it is written.
+// owner only while it is written. It is named .FILE.saving-PID-XXXXXXXX, a name only a save
+// makes, so that the removal of dead saves' temporaries never takes a user's file.
 struct SafeSave {
   std::string path;  // the file being saved
   std::string temp;  // the temporary beside it
@@ -45,8 +46,9 @@ void safeSaveAbort(SafeSave& s);
 // Writes all of data to fd (through interruptions and short writes); false on an error.
 bool writeAll(int fd, const void* data, size_t size);
 
-// The temporaries of `path` that no live save holds (their process died), removed; the
-// number removed. safeSaveBegin does this itself.
+// The temporaries of `path` whose process is gone and that no save holds, removed; the
+// number removed. Only this user's plain files named as a save names its temporaries are
+// taken. safeSaveBegin does this itself.
 int removeDeadTemporaries(const std::string& path);
 
 }  // namespace standin

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -203,21 +202,6 @@ class HiveLock {
   bool m_failed = false;
 };
 
-// Earlier versions named a hive's temporary ".NAME.XXXXXX". Saves hold the folder's lock,
-// so while this process holds it, any such file is a dead save's.
-void removeOldTemporaries(const std::string& folder, const std::string& fileName) {
-  const std::string prefix = "." + fileName + ".";
-  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-  if (!dir) return;
-  while (dirent* e = readdir(dir)) {
-    std::string name = e->d_name;
-    if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0 &&
-        e->d_type == DT_REG)
-      unlink((folder + name).c_str());
-  }
-  closedir(dir);
-}
-
 // Writes the hive: a temporary file in the same folder, flushed, then renamed over the
 // hive (standin.h); the caller holds the folder's lock.
 LONG saveHive(Hive& h) {
@@ -226,7 +210,6 @@ LONG saveHive(Hive& h) {
   if (path.empty()) return ERROR_SUCCESS;  // no machine folder: the registry lives in memory
   std::string folder = path.substr(0, path.find_last_of('/') + 1);
   if (!folder.empty()) mkdir(folder.c_str(), 0700);
-  removeOldTemporaries(folder, h.fileName);
   standin::SafeSave save;
   if (standin::safeSaveBegin(save, path, 0600) != 0) return ERROR_REGISTRY_IO_FAILED;
   const std::string text = formatHive(h.root, h.rootName, h.utf16);

@@ -1,10 +1,11 @@
 // Saving a file through a temporary beside it (see standin.h). A save holds an exclusive
-// lock on its temporary from creation to rename; a temporary nobody holds is a dead
-// process's, and the next save of the file removes it.
+// lock on its temporary from creation to rename; a temporary nobody holds whose process is
+// gone is a dead save's, and the next save of the file removes it.
 #include "standin.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -18,9 +19,11 @@
 
 namespace standin {
 namespace {
-// Temporaries are named FILE.tmpPID-XXXXXX; FILE.tmpPID is what older saves left.
-const char kTempMark[] = ".tmp";
-const size_t kTempTailBytes = 24;  // the mark, a process id, '-' and the random part
+// Temporaries are named .FILE.saving-PID-XXXXXXXX: hidden, and named as no user names a
+// file, so that the clean-up never takes a file of the user's for one of its own.
+const char kTempMark[] = ".saving-";
+const size_t kTempRandom = 8;
+const size_t kTempTailBytes = 1 + sizeof kTempMark - 1 + 10 + 1 + kTempRandom;  // '.', mark, pid, '-', random
 const int kTempAttempts = 100;
 
 std::string folderOf(const std::string& path) {
@@ -34,12 +37,12 @@ std::string nameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The start of every temporary name of the file: its name (cut so that the whole
+// The start of every temporary name of the file: a dot, its name (cut so that the whole
 // temporary name stays within the file system's limit) and the mark.
 std::string tempPrefix(const std::string& path) {
   std::string name = nameOf(path);
   if (name.size() > NAME_MAX - kTempTailBytes) name.resize(NAME_MAX - kTempTailBytes);
-  return name + kTempMark;
+  return "." + name + kTempMark;
 }
 
 bool allDigits(const std::string& s, size_t from, size_t to) {
@@ -49,20 +52,25 @@ bool allDigits(const std::string& s, size_t from, size_t to) {
   return true;
 }
 
-// PREFIX + digits, or PREFIX + digits + '-' + six letters or digits.
-bool isTempName(const std::string& name, const std::string& prefix) {
+// PREFIX + a process id + '-' + kTempRandom letters or digits; pid is the process id.
+bool isTempName(const std::string& name, const std::string& prefix, long& pid) {
   if (name.compare(0, prefix.size(), prefix) != 0) return false;
   size_t dash = name.find('-', prefix.size());
-  if (dash == std::string::npos) return allDigits(name, prefix.size(), name.size());
-  if (!allDigits(name, prefix.size(), dash) || name.size() - dash - 1 != 6) return false;
+  if (dash == std::string::npos || dash - prefix.size() > 9 || !allDigits(name, prefix.size(), dash) ||
+      name.size() - dash - 1 != kTempRandom)
+    return false;
   for (size_t i = dash + 1; i < name.size(); ++i)
     if (!isalnum((unsigned char)name[i])) return false;
+  pid = std::stol(name.substr(prefix.size(), dash - prefix.size()));
   return true;
 }
 
+// A process of that id runs (perhaps another user's, or one that took the id over).
+bool processRuns(long pid) { return pid > 0 && (kill((pid_t)pid, 0) == 0 || errno == EPERM); }
+
 std::string randomPart() {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  unsigned char bytes[6];
+  unsigned char bytes[kTempRandom];
   if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != (ssize_t)sizeof bytes) {
     unsigned long x = (unsigned long)time(nullptr) ^ ((unsigned long)clock() << 16) ^ (unsigned long)getpid();
     for (unsigned char& b : bytes) b = (unsigned char)(x = x * 6364136223846793005UL + 1442695040888963407UL) >> 3;
@@ -108,7 +116,8 @@ int removeDeadTemporaries(const std::string& path) {
   int removed = 0;
   while (dirent* e = readdir(list)) {
     std::string name = e->d_name;
-    if (!isTempName(name, prefix)) continue;
+    long pid = 0;
+    if (!isTempName(name, prefix, pid) || processRuns(pid)) continue;
     int fd = openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat held, named;

@@ -81,12 +81,6 @@ bool addComponents(UnitRecord& unit, const SelectorSettings& settings, const std
   return true;
 }
 
-// The unit's placement as the insertion left it in the record.
-void takePlacement(GraphicalPart& part) {
-  AcGeVector3d y;
-  dc_part_transform(part.blockRefId).getCoordSystem(part.position, part.direction, y, part.normal);
-}
-
 // The extended data again on the unit's object; a stub that is gone loses its key.
 void storeUnit(UnitRecord& unit) {
   printMessage("dcobjects: xdata %d\n", xdata_write_unit(&unit));
@@ -116,7 +110,7 @@ void createObjects() {
   unit.parts[0].blockRefId = picked->objectId();
   picked->close();
   if (xdata_read_unit(&unit) < 0) return;
-  takePlacement(unit.parts[0]);
+  dc_take_placement(unit.parts[0]);
 
   SelectorSettings settings;
   std::string unitFile;

@@ -32,24 +32,25 @@ void expectNear(const AcGePoint3d& p, double x, double y, double z) {
 
 TEST(Placement, BesideTheUnitOnTheSideOfItsConnection) {
   GraphicalPart unit = turnedUnit(), silencer("VH-SIL-600x400", 'H');
-  unit.connections[CONN_SUPPLY] = connectionAt(600, 0, 300);
+  unit.connections[CONN_SUPPLY] = connectionAt(600, 100, 300);
   unit.connections[CONN_EXTRACT] = connectionAt(-400, 0, 300);
-  silencer.connections[CONN_SUPPLY_IN] = connectionAt(0, 0, 0);
-  silencer.connections[CONN_SUPPLY_OUT] = connectionAt(300, 0, 0);
+  silencer.connections[CONN_SUPPLY_IN] = connectionAt(0, 20, 50);
+  silencer.connections[CONN_SUPPLY_OUT] = connectionAt(300, 20, 50);
   const DuctConnectionData& inlet = silencer.connections[CONN_SUPPLY_IN];
 
-  // 0.75 x 1000 + 0.75 x 300 + 1300 along the unit's X direction, in its orientation.
+  // 0.75 x 1000 + 0.75 x 300 + 1300 along the unit's X direction (world Y), in its orientation,
+  // the inlet in line with the connection and at its height (not at the unit's floor level).
   ASSERT_EQ(dc_place_external_part(&unit, &unit.connections[CONN_SUPPLY], &silencer, &inlet, 1300), 0);
-  expectNear(silencer.position, 1000, 500 + 2275, 0);
+  expectNear(silencer.position, 1000 - 80, 500 + 2275, 250);
   EXPECT_TRUE(silencer.direction.isEqualTo(AcGeVector3d::kYAxis));
   EXPECT_TRUE(silencer.normal.isEqualTo(AcGeVector3d::kZAxis));
   ASSERT_EQ(dc_place_external_part(&unit, &unit.connections[CONN_EXTRACT], &silencer, &inlet, 1300), 0);
-  expectNear(silencer.position, 1000, 500 - 2275, 0);
+  expectNear(silencer.position, 1000 + 20, 500 - 2275, 250);
 
   GraphicalPart bare = turnedUnit();
   DuctConnectionData nowhere = connectionAt(600, 0, 0);
   ASSERT_EQ(dc_place_external_part(&bare, &nowhere, &silencer, &inlet, 1300), 0);
-  expectNear(silencer.position, 1000, 500, 0);
+  expectNear(silencer.position, 1000 + 20, 500, -50);
 }
 
 TEST(Placement, InletLandsOnTheConnectionLineFacingBack) {

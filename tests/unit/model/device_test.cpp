@@ -317,13 +317,14 @@ TEST_F(DeviceBlock, InsertBuildsZephyrBlockAndRecordsWhereTheUserPutIt) {
   EXPECT_FALSE(hasBlock(L"Zephyr2"));
 }
 
-TEST_F(DeviceBlock, CancelledInsertLeavesTheBlockAndSaysNothing) {
+// A cancelled insertion left its block "ZephyrN" in the drawing with nothing referring to it.
+TEST_F(DeviceBlock, CancelledInsertTakesItsBlockAwayAndSaysNothing) {
   GraphicalPart part("ROUND", 'D');
   cadhost::addAnswers({"*cancel*"});
   cadhost::takeOutput();
   EXPECT_EQ(device_insert_block(db_, part), -6);
   EXPECT_TRUE(part.blockRefId.isNull());
-  EXPECT_TRUE(hasBlock(L"Zephyr1"));
+  EXPECT_FALSE(hasBlock(L"Zephyr1"));
   EXPECT_TRUE(block_get_last_entity().isNull());
   EXPECT_EQ(cadhost::takeOutput().find("Zephyr:"), std::string::npos);
 }

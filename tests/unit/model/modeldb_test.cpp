@@ -204,11 +204,11 @@ TEST_F(RetrieveTest, SourceThatIsNotGzipArrivesUnchanged) {
 }
 
 TEST_F(RetrieveTest, FailedDownloadsNameTheAddressAndLeaveNoFiles) {
-  settings.ServerRootURL = deadAddress("root");  // no separator is added
+  settings.ServerRootURL = deadAddress("root");  // the dictionary's name goes below it
   EXPECT_EQ(retrieveModelDatabase(server.url(kDatabase), settings), -1);
   EXPECT_EQ(cadhost::takeOutput(),
             "Error DownloadFile: Can't open file from internet\n"
-            "Zephyr: Failed to download models database dictionary '" + deadAddress("rootDuratcd.ddtz") +
+            "Zephyr: Failed to download models database dictionary '" + deadAddress("root/Duratcd.ddtz") +
                 "'.\n");
   EXPECT_STREQ(modelDictionaryPath(), "");
   EXPECT_EQ(temp.count(), 0u);

@@ -54,7 +54,7 @@ TEST(ReadSettings, A256ByteValueIsReadAndA257ByteValueIsMissing) {
   EXPECT_EQ(-1, readSettings(settings));
   EXPECT_EQ("", settings.ServerRootURL);
   EXPECT_EQ("kept", settings.StartPage);  // the later fields keep their values
-  EXPECT_EQ("Registry settings is missing: ServerRootURL", takePrinted());
+  EXPECT_EQ("Registry settings is missing: ServerRootURL\n", takePrinted());
 }
 
 TEST(ReadSettings, A256ByteValueWithoutTerminatingZeroIsReadWhole) {
@@ -75,10 +75,10 @@ TEST(ReadSettings, EachRequiredSettingIsNamedWhenMissing) {
     const char* values;
     const char* message;
   } cases[] = {
-      {"\"StartPage\"=\"s\"\n\"TempFolder\"=\"t\"\n", "Registry settings is missing: ServerRootURL"},
-      {"\"ServerRootURL\"=\"u\"\n\"TempFolder\"=\"t\"\n", "Registry settings is missing: StartPage"},
-      {"\"ServerRootURL\"=\"u\"\n\"StartPage\"=\"\"\n\"TempFolder\"=\"t\"\n", "Registry settings is missing: StartPage"},
-      {"\"ServerRootURL\"=\"u\"\n\"StartPage\"=\"s\"\n", "Registry settings is missing: TempFolder"},
+      {"\"StartPage\"=\"s\"\n\"TempFolder\"=\"t\"\n", "Registry settings is missing: ServerRootURL\n"},
+      {"\"ServerRootURL\"=\"u\"\n\"TempFolder\"=\"t\"\n", "Registry settings is missing: StartPage\n"},
+      {"\"ServerRootURL\"=\"u\"\n\"StartPage\"=\"\"\n\"TempFolder\"=\"t\"\n", "Registry settings is missing: StartPage\n"},
+      {"\"ServerRootURL\"=\"u\"\n\"StartPage\"=\"s\"\n", "Registry settings is missing: TempFolder\n"},
   };
   for (const Case& c : cases) {
     machine.write("system.reg", std::string(kHeader) + kMachineGeneral + c.values);

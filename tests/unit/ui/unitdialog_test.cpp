@@ -72,6 +72,7 @@ TEST(UnitDialog, AssignedSystemsAreShownLockedAndOkClosesAtOnce) {
   UnitRecord unit = makeUnit();
   unit.systemId = 5;
   assign(unit, 1, 2, 4, 3);
+  unit.parts[0].connections[CONN_EXTRACT_PLUG].systemId = 6;
   DialogRun run = runDialog(unit, {"click 1"});
   EXPECT_EQ(run.result, 0) << run.out;
   EXPECT_TRUE(run.saw("Dialog \"Zephyr  - Unit's information\"")) << run.out;
@@ -89,7 +90,7 @@ TEST(UnitDialog, AssignedSystemsAreShownLockedAndOkClosesAtOnce) {
   EXPECT_EQ(run.count("Dialog: "), 1u) << "OK closed at once";
   EXPECT_EQ(unit.systemId, 5);
   EXPECT_EQ(systemOf(unit, CONN_EXTRACT), 2);
-  EXPECT_EQ(systemOf(unit, CONN_EXTRACT_PLUG), -1) << "the extract was not chosen in this dialog";
+  EXPECT_EQ(systemOf(unit, CONN_EXTRACT_PLUG), 6) << "without a choice for the extract the plug keeps its system";
 }
 
 TEST(UnitDialog, OpenUnknownAndRefusedSystems) {
@@ -112,7 +113,7 @@ TEST(UnitDialog, OpenUnknownAndRefusedSystems) {
   EXPECT_EQ(systemOf(unit, CONN_EXTRACT), 77);
   EXPECT_EQ(systemOf(unit, CONN_OUTDOOR), 4);
   EXPECT_EQ(systemOf(unit, CONN_EXHAUST), -2);
-  EXPECT_EQ(systemOf(unit, CONN_EXTRACT_PLUG), -1);
+  EXPECT_EQ(systemOf(unit, CONN_EXTRACT_PLUG), 77) << "a plug without a system takes the extract's";
 }
 
 TEST(UnitDialog, OneDuctSerieMustBePickedAndThePlugFollowsTheExtract) {

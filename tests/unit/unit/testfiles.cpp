@@ -70,8 +70,9 @@ DownloadLog& downloads() {
 
 // The download of the selection's export, replaced in these tests by a double that
 // records the address and writes the configured body.
-int DownloadFile(const char* url, const char* saveFileName) {
+int DownloadFile(const char* url, const char* saveFileName, long* status) {
   testfiles::DownloadLog& log = testfiles::downloads();
+  if (status) *status = log.result >= 0 ? log.status : 0;
   ++log.calls;
   log.lastAddress = url ? url : "";
   log.lastTarget = saveFileName ? saveFileName : "";

@@ -19,6 +19,7 @@ struct DownloadLog {
   bool targetExisted = false;
   int calls = 0;
   int result = 1;  // returned; the body is written only when not negative
+  long status = 200;  // the answer's HTTP status when result is not negative
   std::string body;
 };
 DownloadLog& downloads();

@@ -12,7 +12,7 @@ namespace {
 size_t filesIn(const std::string& folder) {
   size_t n = 0;
   DIR* d = opendir(folder.c_str());
-  while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+  while (dirent* e = readdir(d)) n += std::string(".") != e->d_name && std::string("..") != e->d_name;
   closedir(d);
   return n;
 }
@@ -96,7 +96,7 @@ TEST_F(DuctoraTest, ProjectIsWrittenWithTheDrawing) {
   if (child == 0) _exit(0);
   ASSERT_GT(child, 0);
   waitpid(child, nullptr, 0);
-  write(projectFile() + ".tmp" + std::to_string(child), "half");
+  write(folder + "/.plant.ductora.xml.saving-" + std::to_string(child) + "-aB3dE9xY", "half");
   saveDrawing();
   struct stat st;
   ASSERT_EQ(stat(projectFile().c_str(), &st), 0);
