@@ -56,23 +56,13 @@ class Selector:
         with open(os.path.join(self.folder, "access.log"), encoding="utf-8") as f:
             return f.read()
 
-    def raw(self, data, timeout=10, first=False):
-        """Sends bytes on a fresh connection and returns all the server answers until it
-        closes the connection (or the timeout); with first, what the first read gives."""
-        with socket.create_connection(("127.0.0.1", self.port), timeout=timeout) as s:
+    def raw(self, data, timeout=10, first=False, source="127.0.0.1"):
+        """Sends bytes on a fresh connection from source and returns all the server answers
+        until it closes the connection (or the timeout); with first, what the first read
+        gives."""
+        with socket.create_connection(("127.0.0.1", self.port), timeout=timeout, source_address=(source, 0)) as s:
             s.sendall(data)
-            out = b""
-            try:
-                while True:
-                    chunk = s.recv(65536)
-                    if not chunk:
-                        break
-                    out += chunk
-                    if first:
-                        break
-            except socket.timeout:
-                pass
-            return out
+            return read_all(s, first)
 
     def stop(self):
         """SIGTERM; the exit status (None when it had to be killed)."""
@@ -89,6 +79,23 @@ class Selector:
             self.proc.stderr.close()
             self.proc.stdout.close()
         return self.proc.returncode
+
+
+def read_all(s, first=False):
+    """What a socket gives until it is closed, an error or its timeout; with first, what the
+    first read gives."""
+    out = b""
+    try:
+        while True:
+            chunk = s.recv(65536)
+            if not chunk:
+                break
+            out += chunk
+            if first:
+                break
+    except OSError:
+        pass
+    return out
 
 
 def status_of(answer):

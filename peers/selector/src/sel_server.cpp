@@ -164,6 +164,15 @@ std::string sel_log_line(const std::string& method, const std::string& path, int
   return std::string(stamp) + " " + safe(method) + " " + safe(path) + " " + std::to_string(status) + "\n";
 }
 
+void sel_log_request(SelState& state, const std::string& method, const std::string& path, int status) {
+  std::string line = sel_log_line(method, path, status);
+  std::lock_guard<std::mutex> hold(state.logLock);
+  if (state.log) {
+    std::fputs(line.c_str(), state.log);
+    std::fflush(state.log);
+  }
+}
+
 void sel_install_routes(httplib::Server& server, SelState& state) {
   const SelState& s = state;
   server.Get(literal(kSelStartPage), [&s](const httplib::Request& req, httplib::Response& res) { startPage(req, res, s); });
@@ -196,11 +205,6 @@ void sel_install_routes(httplib::Server& server, SelState& state) {
                                "form-action 'self'; base-uri 'none'; frame-ancestors 'none'"}});
   server.set_payload_max_length(kSelMaxForm);
   server.set_logger([&state](const httplib::Request& req, const httplib::Response& res) {
-    std::string line = sel_log_line(req.method, req.path, res.status);
-    std::lock_guard<std::mutex> hold(state.logLock);
-    if (state.log) {
-      std::fputs(line.c_str(), state.log);
-      std::fflush(state.log);
-    }
+    sel_log_request(state, req.method, req.path, res.status);
   });
 }

@@ -33,6 +33,9 @@ struct SelState {
 // Installs the routes, the error pages, the headers and the access log on server.
 void sel_install_routes(httplib::Server& server, SelState& state);
 
+// Writes one line to the access log (the gate logs the requests it refuses itself).
+void sel_log_request(SelState& state, const std::string& method, const std::string& path, int status);
+
 // One access log line: UTC time, method, path and status, the path's unusual bytes
 // written as %XX so that a line is always one line.
 std::string sel_log_line(const std::string& method, const std::string& path, int status);

@@ -10,7 +10,6 @@
 #include <httplib.h>
 #include <limits.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,25 +17,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "sel_export.h"
-#include "sel_guard.h"
+#include "sel_gate.h"
+#include "sel_pages.h"
 #include "sel_server.h"
 
 namespace {
 
 const int kDefaultPort = 8765;
-const int kWorkers = 32;      // requests served at once; slow clients hold one each
-const int kBacklog = 512;     // connections waiting to be accepted
-const time_t kTimeoutSeconds = 5;
-const size_t kKeepAliveRequests = 20;
-// A well-behaved connection: at most kKeepAliveRequests requests of a header block and a
-// form each, no gap over kTimeoutSeconds between them.
-const SelGuardLimits kConnectionLimits = {1u << 20, 120};
-const int kGuardIntervalMs = 100;
+
+SelGate* stopTarget = nullptr;
+
+void stopOnSignal(int) {
+  if (stopTarget) sel_gate_stop(*stopTarget);
+}
 
 struct Options {
   std::string folder;
@@ -46,12 +42,27 @@ struct Options {
   std::string log;
 };
 
-// The server with its listening socket in reach, to give it a longer queue of
-// connections than the library's own.
+// The library's server with its routes, pages and log; the gate hands it each request
+// whole and writes its answer, so it never waits on a client.
 class SelectorServer : public httplib::Server {
  public:
-  int listeningSocket() const { return svr_sock_; }
+  bool answer(httplib::Stream& stream, bool last, bool& clientCloses) {
+    return process_request(stream, last, clientCloses, nullptr);
+  }
 };
+
+std::string gatePage(int status) {
+  switch (status) {
+    case 408:
+      return sel_page_message("The request came too slowly",
+                              "The selector takes a request that comes whole within a few seconds.");
+    case 411:
+      return sel_page_message("The request has no length", "The selector takes a body only with its Content-Length.");
+    default:
+      return sel_page_message("Too many connections",
+                              "Your address has too many connections open to the selector. Please try again.");
+  }
+}
 
 int usage() {
   std::fprintf(stderr,
@@ -161,14 +172,6 @@ std::string hostPart(const std::string& bind, int port) {
 int main(int argc, char** argv) {
   Options options;
   if (!readOptions(argc, argv, options)) return usage();
-
-  // Every thread inherits this mask; the main thread takes the signals with sigwait.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGUSR1);  // the listener ended by itself
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
   SelState state;
@@ -178,50 +181,46 @@ int main(int argc, char** argv) {
     if (state.log) std::fclose(state.log);
     return 1;
   }
+  SelGate gate;
   SelectorServer server;
-  server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-  server.set_read_timeout(kTimeoutSeconds);
-  server.set_write_timeout(kTimeoutSeconds);
-  server.set_keep_alive_timeout(kTimeoutSeconds);
-  server.set_keep_alive_max_count(kKeepAliveRequests);
+  gate.limits.frame.maxBody = kSelMaxForm;
+  server.set_keep_alive_timeout(gate.limits.idleSeconds);
+  server.set_keep_alive_max_count(static_cast<size_t>(gate.limits.keepAliveRequests));
   sel_install_routes(server, state);
+  gate.serve = [&server](httplib::Stream& stream, bool last, bool& clientCloses) {
+    return server.answer(stream, last, clientCloses);
+  };
+  gate.page = gatePage;
+  gate.log = [&state](const std::string& method, const std::string& path, int status) {
+    sel_log_request(state, method, path, status);
+  };
 
   int port = options.port;
-  bool bound = port == 0 ? (port = server.bind_to_any_port(options.bind)) > 0
-                         : server.bind_to_port(options.bind, port);
-  if (!bound) {
-    std::fprintf(stderr, "selector: cannot listen on %s port %d\n", options.bind.c_str(), options.port);
+  if (sel_gate_listen(gate, options.bind, port, error) != 0) {
+    std::fprintf(stderr, "selector: %s\n", error.c_str());
     std::fclose(state.log);
     return 1;
   }
-  ::listen(server.listeningSocket(), kBacklog);
   state.fallbackHost = hostPart(options.bind, port);
-  SelGuard guard;
-  guard.limits = kConnectionLimits;
-  guard.listeningSocket = server.listeningSocket();
-  sel_guard_start(guard, kGuardIntervalMs);
-
-  pthread_t mainThread = pthread_self();
-  std::atomic<bool> listening{true};
-  std::thread listener([&] {
-    server.listen_after_bind();
-    listening = false;
-    pthread_kill(mainThread, SIGUSR1);
-  });
+  stopTarget = &gate;
+  struct sigaction stop = {};
+  stop.sa_handler = stopOnSignal;
+  stop.sa_flags = SA_RESTART;
+  sigemptyset(&stop.sa_mask);
+  sigaction(SIGTERM, &stop, nullptr);
+  sigaction(SIGINT, &stop, nullptr);
   std::printf("selector: listening at http://%s/selector/\n", state.fallbackHost.c_str());
   std::fflush(stdout);
 
-  int received = 0;
-  while (sigwait(&stopSignals, &received) != 0) {
-  }
-  // A stop before the listener runs is lost, so it is repeated until the listener ends.
-  while (listening) {
-    server.stop();
-    usleep(10000);
-  }
-  listener.join();
-  sel_guard_stop(guard);
+  int rc = sel_gate_run(gate);
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGTERM);
+  sigaddset(&stops, SIGINT);
+  sigprocmask(SIG_BLOCK, &stops, nullptr);  // the gate's threads are gone: only this one takes them
+  stopTarget = nullptr;
+  sel_gate_close(gate);
   std::fclose(state.log);
-  std::fprintf(stderr, "selector: stopped\n");
-  return received == SIGUSR1 ? 1 : 0;
+  std::fprintf(stderr, rc == 0 ? "selector: stopped\n" : "selector: the listening socket failed\n");
+  return rc == 0 ? 0 : 1;
 }
