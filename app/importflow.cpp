@@ -36,8 +36,11 @@ struct ProductDbGuard {
 void importUnit(UnitRecord& unit, const SelectorSettings& settings) {
   ProductDbGuard guard{unit};
   if (openModelDatabase(unit, settings) < 0) return;
-  devices_get_connections(&unit);
-  if (device_insert_block(unit.productDb, unit.parts[0]) < 0) return;
+  {
+    SharedDeviceDrawings shared;  // the unit's model drawn once for its connections and its block
+    devices_get_connections(&unit);
+    if (device_insert_block(unit.productDb, unit.parts[0]) < 0) return;
+  }
   if (xdata_write_unit(&unit) < 0) return;
   // Kept until the dialog's OK makes them, so that a cancelled import does not lose them.
   xdata_write_components(&unit);

@@ -38,6 +38,21 @@ std::string fromServerText(BSTR text) {
   return result;
 }
 
+// The bytes as upper-case hexadecimal digits, high digit first, two characters a byte.
+void writeHex(const unsigned char* bytes, size_t n, char* out) {
+  static const struct Pairs {
+    char text[256][2];
+    Pairs() {
+      static const char kDigits[] = "0123456789ABCDEF";
+      for (int b = 0; b < 256; ++b) {
+        text[b][0] = kDigits[b >> 4];
+        text[b][1] = kDigits[b & 0x0F];
+      }
+    }
+  } pairs;
+  for (size_t i = 0; i < n; ++i) std::memcpy(out + 2 * i, pairs.text[bytes[i]], 2);
+}
+
 // Frees the wide strings the bridge made for one call, on every path.
 struct ServerTexts {
   std::vector<BSTR> texts;
@@ -227,17 +242,12 @@ long DuctoraBridge::freeBinary(long id) {
 long DuctoraBridge::writeBinaryData(long id, const void* data, long length) {
   DUCTORA_OR_RETURN(-1);
   if (!data || length < 1) return -4;
-  static const char kDigits[] = "0123456789ABCDEF";
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
   std::string hex;
-  hex.reserve(2 * kBinaryChunk);
   for (long offset = 0; offset < length; offset += kBinaryChunk) {
     const long n = length - offset < kBinaryChunk ? length - offset : kBinaryChunk;
-    hex.clear();
-    for (long i = 0; i < n; ++i) {
-      hex += kDigits[bytes[offset + i] >> 4];
-      hex += kDigits[bytes[offset + i] & 0x0F];
-    }
+    hex.resize(static_cast<size_t>(2 * n));
+    writeHex(bytes + offset, static_cast<size_t>(n), &hex[0]);
     const long code = writeBinary(id, offset, hex.c_str());
     if (code != 0) return code;
   }

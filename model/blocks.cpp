@@ -34,6 +34,21 @@ void setField(char (&field)[kBlkPropNameSize], const char* text) {
   field[length] = '\0';
 }
 
+// A name widened for the host, kept for the next call: every entity of a block carries the
+// same block and layer names, and widening them again was most of an append's own work.
+struct WideName {
+  std::string narrow;
+  std::wstring wide;
+};
+
+const std::wstring& widened(WideName& kept, const char* text) {
+  if (kept.narrow != text) {
+    kept.wide = widen(text);
+    kept.narrow = text;
+  }
+  return kept.wide;
+}
+
 bool isFinite(double v) { return std::isfinite(v); }
 bool isFinite(const gm_element& e) { return isFinite(e.x) && isFinite(e.y) && isFinite(e.z); }
 
@@ -219,6 +234,7 @@ AcDbObjectId block_build_from_a2d(const char* blockName, const char* layer1, con
 }
 
 int block_append_entity(const blkprop* prop, AcDbEntity* entity) {
+  static thread_local WideName layerName, blockName;
   if (!entity) return -5;
   AcDbDatabase* db = workingDatabase();
   if (!prop || !db) {
@@ -230,7 +246,7 @@ int block_append_entity(const blkprop* prop, AcDbEntity* entity) {
       delete entity;
       return -4;
     }
-    entity->setLayer(widen(prop->layer).c_str(), true, false);
+    entity->setLayer(widened(layerName, prop->layer).c_str(), true, false);
   }
   entity->setColorIndex(prop->color, true);
   if (prop->linetype[0]) entity->setLinetype(widen(prop->linetype).c_str(), true);
@@ -241,7 +257,7 @@ int block_append_entity(const blkprop* prop, AcDbEntity* entity) {
     return -1;
   }
   AcDbBlockTableRecord* block = nullptr;
-  if (table->getAt(widen(prop->blockName).c_str(), block, AcDb::kForWrite, false) != Acad::eOk ||
+  if (table->getAt(widened(blockName, prop->blockName).c_str(), block, AcDb::kForWrite, false) != Acad::eOk ||
       !block) {
     table->close();
     delete entity;
@@ -278,11 +294,12 @@ int block_get_free_blkname(const char* prefix, char* name) {
 }
 
 int layer_create(const char* layer, int color) {
+  static thread_local WideName layerName;
   if (!validSymbolName(layer)) return -1;
   AcDbDatabase* db = workingDatabase();
   AcDbLayerTable* layers = nullptr;
   if (!db || db->getLayerTable(layers, AcDb::kForWrite) != Acad::eOk || !layers) return -1;
-  std::wstring name = widen(layer);
+  const std::wstring& name = widened(layerName, layer);
   if (layers->has(name.c_str())) {
     layers->close();
     return 0;

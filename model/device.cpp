@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -113,7 +114,28 @@ int readConnection(int n, const char* params, const gm_model* list, GraphicalPar
   return 0;
 }
 
+// The drawings of the living SharedDeviceDrawings, by database handle and product.
+struct SharedDrawing {
+  int16_t productDb;
+  std::string product;
+  gm_model list;
+};
+std::deque<SharedDrawing>* sharedDrawings = nullptr;  // a deque: kept lists never move
+
 }  // namespace
+
+SharedDeviceDrawings::SharedDeviceDrawings() {
+  if (sharedDrawings) return;
+  sharedDrawings = new std::deque<SharedDrawing>();
+  owner_ = true;
+}
+
+SharedDeviceDrawings::~SharedDeviceDrawings() {
+  if (!owner_) return;
+  for (SharedDrawing& d : *sharedDrawings) gm_model_free(&d.list);
+  delete sharedDrawings;
+  sharedDrawings = nullptr;
+}
 
 DeviceModel::DeviceModel() {
   std::memset(&list, 0, sizeof list);
@@ -125,6 +147,23 @@ DeviceModel::~DeviceModel() { gm_model_free(&list); }
 int DeviceModel::draw(int16_t productDb, const char* product) {
   return device_draw(nullptr, nullptr, nullptr, &list, productDb, product, "OTP", nullptr, nullptr, nullptr, 0, 0, 5,
                      true, 7, 1.0, 0.0, 0.0);
+}
+
+int DeviceModel::drawShared(int16_t productDb, const char* product) {
+  if (!sharedDrawings) return draw(productDb, product);
+  for (const SharedDrawing& d : *sharedDrawings)
+    if (d.productDb == productDb && d.product == product) {
+      shared = &d.list;
+      return 0;
+    }
+  const int result = draw(productDb, product);
+  if (result < 0) return result;
+  // The list moves into the share; this one starts empty again.
+  sharedDrawings->push_back(SharedDrawing{productDb, product, list});
+  std::memset(&list, 0, sizeof list);
+  gm_model_init(&list);
+  shared = &sharedDrawings->back().list;
+  return result;
 }
 
 int GetParamValue(const char* params, const char* name, int* value) {
@@ -154,14 +193,14 @@ int device_insert_block(int16_t productDb, GraphicalPart& part) {
     return -4;
   }
   DeviceModel model;
-  if (model.draw(productDb, part.name.c_str()) < 0) return -5;
+  if (model.drawShared(productDb, part.name.c_str()) < 0) return -5;
   if (!part.blockRefId.isNull()) return 0;
   char blockName[128];
   if (block_get_free_blkname("Zephyr", blockName) != 0) {
     printMessage("Zephyr: Can't get free block name for device '%s'.\n", product);
     return -6;
   }
-  const AcDbObjectId block = block_build_from_a2d(blockName, "0", "0", "0", "0", &model.list);
+  const AcDbObjectId block = block_build_from_a2d(blockName, "0", "0", "0", "0", model.drawn());
   if (block.isNull()) {
     printMessage("Zephyr: Can't create block for device '%s'.\n", product);
     return -6;
@@ -211,10 +250,10 @@ int device_get_connections(int16_t productDb, GraphicalPart& part) {
     return -4;
   }
   DeviceModel model;
-  if (model.draw(productDb, part.name.c_str()) < 0) return -5;
+  if (model.drawShared(productDb, part.name.c_str()) < 0) return -5;
   int result = 0;
   for (int n = 1; n <= 8 && result == 0; ++n)
-    result = readConnection(n, params.c_str(), &model.list, part);
+    result = readConnection(n, params.c_str(), model.drawn(), part);
   return result;
 }
 

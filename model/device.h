@@ -16,6 +16,28 @@ struct DeviceModel {
   DeviceModel& operator=(const DeviceModel&) = delete;
   // device_draw's result: negative after its message when the model cannot be drawn.
   int draw(int16_t productDb, const char* product);
+  // Like draw, but within a SharedDeviceDrawings the product's drawing made earlier in it
+  // is read again instead of drawn anew. drawn() is the list to read either way.
+  int drawShared(int16_t productDb, const char* product);
+  const gm_model* drawn() const { return shared ? shared : &list; }
+  const gm_model* shared = nullptr;
+};
+
+// While one lives, device_get_connections and device_insert_block draw each product's
+// model once and read that drawing again: the steps of one import (the connections of
+// every part, then the unit's block) meet the same model without drawing it twice. Each
+// step's results and messages stay as without it; a drawing that fails is not kept, so
+// the next step tries again and says so again. The drawings are freed with it. One at a
+// time: a second while the first lives shares nothing of its own.
+class SharedDeviceDrawings {
+ public:
+  SharedDeviceDrawings();
+  ~SharedDeviceDrawings();
+  SharedDeviceDrawings(const SharedDeviceDrawings&) = delete;
+  SharedDeviceDrawings& operator=(const SharedDeviceDrawings&) = delete;
+
+ private:
+  bool owner_ = false;
 };
 
 // The integer after the first "name=" in a "name=value;name=value" text (also at the end of

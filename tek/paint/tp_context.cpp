@@ -112,11 +112,11 @@ int tp_add_model(tp_context* ctx, int number, const double origin[3], int, int,
                  const gm_model* model, int flags) {
   if (!ctx || !model || model->count < 0 || (model->count > 0 && !model->items)) return -1;
   try {
-    SceneObject o;
-    o.items.assign(model->items, model->items + model->count);
+    std::unique_ptr<SceneObject> o(new SceneObject);
+    if (model->count > 0 && gm_model_copy(model, &o->items, GM_COPY_APPEND) != 0) return -1;
     if (origin)
-      for (int i = 0; i < 3; ++i) o.origin[i] = isFinite(origin[i]) ? origin[i] : 0;
-    o.flags = flags;
+      for (int i = 0; i < 3; ++i) o->origin[i] = isFinite(origin[i]) ? origin[i] : 0;
+    o->flags = flags;
     ctx->objects[number] = std::move(o);
   } catch (...) {
     return -1;

@@ -9,6 +9,8 @@ namespace {
 
 // Level 0 has about one cell per box, at most this many across.
 const int kMaxColumns = 1024;
+// How many cells a box's long side may reach across on its level.
+const double kLongSpan = 16;
 
 bool finite(const Box& b) {
   return std::isfinite(b.lo[0]) && std::isfinite(b.lo[1]) && std::isfinite(b.hi[0]) && std::isfinite(b.hi[1]);
@@ -46,6 +48,7 @@ BoxIndex::BoxIndex(const std::vector<Box>& boxes) : boxes_(boxes), levelOf_(boxe
   for (;;) {
     Level l;
     l.cell = cell;
+    l.perCell = 1 / cell;
     l.columns = cellsAcross(width, cell);
     l.rows = cellsAcross(height, cell);
     levels_.push_back(l);
@@ -53,13 +56,18 @@ BoxIndex::BoxIndex(const std::vector<Box>& boxes) : boxes_(boxes), levelOf_(boxe
     cell *= 2;
   }
 
-  // Each box on the finest level whose cells are as wide as it is.
+  // Each box on the finest level whose cells are as wide as its short side and over whose
+  // cells its long side reaches across at most kLongSpan: a thin box (a cylinder's side seen
+  // edge-on) lies in a row of small cells, not in a few large ones full of other boxes.
   for (size_t i = 0; i < boxes_.size(); ++i) {
     const Box& b = boxes_[i];
     if (!finite(b)) continue;
-    const double size = std::max(b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]);
+    const double w = b.hi[0] - b.lo[0], h = b.hi[1] - b.lo[1];
+    const double shortSide = std::min(w, h), longSide = std::max(w, h);
     int level = 0;
-    while (level + 1 < static_cast<int>(levels_.size()) && levels_[level].cell < size) ++level;
+    while (level + 1 < static_cast<int>(levels_.size()) &&
+           (levels_[level].cell < shortSide || levels_[level].cell * kLongSpan < longSide))
+      ++level;
     levelOf_[i] = level;
   }
   for (int pass = 0; pass < 2; ++pass) {  // count, then fill
@@ -81,6 +89,7 @@ BoxIndex::BoxIndex(const std::vector<Box>& boxes) : boxes_(boxes), levelOf_(boxe
       if (pass == 0) {
         for (size_t k = 1; k < l.start.size(); ++k) l.start[k] += l.start[k - 1];
         l.entries.resize(l.start.back());
+        l.ranks.assign(l.start.back(), HUGE_VAL);
       } else {
         // Filling moved each start to the next cell's: move them back.
         for (size_t k = l.start.size() - 1; k > 0; --k) l.start[k] = l.start[k - 1];
@@ -96,6 +105,7 @@ void BoxIndex::sortByRank(const std::vector<double>& rank) {
       auto first = l.entries.begin() + l.start[cell], last = l.entries.begin() + l.start[cell + 1];
       std::stable_sort(first, last, [&](uint32_t a, uint32_t b) { return rank[a] > rank[b]; });
     }
+    for (size_t k = 0; k < l.entries.size(); ++k) l.ranks[k] = rank[l.entries[k]];
   }
 }
 

@@ -3,6 +3,7 @@
 #include "tekpaint.h"
 
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace tekpaint {
@@ -18,10 +19,15 @@ struct Pen {
   int width = -1;
 };
 
+// A display list of the scene: the context's own copy of the list it was given.
 struct SceneObject {
-  std::vector<gm_element> items;
+  gm_model items;
   double origin[3] = {0, 0, 0};
   int flags = 0;
+  SceneObject() { gm_model_init(&items); }
+  SceneObject(const SceneObject&) = delete;
+  SceneObject& operator=(const SceneObject&) = delete;
+  ~SceneObject() { gm_model_free(&items); }
 };
 
 // Screen basis of a view direction: right, up, toward the viewer.
@@ -38,7 +44,7 @@ struct tp_context {
   int x = 0, y = 0, width = 0, height = 0;
   std::map<int, tekpaint::Material> materials;
   std::map<int, tekpaint::Pen> pens;
-  std::map<int, tekpaint::SceneObject> objects;
+  std::map<int, std::unique_ptr<tekpaint::SceneObject>> objects;
   uint32_t background = 0xFFFFFF;
   bool features[3] = {true, true, true};
   double depthOffset = 0;

@@ -24,14 +24,24 @@ struct Primitive {
   bool oriented = false;  // of an object whose faces run counter-clockwise from outside
 };
 
+// A line segment to draw, with its pen: its ends point into the scene's primitives.
+struct Segment {
+  const double* a;
+  const double* b;
+  int pen;
+};
+
 struct Projector {
   const tp_context& ctx;
   const SceneObject& obj;
   void operator()(const gm_element& e, double out[3]) const {
-    gm_vector p{e.x + obj.origin[0], e.y + obj.origin[1], e.z + obj.origin[2]};
-    out[0] = gm_vector_dot(&p, &ctx.basis.u);
-    out[1] = gm_vector_dot(&p, &ctx.basis.v);
-    out[2] = gm_vector_dot(&p, &ctx.basis.w);
+    const double x = e.x + obj.origin[0], y = e.y + obj.origin[1], z = e.z + obj.origin[2];
+    const gm_vector& u = ctx.basis.u;
+    const gm_vector& v = ctx.basis.v;
+    const gm_vector& w = ctx.basis.w;
+    out[0] = x * u.x + y * u.y + z * u.z;
+    out[1] = x * v.x + y * v.y + z * v.z;
+    out[2] = x * w.x + y * w.y + z * w.z;
   }
   void point(const gm_point& q, double out[3]) const {
     gm_element e{0, 0, q.x, q.y, q.z};
@@ -80,8 +90,8 @@ void addCurve(Sink& out, const Projector& proj, const gm_point& c,
 // Walks one display list the way the block builder reads it.
 template <class Sink>
 void collect(const tp_context& ctx, const SceneObject& obj, Sink& out) {
-  const std::vector<gm_element>& e = obj.items;
-  const size_t n = e.size();
+  const gm_element* e = obj.items.items;
+  const size_t n = static_cast<size_t>(obj.items.count);
   Projector proj{ctx, obj};
   double off = ctx.depthOffset;
   size_t i = 0;
@@ -152,9 +162,9 @@ bool finite(const Primitive& p) {
 std::vector<Primitive> sceneOf(const tp_context& ctx) {
   std::vector<Primitive> all;
   size_t elements = 0;
-  for (const auto& o : ctx.objects) elements += o.second.items.size();
+  for (const auto& o : ctx.objects) elements += static_cast<size_t>(o.second->items.count);
   all.reserve(elements / 3);  // a face takes 3 or 4 elements, a line segment 1 or 2
-  for (const auto& o : ctx.objects) collect(ctx, o.second, all);
+  for (const auto& o : ctx.objects) collect(ctx, *o.second, all);
   all.erase(std::remove_if(all.begin(), all.end(), [](const Primitive& p) { return !finite(p); }), all.end());
   return all;
 }
@@ -251,26 +261,22 @@ struct Occluders {
 bool hidden(const Occluders& set, const double p[3], double offset) {
   const double depth = p[2] - offset;
   const double tolerance = 1e-6 * (1 + std::fabs(depth));
-  return set.index.anyAt(
-      p[0], p[1],
-      [&](size_t i) {
-        const Occluder& o = set.faces[i];
-        if (p[0] < o.lo[0] || p[0] > o.hi[0] || p[1] < o.lo[1] || p[1] > o.hi[1]) return false;
-        if (o.a * p[0] + o.b * p[1] + o.c <= depth + tolerance) return false;
-        return inside(*o.face, p[0], p[1]);
-      },
-      [&](size_t i) { return set.nearest[i] > depth + tolerance; });
+  return set.index.anyAt(p[0], p[1], depth + tolerance, [&](size_t i) {
+    const Occluder& o = set.faces[i];
+    if (p[0] < o.lo[0] || p[0] > o.hi[0] || p[1] < o.lo[1] || p[1] > o.hi[1]) return false;
+    if (o.a * p[0] + o.b * p[1] + o.c <= depth + tolerance) return false;
+    return inside(*o.face, p[0], p[1]);
+  });
 }
 
 // Large faces are painted in pieces so that back-to-front order holds between a big face
-// and the small parts in front of it.
-void piecesOf(const Primitive& p, double maxSize, std::vector<Primitive>& out) {
-  if (p.count != 4) {
-    out.push_back(p);
-    return;
-  }
+// and the small parts in front of it. True when the face is painted whole; else its pieces
+// are appended to out.
+bool piecesOf(const Primitive& p, double maxSize, std::vector<Primitive>& out) {
+  if (p.count != 4) return true;
   auto dist = [](const double* a, const double* b) {
-    return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+    const double x = a[0] - b[0], y = a[1] - b[1], z = a[2] - b[2];
+    return std::sqrt(x * x + y * y + z * z);
   };
   auto parts = [&](double length) {
     double n = std::ceil(length / maxSize);
@@ -278,6 +284,7 @@ void piecesOf(const Primitive& p, double maxSize, std::vector<Primitive>& out) {
   };
   int nu = parts(std::max(dist(p.xyz[0], p.xyz[1]), dist(p.xyz[3], p.xyz[2])));
   int nv = parts(std::max(dist(p.xyz[0], p.xyz[3]), dist(p.xyz[1], p.xyz[2])));
+  if (nu == 1 && nv == 1) return true;
   auto at = [&](double s, double t, double* r) {
     for (int c = 0; c < 3; ++c)
       r[c] = (1 - s) * (1 - t) * p.xyz[0][c] + s * (1 - t) * p.xyz[1][c] + s * t * p.xyz[2][c] +
@@ -293,6 +300,7 @@ void piecesOf(const Primitive& p, double maxSize, std::vector<Primitive>& out) {
       q.depth = (q.xyz[0][2] + q.xyz[1][2] + q.xyz[2][2] + q.xyz[3][2]) / 4;
       out.push_back(q);
     }
+  return false;
 }
 
 // Which side of a face's plane the points of another face lie: +1 all on or in front
@@ -309,38 +317,44 @@ int sideOf(const Occluder& plane, const Primitive& other) {
   return front == back ? 0 : (front ? 1 : -1);
 }
 
-bool overlaps(const Occluder& a, const Occluder& b) {
-  return a.lo[0] < b.hi[0] && b.lo[0] < a.hi[0] && a.lo[1] < b.hi[1] && b.lo[1] < a.hi[1];
-}
-
 // Refines the back-to-front order of depth-sorted pieces: where two pieces overlap on the
 // screen and one lies wholly in front of the other's plane, it is painted later, whatever
 // their mean depths say. Kahn's order, the depth order breaking ties (and cycles). The
 // pairs come from a screen index, at most kNeighbours candidates per piece, so the cost
-// grows with the pieces, not with their square.
-void orderByPlanes(std::vector<Primitive>& pieces) {
+// grows with the pieces, not with their square. The order to paint them in, as indices.
+std::vector<uint32_t> orderByPlanes(const std::vector<const Primitive*>& pieces) {
   const size_t n = pieces.size();
-  if (n < 2) return;
+  std::vector<uint32_t> ordered;
+  ordered.reserve(n);
+  if (n < 2) {
+    for (size_t i = 0; i < n; ++i) ordered.push_back(static_cast<uint32_t>(i));
+    return ordered;
+  }
   std::vector<Occluder> planes(n);
   std::vector<Box> boxes(n);
   for (size_t i = 0; i < n; ++i) {
-    if (planeOf(pieces[i], planes[i])) boxes[i] = boxOf(planes[i]);
+    if (planeOf(*pieces[i], planes[i])) boxes[i] = boxOf(planes[i]);
     else boxes[i] = Box{{NAN, NAN}, {NAN, NAN}};  // edge-on: left out of the index
   }
-  std::vector<std::vector<size_t>> after(n);  // after[j]: pieces to paint after j
+  // Each rule "paint i after j" as the pair (j, i), then grouped by j.
+  std::vector<std::pair<uint32_t, uint32_t>> rules;
   std::vector<int> waiting(n, 0);
   const size_t kNeighbours = 256;
   BoxIndex(boxes).forEachNeighbour(kNeighbours, [&](size_t a, size_t b) {
     const size_t i = std::min(a, b), j = std::max(a, b);
-    if (!overlaps(planes[i], planes[j])) return;
     // i comes first by depth; swap only when i lies in front of j.
-    if (sideOf(planes[j], pieces[i]) > 0 || sideOf(planes[i], pieces[j]) < 0) {
-      after[j].push_back(i);
+    if (sideOf(planes[j], *pieces[i]) > 0 || sideOf(planes[i], *pieces[j]) < 0) {
+      rules.emplace_back(static_cast<uint32_t>(j), static_cast<uint32_t>(i));
       ++waiting[i];
     }
   });
-  std::vector<Primitive> ordered;
-  ordered.reserve(n);
+  std::vector<uint32_t> first(n + 1, 0), after(rules.size());  // after[first[j]..first[j+1])
+  for (const auto& r : rules) ++first[r.first + 1];
+  for (size_t k = 1; k <= n; ++k) first[k] += first[k - 1];
+  {
+    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+    for (const auto& r : rules) after[fill[r.first]++] = r.second;
+  }
   std::vector<bool> done(n, false);
   std::vector<size_t> ready;  // a min-heap of indices
   auto cmp = [](size_t a, size_t b) { return a > b; };
@@ -360,14 +374,14 @@ void orderByPlanes(std::vector<Primitive>& pieces) {
       i = nextUnfinished;
     }
     done[i] = true;
-    ordered.push_back(pieces[i]);
-    for (size_t k : after[i])
-      if (!done[k] && --waiting[k] == 0) {
-        ready.push_back(k);
+    ordered.push_back(static_cast<uint32_t>(i));
+    for (uint32_t k = first[i]; k < first[i + 1]; ++k)
+      if (!done[after[k]] && --waiting[after[k]] == 0) {
+        ready.push_back(after[k]);
         std::push_heap(ready.begin(), ready.end(), cmp);
       }
   }
-  pieces.swap(ordered);
+  return ordered;
 }
 
 // Face colour: the material's colour scaled by ambient + diffuse * |cos| of the angle
@@ -412,7 +426,7 @@ extern "C" {
 int tp_fit_view(tp_context* ctx) {
   if (!ctx) return -1;
   Bounds bounds;
-  for (const auto& o : ctx->objects) collect(*ctx, o.second, bounds);
+  for (const auto& o : ctx->objects) collect(*ctx, *o.second, bounds);
   if (bounds.empty) return -1;
   const double* lo = bounds.lo;
   const double* hi = bounds.hi;
@@ -444,14 +458,17 @@ int tp_render(tp_context* ctx, const tp_painter* painter) {
   };
   std::vector<Primitive> scene = sceneOf(*ctx);
   std::vector<Occluder> faces;
-  std::vector<Primitive> pieces, segments;
+  std::vector<Primitive> parts;      // pieces of large faces
+  std::vector<int64_t> paintable;    // faces to paint: a scene index, or ~ a parts index
+  std::vector<Segment> segments;
   faces.reserve(scene.size());
-  pieces.reserve(scene.size());
+  paintable.reserve(scene.size());
   segments.reserve(scene.size() * 2);
   const double maxPiece = std::max(ctx->viewWidth, ctx->viewHeight) / 10;
-  for (const Primitive& p : scene) {
+  for (size_t i = 0; i < scene.size(); ++i) {
+    const Primitive& p = scene[i];
     if (!p.face) {
-      segments.push_back(p);
+      segments.push_back(Segment{p.xyz[0], p.xyz[1], p.pen});
       continue;
     }
     Occluder o;
@@ -460,35 +477,44 @@ int tp_render(tp_context* ctx, const tp_painter* painter) {
       faces.push_back(o);
       facing = !p.oriented || o.facesViewer;
     }
-    if (ctx->features[TP_FACES] && facing) piecesOf(p, maxPiece, pieces);
-    for (int k = 0; ctx->features[TP_EDGES] && k < p.count; ++k) {
-      if (!p.edge[k]) continue;
-      Primitive e;
-      const double* a = p.xyz[k];
-      const double* b = p.xyz[(k + 1) % p.count];
-      std::copy(a, a + 3, e.xyz[0]);
-      std::copy(b, b + 3, e.xyz[1]);
-      e.pen = 1001;
-      segments.push_back(e);
+    if (ctx->features[TP_FACES] && facing) {
+      const size_t before = parts.size();
+      if (piecesOf(p, maxPiece, parts)) paintable.push_back(static_cast<int64_t>(i));
+      for (size_t k = before; k < parts.size(); ++k) paintable.push_back(~static_cast<int64_t>(k));
+    }
+    for (int k = 0; ctx->features[TP_EDGES] && k < p.count; ++k)
+      if (p.edge[k]) segments.push_back(Segment{p.xyz[k], p.xyz[(k + 1) % p.count], 1001});
+  }
+  // Back to front: by depth (ties keep the scene's order), then by the planes.
+  std::vector<const Primitive*> pieces;
+  {
+    std::vector<std::pair<double, uint32_t>> byDepth(paintable.size());
+    for (size_t i = 0; i < paintable.size(); ++i) {
+      const Primitive& p = paintable[i] >= 0 ? scene[paintable[i]] : parts[~paintable[i]];
+      byDepth[i] = {p.depth, static_cast<uint32_t>(i)};
+    }
+    std::sort(byDepth.begin(), byDepth.end());
+    pieces.reserve(byDepth.size());
+    for (const auto& d : byDepth) {
+      const int64_t k = paintable[d.second];
+      pieces.push_back(k >= 0 ? &scene[k] : &parts[~k]);
     }
   }
-  std::stable_sort(pieces.begin(), pieces.end(),
-                   [](const Primitive& a, const Primitive& b) { return a.depth < b.depth; });
-  orderByPlanes(pieces);
-  for (const Primitive& p : pieces) {
+  for (uint32_t i : orderByPlanes(pieces)) {
     if (!painter->polygon) break;
+    const Primitive& p = *pieces[i];
     double xy[8];
     for (int k = 0; k < p.count; ++k) px(p.xyz[k], xy[2 * k], xy[2 * k + 1]);
     painter->polygon(painter->user, xy, p.count, shade(*ctx, p));
   }
   if (!painter->line) return 0;
   const Occluders occluders(std::move(faces));
-  for (const Primitive& s : segments) {
+  for (const Segment& s : segments) {
     double width;
     uint32_t colour = penOf(s.pen, kDefaultLine, width);
     double x0, y0, x1, y1;
-    px(s.xyz[0], x0, y0);
-    px(s.xyz[1], x1, y1);
+    px(s.a, x0, y0);
+    px(s.b, x1, y1);
     double length = std::hypot(x1 - x0, y1 - y0);
     int n = length < 192 ? std::max(1, static_cast<int>(length / 4)) : 48;
     // Draw the visible runs of the segment's n pieces, judged at each piece's middle.
@@ -497,7 +523,7 @@ int tp_render(tp_context* ctx, const tp_painter* painter) {
       bool visible = false;
       if (i < n) {
         double t = (i + 0.5) / n, mid[3];
-        for (int c = 0; c < 3; ++c) mid[c] = s.xyz[0][c] + t * (s.xyz[1][c] - s.xyz[0][c]);
+        for (int c = 0; c < 3; ++c) mid[c] = s.a[c] + t * (s.b[c] - s.a[c]);
         visible = !hidden(occluders, mid, ctx->depthOffset);
       }
       if (visible && runStart < 0) runStart = i;

@@ -72,6 +72,11 @@ void gm_model_free(gm_model* model);
 int gm_model_add(gm_model* model, int16_t code, int16_t pen, double x, double y, double z);
 // Appends a copy of the element. 0 or -1 as gm_model_add.
 int gm_model_add_element(gm_model* model, const gm_element* element);
+// Makes room for `extra` more elements, so that as many appends need no memory: 0, or -1
+// (no list, out of memory or beyond GM_MODEL_MAX_COUNT: unchanged).
+int gm_model_reserve(gm_model* model, int64_t extra);
+// Drops the elements from `count` on (a count at or beyond the list's changes nothing).
+void gm_model_truncate(gm_model* model, int32_t count);
 // option GM_COPY_APPEND (4): appends copies of all of src's elements to dst.
 // option GM_COPY_REPLACE (0): dst's elements are replaced by copies of src's.
 // 0; -1 missing list, unknown option or out of memory (dst unchanged). src may be dst.

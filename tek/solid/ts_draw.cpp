@@ -28,23 +28,39 @@ gm_vector perpendicular(const gm_vector& axis) {
 
 class Writer {
  public:
-  Writer(const ts_model& m, const std::vector<double>& v, gm_model* out)
-      : m_(m), v_(v), out_(out) {}
+  Writer(const ts_model& m, gm_model* out) : m_(m), v_(m.values), out_(out) { pending_.reserve(2 * kBatch); }
 
   bool statement(const Statement& s);
+  // Hands the elements written so far to the list.
+  bool flush() {
+    if (pending_.empty()) return ok_;
+    const int32_t n = static_cast<int32_t>(pending_.size());
+    const gm_model batch{pending_.data(), n, n};
+    if (gm_model_copy(&batch, out_, GM_COPY_APPEND) != 0) ok_ = false;
+    pending_.clear();
+    return ok_;
+  }
 
  private:
+  // Elements go to the list in batches, not one call each.
+  static constexpr size_t kBatch = 4096;
   const ts_model& m_;
   const std::vector<double>& v_;
   gm_model* out_;
+  std::vector<gm_element> pending_;
   bool ok_ = true;
 
   double val(int e, double fallback = 0) const { return e >= 0 ? v_[e] : fallback; }
   gm_point point(const Triple& t) const { return {v_[t[0]], v_[t[1]], v_[t[2]]}; }
   gm_vector vec(const Triple& t) const { return {v_[t[0]], v_[t[1]], v_[t[2]]}; }
   void add(int code, int pen, double x, double y, double z) {
-    if (gm_model_add(out_, static_cast<int16_t>(code), static_cast<int16_t>(pen), x, y, z) != 0)
-      ok_ = false;
+    gm_element e;
+    e.code = static_cast<int16_t>(code);
+    e.pen = static_cast<int16_t>(pen);
+    e.x = x;
+    e.y = y;
+    e.z = z;
+    pending_.push_back(e);
   }
   void add(int code, int pen, const gm_point& p) { add(code, pen, p.x, p.y, p.z); }
   void add(int code, int pen, const gm_vector& p) { add(code, pen, p.x, p.y, p.z); }
@@ -70,7 +86,7 @@ class Writer {
       c = move(c, gm_vector{a.x, a.y, a.z}, 1.0 / n);
     }
     gm_vector out{c.x - inside.x, c.y - inside.y, c.z - inside.z};
-    if (gm_vector_dot(&normal, &out) < 0)
+    if (normal.x * out.x + normal.y * out.y + normal.z * out.z < 0)
       for (int k = 0; k < n / 2; ++k) std::swap(p[k], p[n - 1 - k]);
     const int pens[4] = {pen, pen, pen, pen};
     face(p, pens, n);
@@ -158,7 +174,7 @@ void Writer::arc(const Statement& s, int pen) {
 }
 
 void Writer::connection(const Statement& s, int pen) {
-  double type = m_.params[s.typeParam].value;
+  double type = static_cast<double>(m_.params[s.typeParam]);
   if (type == 0) return;
   int number = type == 5 ? 249 : 200 + s.slot;
   bool okD, okN;
@@ -193,7 +209,9 @@ void Writer::connection(const Statement& s, int pen) {
       }
     }
   }
-  if (gm_model_add_connection(out_, static_cast<int16_t>(number), &at, &dir, &n) != 0) ok_ = false;
+  add(GM_CONNECTION, number, at);
+  add(GM_CONNECTION_DIR, number, dir);
+  add(GM_CONNECTION_NORMAL, number, n);
 }
 
 bool Writer::statement(const Statement& s) {
@@ -228,16 +246,23 @@ bool Writer::statement(const Statement& s) {
     }
     case Kind::Connection: connection(s, pen); break;
   }
-  return ok_;
+  return pending_.size() < kBatch ? ok_ : flush();
 }
 
 }  // namespace
 
-bool drawModel(const ts_model& model, const std::vector<double>& values, gm_model* out) {
-  Writer w(model, values, out);
-  for (const Statement& s : model.statements)
-    if (!w.statement(s)) return false;
-  return true;
+bool drawModel(const ts_model& model, gm_model* out) {
+  // The list is sized once for everything the statements may write, so no element is
+  // moved while drawing; a list that cannot take it is left as it was.
+  const int32_t before = out->count;
+  if (gm_model_reserve(out, static_cast<int64_t>(model.block->elements)) != 0) return false;
+  Writer w(model, out);
+  bool ok = true;
+  for (size_t i = 0; ok && i < model.block->statements.size(); ++i)
+    ok = w.statement(model.block->statements[i]);
+  if (ok && w.flush()) return true;
+  gm_model_truncate(out, before);
+  return false;
 }
 
 }  // namespace teksolid

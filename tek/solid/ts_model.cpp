@@ -1,6 +1,7 @@
 // The model object: creation from a data block, parameters, materials, evaluation.
 #include "ts_internal.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -12,39 +13,47 @@
 
 namespace teksolid {
 
-int findParameter(const ts_model& model, const std::string& name) {
-  for (size_t i = 0; i < model.params.size(); ++i)
-    if (model.params[i].name == name) return static_cast<int>(i);
+int findParameter(const Block& block, const char* name, size_t length) {
+  for (size_t i = 0; i < block.params.size(); ++i) {
+    const std::string& p = block.params[i].name;
+    if (p.size() == length && std::memcmp(p.data(), name, length) == 0) return static_cast<int>(i);
+  }
   return -1;
 }
 
-bool evaluateAll(const ts_model& model, std::vector<double>& values) {
-  values.assign(model.exprs.size(), 0.0);
-  for (size_t i = 0; i < model.exprs.size(); ++i) {
-    const Expr& e = model.exprs[i];
-    bool binary = e.kind == Expr::Add || e.kind == Expr::Sub || e.kind == Expr::Mul ||
-                  e.kind == Expr::Div;
-    if ((binary || e.kind == Expr::Neg) && (e.a < 0 || static_cast<size_t>(e.a) >= i)) return false;
-    if (binary && (e.b < 0 || static_cast<size_t>(e.b) >= i)) return false;
-    double a = e.a >= 0 ? values[e.a] : 0, b = e.b >= 0 ? values[e.b] : 0, v = 0;
+bool evaluateOne(const Block& block, const std::vector<long long>& params, size_t i,
+                 std::vector<double>& values) {
+  const Expr& e = block.exprs[i];
+  double v = 0;
+  if (e.kind == Expr::Number) {
+    v = e.value;
+  } else if (e.kind == Expr::Param) {
+    if (e.op.a < 0 || static_cast<size_t>(e.op.a) >= params.size()) return false;
+    v = static_cast<double>(params[e.op.a]);
+  } else {
+    const bool binary = e.kind != Expr::Neg;
+    if (e.op.a < 0 || static_cast<size_t>(e.op.a) >= i) return false;
+    if (binary && (e.op.b < 0 || static_cast<size_t>(e.op.b) >= i)) return false;
+    const double a = values[e.op.a], b = binary ? values[e.op.b] : 0;
     switch (e.kind) {
-      case Expr::Number: v = e.value; break;
-      case Expr::Param:
-        if (e.param < 0 || static_cast<size_t>(e.param) >= model.params.size()) return false;
-        v = static_cast<double>(model.params[e.param].value);
-        break;
       case Expr::Neg: v = -a; break;
       case Expr::Add: v = a + b; break;
       case Expr::Sub: v = a - b; break;
       case Expr::Mul: v = a * b; break;
-      case Expr::Div:
+      default:
         if (std::fabs(b) < 1e-12) return false;
         v = a / b;
-        break;
     }
-    if (!std::isfinite(v) || std::fabs(v) > kMaxMagnitude) return false;
-    values[i] = v;
   }
+  if (!std::isfinite(v) || std::fabs(v) > kMaxMagnitude) return false;
+  values[i] = v;
+  return true;
+}
+
+bool evaluateAll(const Block& block, const std::vector<long long>& params, std::vector<double>& values) {
+  values.assign(block.exprs.size(), 0.0);
+  for (size_t i = 0; i < block.exprs.size(); ++i)
+    if (!evaluateOne(block, params, i, values)) return false;
   return true;
 }
 
@@ -57,8 +66,8 @@ namespace {
 double clampValue(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // Material records from their expressions, with the block's default parameters.
-void fillMaterials(ts_model& m, const std::vector<double>& values) {
-  auto value = [&](int e, double fallback) { return e >= 0 ? values[e] : fallback; };
+void fillMaterials(Block& m) {
+  auto value = [&](int e, double fallback) { return e >= 0 ? m.defaults[e] : fallback; };
   for (size_t i = 0; i + 7 <= m.materialExprs.size(); i += 7) {
     const int* e = &m.materialExprs[i];
     ts_material mat;
@@ -91,13 +100,19 @@ bool parseInteger(const char* text, long long& out) {
   return true;
 }
 
-// A product's model is read several times in a row (its connections, its block, its
-// picture): the last block read is kept as read, and the same block again is a copy of it
-// instead of a second parse.
+// A product's models are read several times in an import: each part's for its
+// connections, then the unit's again for its block and for its picture. The blocks read
+// last are kept, and the same block again shares its reading instead of being parsed again.
+const size_t kKeptBlocks = 8;
+
+struct ReadBlock {
+  std::string text;
+  std::shared_ptr<const Block> block;
+};
+
 struct LastRead {
   std::mutex lock;
-  std::string text;
-  std::unique_ptr<ts_model> model;
+  std::vector<ReadBlock> kept;  // the most recently used last
 };
 
 LastRead& lastRead() {
@@ -105,23 +120,63 @@ LastRead& lastRead() {
   return last;
 }
 
-// The model of a block, or nullptr when it does not read; throws std::bad_alloc.
-ts_model* readModel(const char* text, size_t size) {
+// The block of a data block's text, or null when it does not read; throws std::bad_alloc.
+std::shared_ptr<const Block> readBlock(const char* text, size_t size) {
   LastRead& last = lastRead();
   {
     std::lock_guard<std::mutex> hold(last.lock);
-    if (last.model && last.text.size() == size && std::memcmp(last.text.data(), text, size) == 0)
-      return new ts_model(*last.model);
+    for (size_t i = 0; i < last.kept.size(); ++i) {
+      const ReadBlock& r = last.kept[i];
+      if (r.text.size() != size || std::memcmp(r.text.data(), text, size) != 0) continue;
+      std::shared_ptr<const Block> found = r.block;
+      std::rotate(last.kept.begin() + i, last.kept.begin() + i + 1, last.kept.end());
+      return found;
+    }
   }
-  std::unique_ptr<ts_model> model(new ts_model);
-  std::vector<double> values;
-  if (!parseBlock(text, size, *model) || !evaluateAll(*model, values)) return nullptr;
-  fillMaterials(*model, values);
-  std::unique_ptr<ts_model> kept(new ts_model(*model));
+  auto block = std::make_shared<Block>();
+  std::vector<long long> params;
+  if (!parseBlock(text, size, *block)) return nullptr;
+  for (const Parameter& p : block->params) params.push_back(p.value);
+  if (!evaluateAll(*block, params, block->defaults)) return nullptr;
+  fillMaterials(*block);
+  ReadBlock read{std::string(text, size), block};
   std::lock_guard<std::mutex> hold(last.lock);
-  last.text.assign(text, size);
-  last.model = std::move(kept);
+  if (last.kept.size() >= kKeptBlocks) last.kept.erase(last.kept.begin());
+  last.kept.push_back(std::move(read));
+  return block;
+}
+
+ts_model* newModel(std::shared_ptr<const Block> block) {
+  std::unique_ptr<ts_model> model(new ts_model);
+  model->params.reserve(block->params.size());
+  for (const Parameter& p : block->params) model->params.push_back(p.value);
+  model->values = block->defaults;
+  model->block = std::move(block);
   return model.release();
+}
+
+// Parameter p set to v, and the expressions that depend on it evaluated again; on a value
+// that may not be taken, everything is put back and false returned.
+bool changeParameter(ts_model& m, int p, long long v) {
+  const Block& block = *m.block;
+  const long long old = m.params[p];
+  if (old == v) return true;
+  m.params[p] = v;
+  const std::vector<int>& own = block.users[p];
+  const std::vector<int>& several = block.several;
+  std::vector<std::pair<int, double>> before;
+  before.reserve(own.size() + several.size());
+  size_t i = 0, j = 0;
+  bool ok = true;
+  while (ok && (i < own.size() || j < several.size())) {
+    int next = (j >= several.size() || (i < own.size() && own[i] < several[j])) ? own[i++] : several[j++];
+    before.emplace_back(next, m.values[next]);
+    ok = evaluateOne(block, m.params, static_cast<size_t>(next), m.values);
+  }
+  if (ok) return true;
+  for (const auto& kept : before) m.values[kept.first] = kept.second;
+  m.params[p] = old;
+  return false;
 }
 
 }  // namespace
@@ -133,93 +188,74 @@ ts_model* ts_create_model(int, const void* data, long size, int16_t* count) {
   if (!data || size <= 0 || size > TS_MAX_BLOCK_SIZE) return nullptr;
   ts_model* model = nullptr;
   try {
-    model = readModel(static_cast<const char*>(data), static_cast<size_t>(size));
+    std::shared_ptr<const Block> block = readBlock(static_cast<const char*>(data), static_cast<size_t>(size));
+    if (block) model = newModel(std::move(block));
   } catch (...) {
     model = nullptr;  // out of memory while reading
   }
   if (!model) return nullptr;
-  if (count) *count = static_cast<int16_t>(model->statements.size() > 32767 ? 32767 : model->statements.size());
+  const size_t statements = model->block->statements.size();
+  if (count) *count = static_cast<int16_t>(statements > 32767 ? 32767 : statements);
   return model;
 }
 
 int ts_set_parameter(ts_model* model, const char* name, const char* value) {
   if (!model || !name || !value) return -1;
-  int p = findParameter(*model, name);
+  int p = findParameter(*model->block, name, std::strlen(name));
   if (p < 0) return -1;
   long long v;
   if (!parseInteger(value, v)) return -2;
-  long long old = model->params[p].value;
-  model->params[p].value = v;
-  std::vector<double> values;
   bool ok;
   try {
-    ok = evaluateAll(*model, values);
+    ok = changeParameter(*model, p, v);
   } catch (...) {
-    ok = false;
+    ok = false;  // no memory to keep the old values: nothing was changed
   }
-  if (!ok) {
-    model->params[p].value = old;
-    return -3;
-  }
-  return 0;
+  return ok ? 0 : -3;
 }
 
 int ts_get_parameter(const ts_model* model, const char* name, long* value) {
   if (!model || !name || !value) return -1;
-  int p = findParameter(*model, name);
+  int p = findParameter(*model->block, name, std::strlen(name));
   if (p < 0) return -1;
-  *value = static_cast<long>(model->params[p].value);
+  *value = static_cast<long>(model->params[p]);
   return 0;
 }
 
 void ts_free_model(ts_model* model) { delete model; }
 
 int ts_material_count(const ts_model* model) {
-  return model ? static_cast<int>(model->materials.size()) : 0;
+  return model ? static_cast<int>(model->block->materials.size()) : 0;
 }
 
 int ts_get_material(const ts_model* model, int index, ts_material* out) {
   if (!out) return -1;
   std::memset(out, 0, sizeof(*out));
-  if (!model || index < 0 || static_cast<size_t>(index) >= model->materials.size()) return -1;
-  *out = model->materials[index];
+  if (!model || index < 0 || static_cast<size_t>(index) >= model->block->materials.size()) return -1;
+  *out = model->block->materials[index];
   return 0;
 }
 
-double ts_line_width(const ts_model* model) { return model ? model->lineWidth : 0.0; }
+double ts_line_width(const ts_model* model) { return model ? model->block->lineWidth : 0.0; }
 
-int ts_prepare(ts_model* model) {
-  if (!model) return -1;
-  std::vector<double> values;
+// The values always belong to the current parameters: every change that would not
+// evaluate is refused, so there is nothing left to check.
+int ts_prepare(ts_model* model) { return model ? 0 : -1; }
+
+int ts_draw(ts_model* model, gm_model* out) {
+  if (!model || !out) return -1;
   try {
-    return evaluateAll(*model, values) ? 0 : -1;
+    return drawModel(*model, out) ? 0 : -1;
   } catch (...) {
     return -1;
   }
 }
 
-int ts_draw(ts_model* model, gm_model* out) {
-  if (!model || !out) return -1;
-  gm_model drawn;
-  gm_model_init(&drawn);
-  bool ok;
-  try {
-    std::vector<double> values;
-    ok = evaluateAll(*model, values) && drawModel(*model, values, &drawn) &&
-         gm_model_copy(&drawn, out, GM_COPY_APPEND) == 0;
-  } catch (...) {
-    ok = false;
-  }
-  gm_model_free(&drawn);
-  return ok ? 0 : -1;
-}
-
 int ts_default_view(const ts_model* model, double out[3]) {
   if (!model || !out) return -1;
-  std::vector<double> values;
-  bool given = model->view[0] >= 0 && evaluateAll(*model, values);
-  if (given) {
-    for (int i = 0; i < 3; ++i) out[i] = values[model->view[i]];
+  const int* view = model->block->view;
+  if (view[0] >= 0) {
+    for (int i = 0; i < 3; ++i) out[i] = model->values[view[i]];
     if (out[0] != 0 || out[1] != 0 || out[2] != 0) return 0;
   }
   out[0] = -1;

@@ -41,6 +41,8 @@ long du_add_part(DuServer& server, DuPart& part, std::string& handle);
 // Journal: one line appended beside the project (nothing for an unnamed drawing). The
 // file is opened once, never through a symbolic link, and only when it is a plain file.
 void du_journal(DuServer& server, const std::string& line);
+// True when calls are journaled (a drawing with a name): a caller may skip making a line.
+bool du_journaling(const DuServer& server);
 void du_journal_close(DuServer& server);
 // A text argument for the journal: quoted with escapes, whole.
 std::string du_journal_text(const std::string& text);

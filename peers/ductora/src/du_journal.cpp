@@ -22,6 +22,9 @@ int openJournal(const std::string& path) {
   }
   return fd;
 }
+
+// Characters a journal text writes as an escape.
+bool needsEscape(unsigned char c) { return c < 0x20 || c == 0x7f || c == '"' || c == '\\'; }
 }  // namespace
 
 std::string du_journal_text(const std::string& text) {
@@ -33,23 +36,27 @@ std::string du_journal_text(const std::string& text) {
 void du_journal_quote(std::string& out, const std::string& text) {
   out.reserve(out.size() + text.size() + 2);
   out += '"';
-  for (unsigned char c : text) {
+  // Runs without escapes (all of a hexadecimal chunk) are copied whole.
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!needsEscape(c)) continue;
+    out.append(text, start, i - start);
+    start = i + 1;
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
       case '\n': out += "\\n"; break;
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c == 0x7f) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\x%02X", c);
-          out += buf;
-        } else {
-          out += char(c);
-        }
+      default: {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\x%02X", c);
+        out += buf;
+      }
     }
   }
+  out.append(text, start, std::string::npos);
   out += '"';
 }
 
@@ -67,8 +74,10 @@ void du_journal_close(DuServer& s) {
   s.journal.path.clear();
 }
 
+bool du_journaling(const DuServer& s) { return !s.projectPath.empty(); }
+
 void du_journal(DuServer& s, const std::string& line) {
-  if (s.projectPath.empty()) return;
+  if (!du_journaling(s)) return;
   const std::string path = du_journal_path(s.projectPath);
   if (path != s.journal.path) {
     du_journal_close(s);

@@ -398,8 +398,10 @@ long du_write_binary(DuServer& s, long id, long offset, const std::string& hexTe
   } else if (!du_parse_hex_into(hexText, buffer->data() + offset)) {
     rc = du_fail(s, DU_BINARY, "The text holds characters that are not hexadecimal digits.");
   }
-  return finish(s, "WriteBinary id=" + std::to_string(id) + " offset=" + std::to_string(offset) +
-                       " hexText=" + du_journal_text(hexText), rc);
+  // The chunk's text is most of the line: made only when there is a journal to take it.
+  std::string call = "WriteBinary id=" + std::to_string(id) + " offset=" + std::to_string(offset);
+  if (du_journaling(s)) call += " hexText=" + du_journal_text(hexText);
+  return finish(s, call, rc);
 }
 
 long du_free_binary(DuServer& s, long id) {

@@ -35,6 +35,27 @@ bool decodeUtf8(const unsigned char* s, size_t n, size_t i, uint32_t& cp, size_t
 
 bool validCodePoint(uint32_t cp) { return cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF); }
 
+// Length of the run of ASCII bytes at the start of s[0..n), looked at eight at a time:
+// long texts (a model's hexadecimal chunks) are ASCII throughout.
+size_t asciiRun(const unsigned char* s, size_t n) {
+  size_t i = 0;
+  for (uint64_t w; i + 8 <= n; i += 8) {
+    std::memcpy(&w, s + i, sizeof w);
+    if (w & 0x8080808080808080ull) break;
+  }
+  while (i < n && s[i] < 0x80) ++i;
+  return i;
+}
+
+// The same for wide characters.
+size_t asciiRun(const wchar_t* w, size_t n) {
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4)
+    if (((uint32_t)w[i] | (uint32_t)w[i + 1] | (uint32_t)w[i + 2] | (uint32_t)w[i + 3]) >= 0x80) break;
+  while (i < n && (uint32_t)w[i] < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideSize) {
@@ -49,11 +70,10 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
   // First count, then write, so a short buffer is never written past.
   size_t count = 0;
   for (size_t i = 0; i < n;) {
-    if (s[i] < 0x80) {  // plain ASCII, the common case
-      ++i;
-      ++count;
-      continue;
-    }
+    const size_t run = asciiRun(s + i, n - i);  // plain ASCII, the common case
+    i += run;
+    count += run;
+    if (i >= n) break;
     uint32_t cp;
     size_t len;
     if (!decodeUtf8(s, n, i, cp, len) && strict) {
@@ -74,10 +94,11 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
   }
   size_t out = 0;
   for (size_t i = 0; i < n;) {
-    if (s[i] < 0x80) {
-      wide[out++] = (wchar_t)s[i++];
-      continue;
-    }
+    const size_t run = asciiRun(s + i, n - i);
+    for (size_t k = 0; k < run; ++k) wide[out + k] = (wchar_t)s[i + k];
+    out += run;
+    i += run;
+    if (i >= n) break;
     uint32_t cp;
     size_t len;
     if (!decodeUtf8(s, n, i, cp, len)) cp = kReplacement;
@@ -112,11 +133,11 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LP
   size_t count = 0;
   std::string buf;
   for (size_t i = 0; i < n; ++i) {
+    const size_t run = asciiRun(wide + i, n - i);  // plain ASCII, the common case
+    i += run;
+    count += run;
+    if (i >= n) break;
     uint32_t cp = (uint32_t)wide[i];
-    if (cp < 0x80) {  // plain ASCII, the common case
-      ++count;
-      continue;
-    }
     if (!validCodePoint(cp) && strict) {
       SetLastError(ERROR_NO_UNICODE_TRANSLATION);
       return 0;
@@ -139,10 +160,11 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LP
   }
   size_t out = 0;
   for (size_t i = 0; i < n; ++i) {
-    if ((uint32_t)wide[i] < 0x80) {
-      text[out++] = (char)wide[i];
-      continue;
-    }
+    const size_t run = asciiRun(wide + i, n - i);
+    for (size_t k = 0; k < run; ++k) text[out + k] = (char)wide[i + k];
+    out += run;
+    i += run;
+    if (i >= n) break;
     size_t len = encode((uint32_t)wide[i], buf);
     std::memcpy(text + out, buf.data(), len);
     out += len;

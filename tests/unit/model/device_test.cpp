@@ -14,6 +14,7 @@
 #include "arxhost.h"
 #include "blocks.h"
 #include "device.h"
+#include "devicedraw.h"
 #include "hosttest.h"
 #include "tc_hash.h"
 #include "tekcore.h"
@@ -338,4 +339,41 @@ TEST_F(DeviceBlock, InsertWithoutModelFailsBeforeAnyBlock) {
   GraphicalPart noModel("NOMODEL", 'D');
   EXPECT_EQ(device_insert_block(db_, noModel), -5);
   EXPECT_FALSE(hasBlock(L"Zephyr1"));
+}
+
+// The import's connections and block share one drawing of a model: the steps give what they
+// give alone, a model that cannot be drawn fails (and says so) at each step, and the shared
+// drawings end with their scope.
+TEST_F(DeviceBlock, SharedDrawingsDrawEachModelOnceAndChangeNoResult) {
+  static int draws;
+  draws = 0;
+  setDeviceDrawInspectorForTests([](const tp_context*, const ts_model*) { ++draws; });
+  GraphicalPart alone("ROUND", 'D');
+  EXPECT_EQ(device_get_connections(db_, alone), 0);
+  EXPECT_EQ(draws, 1);
+  {
+    SharedDeviceDrawings shared;
+    SharedDeviceDrawings inner;  // shares nothing of its own, frees nothing at its end
+    GraphicalPart part("ROUND", 'D'), noModel("NOMODEL", 'D');
+    EXPECT_EQ(device_get_connections(db_, part), 0);
+    cadhost::takeOutput();
+    EXPECT_EQ(device_get_connections(db_, noModel), -5);
+    EXPECT_EQ(device_insert_block(db_, noModel), -5);
+    const std::string said = cadhost::takeOutput();
+    const std::string failure = "Can't find teksolid with id='NOMODEL'";
+    EXPECT_NE(said.find(failure, said.find(failure) + 1), std::string::npos) << said;
+    draws = 0;
+    cadhost::addAnswers({"0,0", "0"});
+    EXPECT_EQ(device_insert_block(db_, part), 0);
+    EXPECT_EQ(device_get_connections(db_, part), 0);
+    EXPECT_EQ(draws, 0);
+    ASSERT_EQ(part.connections.size(), alone.connections.size());
+    for (const auto& c : alone.connections)
+      EXPECT_TRUE(near(part.connections[c.first].position.x, c.second.position.x));
+    EXPECT_TRUE(hasBlock(L"Zephyr1"));
+  }
+  GraphicalPart after("ROUND", 'D');
+  EXPECT_EQ(device_get_connections(db_, after), 0);
+  EXPECT_EQ(draws, 1);
+  setDeviceDrawInspectorForTests(nullptr);
 }

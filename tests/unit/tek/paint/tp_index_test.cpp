@@ -57,18 +57,16 @@ TEST(BoxIndex, FindsEveryBoxOverAPointAboveARank) {
     std::set<size_t> expected, found;
     for (size_t i = 0; i < finite; ++i)
       if (contains(boxes[i], x, y) && rank[i] > threshold) expected.insert(i);
-    index.anyAt(
-        x, y,
-        [&](size_t i) {
-          if (contains(boxes[i], x, y)) found.insert(i);
-          return false;
-        },
-        [&](size_t i) { return rank[i] > threshold; });
+    index.anyAt(x, y, threshold, [&](size_t i) {
+      EXPECT_GT(rank[i], threshold) << i;
+      if (contains(boxes[i], x, y)) found.insert(i);
+      return false;
+    });
     ASSERT_EQ(found, expected) << "at " << x << ", " << y << " above " << threshold;
   }
-  // A hit ends the query.
-  EXPECT_TRUE(index.anyAt(boxes[1].lo[0], boxes[1].lo[1], [](size_t i) { return i == 1; }, [](size_t) { return true; }));
-  EXPECT_FALSE(index.anyAt(boxes[1].lo[0], boxes[1].lo[1], [](size_t) { return true; }, [](size_t) { return false; }));
+  // A hit ends the query; nothing ranks above infinity.
+  EXPECT_TRUE(index.anyAt(boxes[1].lo[0], boxes[1].lo[1], -HUGE_VAL, [](size_t i) { return i == 1; }));
+  EXPECT_FALSE(index.anyAt(boxes[1].lo[0], boxes[1].lo[1], HUGE_VAL, [](size_t) { return true; }));
 }
 
 TEST(BoxIndex, FindsEveryOverlappingPairOnce) {
