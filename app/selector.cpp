@@ -1,11 +1,10 @@
 #include "selector.h"
 
-#include <openssl/evp.h>
-
 #include <iomanip>
 #include <locale>
 #include <sstream>
 
+#include "md5.h"
 #include "rxapi.h"
 #include "text.h"
 
@@ -36,12 +35,11 @@ void appendDemand(std::string& address, const UnitRecord& unit, ConnectionType t
 
 std::string makeSelectionId(const std::string& addressSoFar, uint32_t tickCount) {
   const std::string hashed = addressSoFar + std::to_string(static_cast<int32_t>(tickCount));
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(hashed.data(), hashed.size(), digest, &length, EVP_md5(), nullptr) != 1) return std::string();
+  unsigned char digest[kMd5DigestSize];
+  if (md5Digest(hashed.data(), hashed.size(), digest) != 0) return std::string();
   static const char kDigits[] = "0123456789ABCDEF";
   std::string id;
-  for (unsigned int i = 0; i < length; ++i) {
+  for (size_t i = 0; i < kMd5DigestSize; ++i) {
     id += kDigits[digest[i] >> 4];
     id += kDigits[digest[i] & 15];
   }

@@ -12,6 +12,6 @@ trap 'rm -rf "$work"' EXIT
 
 "$bin/foreign_bench" "$work" | while read -r name seconds reference; do
   echo "foreign $name: $seconds s, reference $reference s"
-  /usr/bin/python3 -c "import sys; n, t, r = sys.argv[1:]; print('bench foreign_%s ratio %.2f goal %s' % (n, float(t) / max(float(r), 1e-6), {'layers': '3', 'keys': '2', 'picks': '2', 'cycle': '1'}[n]))" \
+  /usr/bin/python3 -c "import sys; n, t, r = sys.argv[1:]; print('bench foreign_%s ratio %.2f goal %s' % (n, float(t) / max(float(r), 1e-6), {'layers': '2', 'keys': '2', 'picks': '2', 'cycle': '1'}[n]))" \
     "$name" "$seconds" "$reference"
 done

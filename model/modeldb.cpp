@@ -1,11 +1,7 @@
 #include "modeldb.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "download.h"
@@ -72,21 +68,11 @@ void makeTempName(char* name) {
   DeleteFileA(name);
 }
 
-// The output file, created anew. In a shared temporary folder someone else may have put a
-// file of theirs, a link or a pipe at the name since it was made free: only a plain file of
-// this user's with no other name is emptied and written, and a symbolic link is not followed.
-FILE* createOutput(const char* name) {
-  int fd = open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
-      ftruncate(fd, 0) != 0) {
-    close(fd);
-    return nullptr;
-  }
-  FILE* out = fdopen(fd, "wb");
-  if (!out) close(fd);
-  return out;
+// The output file, created anew and open for writing; INVALID_HANDLE_VALUE on failure. In a
+// shared temporary folder someone else may have put a file of theirs, a link or a pipe at
+// the name since it was made free: CreateFileA then refuses it rather than empty it.
+HANDLE createOutput(const char* name) {
+  return CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // Decompresses `source` into a new temporary file named in `target`; a downloaded source
@@ -158,8 +144,8 @@ int DecompressFile(const char* infilename, const char* outfilename) {
     return -3;
   }
   gzbuffer(in, kGzipBufferSize);
-  FILE* out = createOutput(outfilename);
-  if (!out) {
+  HANDLE out = createOutput(outfilename);
+  if (out == INVALID_HANDLE_VALUE) {
     gzclose(in);
     printMessage("Zephyr: Failed to fopen file %s\n", outfilename);
     return -4;
@@ -170,8 +156,9 @@ int DecompressFile(const char* infilename, const char* outfilename) {
   long long written = 0;
   while ((got = gzread(in, buffer, kChunkSize)) > 0) {
     written += got;
-    if (written > kMaxModelFileSize ||
-        fwrite(buffer, 1, static_cast<size_t>(got), out) < static_cast<size_t>(got)) {
+    DWORD done = 0;
+    if (written > kMaxModelFileSize || !WriteFile(out, buffer, static_cast<DWORD>(got), &done, nullptr) ||
+        done < static_cast<DWORD>(got)) {
       printMessage("Zephyr: Failed to fwrite to file %s\n", outfilename);
       result = -5;
       break;
@@ -188,7 +175,7 @@ int DecompressFile(const char* infilename, const char* outfilename) {
     }
   }
   gzclose(in);
-  if (fclose(out) != 0 && result == 0) {
+  if (!CloseHandle(out) && result == 0) {
     printMessage("Zephyr: Failed to fwrite to file %s\n", outfilename);
     result = -5;
   }

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 #include "dbmain.h"
-#include "wintypes.h"
+#include "windows.h"
 
 // Formats like printf into at most 8192 characters (a longer text is cut) and prints it
 // on the host's command line; a "%" in the result is printed as it stands.

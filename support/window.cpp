@@ -7,6 +7,10 @@
 
 namespace {
 
+// The open-file dialog checks the structure's size against its own: 88 bytes on the
+// delivered 32-bit modules (152 on 64-bit Windows), so the size is always taken with sizeof.
+static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88, "the 32-bit open-file structure has 88 bytes");
+
 void moveTo(HWND window, int x, int y) {
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }

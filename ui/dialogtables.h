@@ -1,18 +1,8 @@
-// The unit information dialog's control ids and its fixed tables.
+// The unit information dialog's fixed tables; its control ids are the template's
+// (resource.h).
 #pragma once
+#include "resource.h"
 #include "unitrecord.h"
-
-// Controls of the template "DLG_VIEW_XDATA".
-enum UnitDialogControl {
-  IDC_PICTURE = 100,           // the unit's preview, painted on WM_PAINT
-  IDC_INFORMATION = 200,       // owner-drawn list of the unit's data
-  IDC_FIRST_CONNECTION = 201,  // 201 to 208: one system combo box per connection point
-  IDC_LAST_CONNECTION = 208,
-  IDC_UNIT_SYSTEM = 210,
-  IDC_DUCT_SERIE = 211,
-  IDC_LABEL_OFFSET = 100,      // a connection's label is its combo box id + 100
-  IDC_DUCT_SERIE_LABEL = 312,
-};
 
 // A main connection as the dialog shows it: its label (also the list heading) and the
 // Ductora system type offered for it.

@@ -1,7 +1,7 @@
 // The unit information dialog and the flow around it.
 #pragma once
 #include "unitrecord.h"
-#include "wintypes.h"
+#include "windows.h"
 
 // Shows the unit (or, without a record, a unit the user picks in the drawing), lets the
 // user assign Ductora systems and duct series, and on OK hands the choices to Ductora and

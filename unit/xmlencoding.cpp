@@ -1,10 +1,9 @@
 #include "xmlencoding.h"
 
-#include <iconv.h>
-
 #include <cctype>
-#include <cerrno>
 #include <cstring>
+
+#include "charset.h"
 
 namespace {
 
@@ -48,41 +47,6 @@ bool declaredEncoding(const std::string& s, size_t& begin, size_t& length) {
   return true;
 }
 
-void appendUtf8(std::string& out, unsigned code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// The bytes converted from the encoding to UTF-8; a byte the encoding does not define
-// becomes the character of the same number. False when the C library does not know it.
-bool convert(const std::string& bytes, const std::string& encoding, std::string& out) {
-  iconv_t cd = iconv_open("UTF-8", encoding.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  out.clear();
-  out.reserve(bytes.size() + bytes.size() / 4);
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size();
-  char buffer[4096];
-  while (inLeft > 0) {
-    char* to = buffer;
-    size_t toLeft = sizeof buffer;
-    size_t result = iconv(cd, &in, &inLeft, &to, &toLeft);
-    out.append(buffer, static_cast<size_t>(to - buffer));
-    if (result == static_cast<size_t>(-1) && errno != E2BIG) {
-      appendUtf8(out, static_cast<unsigned char>(*in));
-      ++in;
-      --inLeft;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-  }
-  iconv_close(cd);
-  return true;
-}
-
 }  // namespace
 
 std::string xmlToUtf8(const std::string& bytes) {
@@ -91,7 +55,7 @@ std::string xmlToUtf8(const std::string& bytes) {
   std::string encoding = declared ? bytes.substr(begin, length) : std::string();
   if (declared ? isUtf8Name(encoding) : isUtf8(bytes)) return bytes;
   std::string text;
-  if (!convert(bytes, declared ? encoding : kFallbackEncoding, text)) return bytes;
+  if (!charsetToUtf8(bytes, declared ? encoding : kFallbackEncoding, text)) return bytes;
   if (declared) {
     text.replace(begin, length, "UTF-8");  // ASCII before it: the same place
   } else if (text.compare(0, 5, "<?xml") == 0 && text.find("?>") != std::string::npos) {

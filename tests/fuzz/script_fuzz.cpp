@@ -79,15 +79,8 @@ INT_PTR CALLBACK dialogProc(HWND d, UINT msg, WPARAM wParam, LPARAM) {
 }
 
 void dialogCommand() {
-  static const DLGITEMTEMPLATEZ items[] = {
-      {"COMBOBOX", "", 101, WS_VISIBLE | CBS_DROPDOWNLIST, 10, 10, 100, 60},
-      {"LISTBOX", "", 102, WS_VISIBLE | LBS_NOTIFY, 10, 30, 100, 40},
-      {"BUTTON", "Keep", 103, WS_VISIBLE | BS_AUTOCHECKBOX, 10, 75, 60, 12},
-      {"BUTTON", "OK", IDOK, WS_VISIBLE | BS_DEFPUSHBUTTON, 10, 90, 40, 14},
-      {"BUTTON", "Cancel", IDCANCEL, WS_VISIBLE | BS_PUSHBUTTON, 60, 90, 40, 14}};
-  static const DLGTEMPLATEZ dialog = {WS_POPUP | WS_CAPTION | DS_MODALFRAME, "Unit", "MS Shell Dlg", 8,
-                                      0, 0, 120, 110, items, 5};
-  DialogBoxIndirectParamA(nullptr, &dialog, nullptr, dialogProc, 0);
+  // The template is among the program's own resources (script_dialog.rc).
+  DialogBoxParamA(nullptr, "DLG_UNIT", nullptr, dialogProc, 0);
   // The drawing library's caches go at exit, so leak checks see only real leaks; registered
   // once the windows' own tables exist, so that it runs before they are destroyed.
   static const bool registered = (std::atexit(winShutdownGraphics), true);

@@ -3,26 +3,11 @@
 // memory and go out whole, several in one write, so a line is never half there.
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include "du_internal.h"
 #include "standin.h"
 
 namespace {
-// Opens the journal for appending: never through a symbolic link (O_NOFOLLOW), never a
-// FIFO or device (O_NONBLOCK, then only a regular file is kept).
-int openJournal(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
-  if (fd < 0) return -1;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 // Characters a journal text writes as an escape.
 bool needsEscape(unsigned char c) { return c < 0x20 || c == 0x7f || c == '"' || c == '\\'; }
 }  // namespace
@@ -82,7 +67,7 @@ void du_journal(DuServer& s, const std::string& line) {
   if (path != s.journal.path) {
     du_journal_close(s);
     s.journal.path = path;
-    s.journal.fd = openJournal(path);
+    s.journal.fd = standin::openAppendFile(path);
   }
   if (s.journal.fd < 0) return;
   s.journal.pending += line;

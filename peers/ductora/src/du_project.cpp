@@ -9,9 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <variant>
 #include <tinyxml.h>
 #include "du_limits.h"
@@ -434,25 +431,18 @@ int du_project_load(const std::string& path, DuProject& project, std::string& er
   project = DuProject();
   // Opened without waiting (a FIFO in the project's place would block the open for ever),
   // and only a plain file is read.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0 && errno == ENOENT) return 1;
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return -1;
-  }
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0) {
-    ::close(fd);
-    error = "it is not a plain file";
+  FILE* f = standin::openPlainFile(path);
+  if (!f && errno == ENOENT) return 1;
+  if (!f) {
+    error = errno == EINVAL ? "it is not a plain file" : std::strerror(errno);
     return -1;
   }
   std::string content;
   char buf[65536];
-  ssize_t n = 0;
-  while (content.size() <= kDuMaxProjectSize && ((n = ::read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)))
-    if (n > 0) content.append(buf, (size_t)n);
-  const bool readError = n < 0;
-  ::close(fd);
+  size_t n;
+  while (content.size() <= kDuMaxProjectSize && (n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
+  const bool readError = std::ferror(f) != 0;
+  std::fclose(f);
   if (readError) {
     error = "cannot read the file";
     return -1;

@@ -2,21 +2,17 @@
 #include <cmath>
 #include <cstdio>
 #include <new>
-#include <sys/stat.h>
 #include <unistd.h>
 #include "du_internal.h"
 #include "du_text.h"
+#include "standin.h"
 
 namespace {
 void statFile(const std::string& path, int64_t& stamp, int64_t& size) {
-  struct stat st;
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+  if (!standin::fileStamp(path, stamp, size)) {
     stamp = -1;
     size = -1;
-    return;
   }
-  stamp = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  size = int64_t(st.st_size);
 }
 
 void takeRefusals(DuServer& s) {

@@ -37,6 +37,7 @@ inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
 #define ACTIVEOBJECT_WEAK 0x1
 
 typedef OLECHAR* BSTR;
+typedef OLECHAR* LPOLESTR;
 typedef double DATE;
 typedef long DISPID;
 typedef unsigned long LCID;
@@ -53,21 +54,21 @@ UINT SysStringByteLen(BSTR text);
 void SysFreeString(BSTR text);
 
 struct IUnknown {
-  virtual HRESULT QueryInterface(REFIID riid, void** object) = 0;
-  virtual ULONG AddRef() = 0;
-  virtual ULONG Release() = 0;
+  virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) = 0;
+  virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+  virtual ULONG STDMETHODCALLTYPE Release() = 0;
   // No virtual destructor: objects end through Release, and the interface's slots stay
   // those of the real platform (IUnknown 0 to 2, IDispatch 3 to 6).
 };
 typedef IUnknown* LPUNKNOWN;
 
 struct IDispatch : IUnknown {
-  virtual HRESULT GetTypeInfoCount(UINT* count) = 0;
-  virtual HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) = 0;
-  virtual HRESULT GetIDsOfNames(REFIID riid, LPWSTR* names, UINT count, LCID lcid,
-                                DISPID* ids) = 0;
-  virtual HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-                         VARIANT* result, EXCEPINFO* exception, UINT* argError) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                                  DISPID* ids) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                           VARIANT* result, EXCEPINFO* exception, UINT* argError) = 0;
 };
 
 extern const IID IID_IUnknown;

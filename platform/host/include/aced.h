@@ -8,12 +8,12 @@
 #include "dbmain.h"
 #include "rxapi.h"
 
-class ACHOST_EXPORT AcRxEventReactor : public AcRxObject {
+class ACHOST_API AcRxEventReactor : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcRxEventReactor);
 };
 
-class ACHOST_EXPORT AcEditorReactor : public AcRxEventReactor {
+class ACHOST_API AcEditorReactor : public AcRxEventReactor {
  public:
   ACRX_DECLARE_MEMBERS(AcEditorReactor);
   // The drawing is about to be written to intendedName.
@@ -26,7 +26,7 @@ class ACHOST_EXPORT AcEditorReactor : public AcRxEventReactor {
   virtual void commandEnded(const ACHAR* cmdStr);
 };
 
-class ACHOST_EXPORT AcEditor : public AcRxObject {
+class ACHOST_API AcEditor : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcEditor);
   // The reactor stays the caller's; remove it before deleting it.
@@ -49,7 +49,7 @@ namespace cadhost {
 // The host's save of a drawing: tells the editor reactors (beginSave), writes the file
 // (dxfOut), names the drawing after it, and tells them how it ended (saveComplete or
 // abortSave). eOk, or the failure of dxfOut with message.
-ACHOST_EXPORT Acad::ErrorStatus saveDrawing(AcDbDatabase* db, const std::wstring& path, std::wstring* message);
+ACHOST_API Acad::ErrorStatus saveDrawing(AcDbDatabase* db, const std::wstring& path, std::wstring* message);
 // Tells the editor reactors that the command given at the prompt has ended.
-void commandEnded(const std::wstring& name);
+ACHOST_API void commandEnded(const std::wstring& name);
 }

@@ -5,7 +5,7 @@
 class AcGeMatrix3d;
 
 // Tolerance of comparisons; the default is what the host's isEqualTo uses.
-class ACHOST_EXPORT AcGeTol {
+class ACHOST_API AcGeTol {
  public:
   AcGeTol() = default;
   double equalPoint() const { return m_point; }
@@ -18,11 +18,11 @@ class ACHOST_EXPORT AcGeTol {
   double m_vector = 1e-10;
 };
 
-struct ACHOST_EXPORT AcGeContext {
+struct ACHOST_API AcGeContext {
   static AcGeTol gTol;
 };
 
-class ACHOST_EXPORT AcGeVector3d {
+class ACHOST_API AcGeVector3d {
  public:
   AcGeVector3d() = default;
   AcGeVector3d(double xx, double yy, double zz) : x(xx), y(yy), z(zz) {}
@@ -64,7 +64,7 @@ class ACHOST_EXPORT AcGeVector3d {
 
 inline AcGeVector3d operator*(double s, const AcGeVector3d& v) { return v * s; }
 
-class ACHOST_EXPORT AcGePoint3d {
+class ACHOST_API AcGePoint3d {
  public:
   AcGePoint3d() = default;
   AcGePoint3d(double xx, double yy, double zz) : x(xx), y(yy), z(zz) {}
@@ -88,7 +88,7 @@ class ACHOST_EXPORT AcGePoint3d {
   double x = 0, y = 0, z = 0;
 };
 
-class ACHOST_EXPORT AcGeScale3d {
+class ACHOST_API AcGeScale3d {
  public:
   AcGeScale3d() = default;
   explicit AcGeScale3d(double s) : sx(s), sy(s), sz(s) {}
@@ -97,7 +97,7 @@ class ACHOST_EXPORT AcGeScale3d {
 };
 
 // A 4 x 4 transform applied to column vectors: p' = M * p. entry[row][column].
-class ACHOST_EXPORT AcGeMatrix3d {
+class ACHOST_API AcGeMatrix3d {
  public:
   AcGeMatrix3d();  // identity
 

@@ -17,7 +17,7 @@ enum AcGiArcType {
 };
 
 // Something that can draw itself: every object of the drawing.
-class ACHOST_EXPORT AcGiDrawable : public AcRxObject {
+class ACHOST_API AcGiDrawable : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcGiDrawable);
   // The object's graphics; true when it drew all it has.
@@ -31,7 +31,7 @@ class ACHOST_EXPORT AcGiDrawable : public AcRxObject {
 
 // The primitives. Each returns true when the host wants no more (the drawing is nested too
 // deep, or the host has what it needs): the entity then stops drawing.
-class ACHOST_EXPORT AcGiWorldGeometry {
+class ACHOST_API AcGiWorldGeometry {
  public:
   virtual ~AcGiWorldGeometry();
   virtual Adesk::Boolean circle(const AcGePoint3d& center, double radius, const AcGeVector3d& normal) const = 0;
@@ -54,7 +54,7 @@ class ACHOST_EXPORT AcGiWorldGeometry {
   virtual Adesk::Boolean popModelTransform() = 0;
 };
 
-class ACHOST_EXPORT AcGiWorldDraw {
+class ACHOST_API AcGiWorldDraw {
  public:
   virtual ~AcGiWorldDraw();
   virtual AcGiWorldGeometry& geometry() const = 0;

@@ -29,8 +29,20 @@ typedef wchar_t ACHAR;
 #define ACRX_T(x) L##x
 #endif
 
-#if defined(__GNUC__)
+// ACHOST_API marks the host's programming interface, ACHOST_EXPORT what an application
+// module exports to the host (acrxEntryPoint, acrxGetApiVersion, ...). On Windows the host's
+// runtime DLL exports its interface (built with CADHOST_RUNTIME) and modules import it.
+#if defined(_WIN32)
+#define ACHOST_EXPORT __declspec(dllexport)
+#if defined(CADHOST_RUNTIME)
+#define ACHOST_API __declspec(dllexport)
+#else
+#define ACHOST_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
 #define ACHOST_EXPORT __attribute__((visibility("default")))
+#define ACHOST_API ACHOST_EXPORT
 #else
 #define ACHOST_EXPORT
+#define ACHOST_API
 #endif

@@ -63,49 +63,49 @@ struct resbuf {
 
 // Result buffers: a new zeroed buffer of the type (strings start null); freeing a chain
 // frees its strings too.
-ACHOST_EXPORT resbuf* acutNewRb(int type);
-ACHOST_EXPORT int acutRelRb(resbuf* rb);
+ACHOST_API resbuf* acutNewRb(int type);
+ACHOST_API int acutRelRb(resbuf* rb);
 // (type, value) pairs terminated by 0 or RTNONE: strings as const ACHAR*, reals as
 // double, points as const double*, shorts and longs as int.
-ACHOST_EXPORT resbuf* acutBuildList(int rtype, ...);
-ACHOST_EXPORT ACHAR* acutNewString(const ACHAR* text);  // free with acutDelString
-ACHOST_EXPORT void acutDelString(ACHAR*& text);
+ACHOST_API resbuf* acutBuildList(int rtype, ...);
+ACHOST_API ACHAR* acutNewString(const ACHAR* text);  // free with acutDelString
+ACHOST_API void acutDelString(ACHAR*& text);
 
 // Printing on the host's command line; the usual printf directives with wide text
 // (%s takes a const ACHAR*). Returns the number of characters printed.
-ACHOST_EXPORT int acutPrintf(const ACHAR* format, ...);
+ACHOST_API int acutPrintf(const ACHAR* format, ...);
 
 // User input. Each returns RTNORM, RTNONE (Enter where allowed), RTCAN (Escape) or
 // RTERROR; keywords set by acedInitGet apply to the next input call only.
-ACHOST_EXPORT int acedInitGet(int val, const ACHAR* keywordList);
-ACHOST_EXPORT int acedGetKword(const ACHAR* prompt, ACHAR* result, size_t bufsize);
-ACHOST_EXPORT int acedGetKword(const ACHAR* prompt, ACHAR* result);  // 132 characters
-ACHOST_EXPORT int acedGetString(int cronly, const ACHAR* prompt, ACHAR* result, size_t bufsize);
-ACHOST_EXPORT int acedGetPoint(const ads_point basePoint, const ACHAR* prompt, ads_point result);
-ACHOST_EXPORT int acedGetAngle(const ads_point basePoint, const ACHAR* prompt, ads_real* result);
-ACHOST_EXPORT int acedGetReal(const ACHAR* prompt, ads_real* result);
-ACHOST_EXPORT int acedGetInt(const ACHAR* prompt, int* result);
+ACHOST_API int acedInitGet(int val, const ACHAR* keywordList);
+ACHOST_API int acedGetKword(const ACHAR* prompt, ACHAR* result, size_t bufsize);
+ACHOST_API int acedGetKword(const ACHAR* prompt, ACHAR* result);  // 132 characters
+ACHOST_API int acedGetString(int cronly, const ACHAR* prompt, ACHAR* result, size_t bufsize);
+ACHOST_API int acedGetPoint(const ads_point basePoint, const ACHAR* prompt, ads_point result);
+ACHOST_API int acedGetAngle(const ads_point basePoint, const ACHAR* prompt, ads_real* result);
+ACHOST_API int acedGetReal(const ACHAR* prompt, ads_real* result);
+ACHOST_API int acedGetInt(const ACHAR* prompt, int* result);
 
 // Picks one entity: RTNORM with its name and the picked point; RTERROR for Enter or a pick
 // in empty space; RTCAN for Escape.
-ACHOST_EXPORT int acedEntSel(const ACHAR* prompt, ads_name entity, ads_point pickedPoint);
+ACHOST_API int acedEntSel(const ACHAR* prompt, ads_name entity, ads_point pickedPoint);
 // Selection sets. Modes: null (ask until Enter), ":$:S" (pt1 is const ACHAR* prompts[2]:
 // selection prompt and removal prompt; a single pick), "L" (the last entity of the drawing).
-ACHOST_EXPORT int acedSSGet(const ACHAR* mode, const void* pt1, const void* pt2,
+ACHOST_API int acedSSGet(const ACHAR* mode, const void* pt1, const void* pt2,
                             const resbuf* filter, ads_name ss);
-ACHOST_EXPORT int acedSSName(const ads_name ss, Adesk::Int32 index, ads_name entity);
-ACHOST_EXPORT int acedSSLength(const ads_name ss, Adesk::Int32* length);
-ACHOST_EXPORT int acedSSFree(const ads_name ss);
-ACHOST_EXPORT Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name entity);
-ACHOST_EXPORT Acad::ErrorStatus acdbGetAdsName(ads_name entity, AcDbObjectId id);
+ACHOST_API int acedSSName(const ads_name ss, Adesk::Int32 index, ads_name entity);
+ACHOST_API int acedSSLength(const ads_name ss, Adesk::Int32* length);
+ACHOST_API int acedSSFree(const ads_name ss);
+ACHOST_API Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name entity);
+ACHOST_API Acad::ErrorStatus acdbGetAdsName(ads_name entity, AcDbObjectId id);
 
 // Runs a host command with its arguments as (type, value) pairs terminated by RTNONE or 0:
 // RTSTR const ACHAR*, RTREAL double, RTPOINT/RT3DPOINT const double*, RTSHORT int. The
 // text "\\" (PAUSE) takes that value from the user. RTNORM when the command completed,
 // RTCAN when the user cancelled it, RTERROR for an unknown command or bad arguments.
-ACHOST_EXPORT int acedCommandS(int rtype, ...);
+ACHOST_API int acedCommandS(int rtype, ...);
 #define PAUSE L"\\"
 
 // Registers an application name for extended data in the working drawing; RTNORM when
 // registered now or before.
-ACHOST_EXPORT int acdbRegApp(const ACHAR* appName);
+ACHOST_API int acdbRegApp(const ACHAR* appName);

@@ -2,7 +2,7 @@
 #pragma once
 #include "dbmain.h"
 
-class ACHOST_EXPORT AcDbLine : public AcDbEntity {
+class ACHOST_API AcDbLine : public AcDbEntity {
  public:
   ACRX_DECLARE_MEMBERS(AcDbLine);
   AcDbLine() = default;
@@ -19,7 +19,7 @@ class ACHOST_EXPORT AcDbLine : public AcDbEntity {
   AcGeVector3d m_normal = AcGeVector3d(0, 0, 1);
 };
 
-class ACHOST_EXPORT AcDbPoint : public AcDbEntity {
+class ACHOST_API AcDbPoint : public AcDbEntity {
  public:
   ACRX_DECLARE_MEMBERS(AcDbPoint);
   AcDbPoint() = default;
@@ -31,7 +31,7 @@ class ACHOST_EXPORT AcDbPoint : public AcDbEntity {
   AcGePoint3d m_position;
 };
 
-class ACHOST_EXPORT AcDbCircle : public AcDbEntity {
+class ACHOST_API AcDbCircle : public AcDbEntity {
  public:
   ACRX_DECLARE_MEMBERS(AcDbCircle);
   AcDbCircle() = default;
@@ -50,7 +50,7 @@ class ACHOST_EXPORT AcDbCircle : public AcDbEntity {
   double m_radius = 0;
 };
 
-class ACHOST_EXPORT AcDbEllipse : public AcDbEntity {
+class ACHOST_API AcDbEllipse : public AcDbEntity {
  public:
   ACRX_DECLARE_MEMBERS(AcDbEllipse);
   AcDbEllipse() = default;
@@ -77,7 +77,7 @@ class ACHOST_EXPORT AcDbEllipse : public AcDbEntity {
 };
 
 // A 3-D face of three or four vertices; a three-vertex face repeats its third vertex.
-class ACHOST_EXPORT AcDbFace : public AcDbEntity {
+class ACHOST_API AcDbFace : public AcDbEntity {
  public:
   ACRX_DECLARE_MEMBERS(AcDbFace);
   AcDbFace() = default;
@@ -97,7 +97,7 @@ class ACHOST_EXPORT AcDbFace : public AcDbEntity {
   bool m_visible[4] = {true, true, true, true};
 };
 
-class ACHOST_EXPORT AcDbBlockReference : public AcDbEntity {
+class ACHOST_API AcDbBlockReference : public AcDbEntity {
  public:
   ACRX_DECLARE_MEMBERS(AcDbBlockReference);
   AcDbBlockReference() = default;

@@ -24,7 +24,7 @@ enum DxfCode {
 };
 }  // namespace AcDb
 
-class ACHOST_EXPORT AcDbDxfFiler {
+class ACHOST_API AcDbDxfFiler {
  public:
   virtual ~AcDbDxfFiler();
 

@@ -22,7 +22,7 @@ enum OpenMode { kForRead = 0, kForWrite = 1, kForNotify = 2 };
 
 // --- ids and handles -------------------------------------------------------------
 
-class ACHOST_EXPORT AcDbHandle {
+class ACHOST_API AcDbHandle {
  public:
   AcDbHandle() = default;
   explicit AcDbHandle(Adesk::UInt64 value) : m_value(value) {}
@@ -41,7 +41,7 @@ class ACHOST_EXPORT AcDbHandle {
   Adesk::UInt64 m_value = 0;
 };
 
-class ACHOST_EXPORT AcDbObjectId {
+class ACHOST_API AcDbObjectId {
  public:
   AcDbObjectId() = default;
   explicit AcDbObjectId(AcDbStub* stub) : m_stub(stub) {}
@@ -76,7 +76,7 @@ struct AcDbXDataApp {
   std::vector<AcDbXDataItem> items;
 };
 
-class ACHOST_EXPORT AcDbObject : public AcGiDrawable {
+class ACHOST_API AcDbObject : public AcGiDrawable {
  public:
   ACRX_DECLARE_MEMBERS(AcDbObject);
   AcDbObject();
@@ -130,7 +130,7 @@ class ACHOST_EXPORT AcDbObject : public AcGiDrawable {
   std::vector<AcDbXDataApp> m_xdata;
 };
 
-class ACHOST_EXPORT AcCmColor {
+class ACHOST_API AcCmColor {
  public:
   AcCmColor() = default;
   Acad::ErrorStatus setColorIndex(Adesk::UInt16 index) { m_index = index; return Acad::eOk; }
@@ -140,7 +140,7 @@ class ACHOST_EXPORT AcCmColor {
   Adesk::UInt16 m_index = 256;  // ByLayer
 };
 
-class ACHOST_EXPORT AcDbEntity : public AcDbObject {
+class ACHOST_API AcDbEntity : public AcDbObject {
  public:
   ACRX_DECLARE_MEMBERS(AcDbEntity);
   AcDbEntity();
@@ -162,9 +162,9 @@ class ACHOST_EXPORT AcDbEntity : public AcDbObject {
   ACHAR* linetype() const;
   Acad::ErrorStatus setLinetype(const ACHAR* newVal, bool doSubents = true);
 
-  // Host side: names as stored.
-  const std::wstring& layerName() const { return m_layer; }
-  const std::wstring& linetypeName() const { return m_linetype; }
+  // Host side: the names of its layer and linetype records.
+  const std::wstring& layerName() const;
+  const std::wstring& linetypeName() const;
 
  protected:
   // The entities the host models draw their shape (a block reference its block's entities);
@@ -172,8 +172,8 @@ class ACHOST_EXPORT AcDbEntity : public AcDbObject {
   Adesk::Boolean subWorldDraw(AcGiWorldDraw* mode) override;
 
  private:
-  std::wstring m_layer = L"0";
-  std::wstring m_linetype = L"ByLayer";
+  AcDbObjectId m_layer;     // null: layer "0"
+  AcDbObjectId m_linetype;  // null: "ByLayer"
   Adesk::UInt16 m_color = 256;
 };
 
@@ -182,7 +182,7 @@ class ACHOST_EXPORT AcDbEntity : public AcDbObject {
 class AcDbSymbolTableRecord;
 class AcDbBlockTableRecord;
 
-class ACHOST_EXPORT AcDbSymbolTableRecord : public AcDbObject {
+class ACHOST_API AcDbSymbolTableRecord : public AcDbObject {
  public:
   ACRX_DECLARE_MEMBERS(AcDbSymbolTableRecord);
   // A copy of the name; the caller frees it with acutDelString.
@@ -195,7 +195,7 @@ class ACHOST_EXPORT AcDbSymbolTableRecord : public AcDbObject {
   std::wstring m_name;
 };
 
-class ACHOST_EXPORT AcDbSymbolTableIterator {
+class ACHOST_API AcDbSymbolTableIterator {
  public:
   explicit AcDbSymbolTableIterator(std::vector<AcDbObjectId> ids) : m_ids(std::move(ids)) {}
   void start() { m_pos = 0; }
@@ -208,7 +208,7 @@ class ACHOST_EXPORT AcDbSymbolTableIterator {
   size_t m_pos = 0;
 };
 
-class ACHOST_EXPORT AcDbSymbolTable : public AcDbObject {
+class ACHOST_API AcDbSymbolTable : public AcDbObject {
  public:
   ACRX_DECLARE_MEMBERS(AcDbSymbolTable);
   // Names compare without regard to letter case, as the host does.
@@ -233,11 +233,21 @@ class ACHOST_EXPORT AcDbSymbolTable : public AcDbObject {
 
  private:
   std::vector<AcDbObjectId> m_records;
-  // Record ids by upper-case name, in order of adding: a lookup is one hash probe.
-  std::unordered_map<std::wstring, std::vector<AcDbObjectId>> m_index;
+  // Record ids by their names without regard to case, open-addressed (the hash of the
+  // name and the id, probed one slot after the other; a removed entry is left as a gap until
+  // the table is rebuilt from the records): a lookup reads one array and copies no name.
+  struct IndexSlot {
+    size_t hash = 0;
+    AcDbObjectId id;
+    bool removed = false;
+  };
+  std::vector<IndexSlot> m_index;  // a power of two in size, or empty
+  size_t m_indexUsed = 0;          // slots holding a record or a gap
+  void indexInsert(size_t hash, AcDbObjectId id);
+  void indexRebuild(size_t slots);
 };
 
-class ACHOST_EXPORT AcDbBlockTableRecordIterator {
+class ACHOST_API AcDbBlockTableRecordIterator {
  public:
   explicit AcDbBlockTableRecordIterator(std::vector<AcDbObjectId> ids) : m_ids(std::move(ids)) {}
   void start() { m_pos = 0; }
@@ -251,7 +261,7 @@ class ACHOST_EXPORT AcDbBlockTableRecordIterator {
   size_t m_pos = 0;
 };
 
-class ACHOST_EXPORT AcDbBlockTableRecord : public AcDbSymbolTableRecord {
+class ACHOST_API AcDbBlockTableRecord : public AcDbSymbolTableRecord {
  public:
   ACRX_DECLARE_MEMBERS(AcDbBlockTableRecord);
   AcDbBlockTableRecord();
@@ -276,7 +286,7 @@ class ACHOST_EXPORT AcDbBlockTableRecord : public AcDbSymbolTableRecord {
   std::vector<AcDbObjectId> m_entities;
 };
 
-class ACHOST_EXPORT AcDbBlockTable : public AcDbSymbolTable {
+class ACHOST_API AcDbBlockTable : public AcDbSymbolTable {
  public:
   ACRX_DECLARE_MEMBERS(AcDbBlockTable);
   using AcDbSymbolTable::getAt;
@@ -284,7 +294,7 @@ class ACHOST_EXPORT AcDbBlockTable : public AcDbSymbolTable {
                           bool openErased = false) const;
 };
 
-class ACHOST_EXPORT AcDbLayerTableRecord : public AcDbSymbolTableRecord {
+class ACHOST_API AcDbLayerTableRecord : public AcDbSymbolTableRecord {
  public:
   ACRX_DECLARE_MEMBERS(AcDbLayerTableRecord);
   bool isFrozen() const { return m_frozen; }
@@ -307,34 +317,34 @@ class ACHOST_EXPORT AcDbLayerTableRecord : public AcDbSymbolTableRecord {
   AcDbObjectId m_linetype;
 };
 
-class ACHOST_EXPORT AcDbLayerTable : public AcDbSymbolTable {
+class ACHOST_API AcDbLayerTable : public AcDbSymbolTable {
  public:
   ACRX_DECLARE_MEMBERS(AcDbLayerTable);
 };
 
-class ACHOST_EXPORT AcDbLinetypeTableRecord : public AcDbSymbolTableRecord {
+class ACHOST_API AcDbLinetypeTableRecord : public AcDbSymbolTableRecord {
  public:
   ACRX_DECLARE_MEMBERS(AcDbLinetypeTableRecord);
 };
 
-class ACHOST_EXPORT AcDbLinetypeTable : public AcDbSymbolTable {
+class ACHOST_API AcDbLinetypeTable : public AcDbSymbolTable {
  public:
   ACRX_DECLARE_MEMBERS(AcDbLinetypeTable);
 };
 
-class ACHOST_EXPORT AcDbRegAppTableRecord : public AcDbSymbolTableRecord {
+class ACHOST_API AcDbRegAppTableRecord : public AcDbSymbolTableRecord {
  public:
   ACRX_DECLARE_MEMBERS(AcDbRegAppTableRecord);
 };
 
-class ACHOST_EXPORT AcDbRegAppTable : public AcDbSymbolTable {
+class ACHOST_API AcDbRegAppTable : public AcDbSymbolTable {
  public:
   ACRX_DECLARE_MEMBERS(AcDbRegAppTable);
 };
 
 // --- the database ------------------------------------------------------------------
 
-class ACHOST_EXPORT AcDbDatabase : public AcRxObject {
+class ACHOST_API AcDbDatabase : public AcRxObject {
  public:
   // A new drawing: tables, layer "0", linetypes "ByBlock", "ByLayer", "CONTINUOUS",
   // application "ACAD", blocks "*Model_Space" and "*Paper_Space".
@@ -359,8 +369,11 @@ class ACHOST_EXPORT AcDbDatabase : public AcRxObject {
   Acad::ErrorStatus getAcDbObjectId(AcDbObjectId& retId, bool createIfNotFound,
                                     const AcDbHandle& objHandle, Adesk::UInt32 xRefId = 0);
 
-  // DXF R2000 files. dxfIn reads into this (new, empty) database and leaves it unchanged
-  // on failure; dxfOut writes through a temporary file renamed into place.
+  // DXF files. dxfIn reads R12 and later, text or binary, into this (new, empty) database
+  // and leaves it unchanged on failure; its message is the reason, or on success what it
+  // mended in the file (else empty). dxfOut writes text DXF through a temporary file renamed
+  // into place, R2000 for a drawing read from an older version; its message is the reason
+  // of a failure, or on success what the save changed in the file's form (else empty).
   Acad::ErrorStatus dxfIn(const ACHAR* fileName, std::wstring* message = nullptr);
   Acad::ErrorStatus dxfOut(const ACHAR* fileName, std::wstring* message = nullptr);
   const std::wstring& fileName() const;
@@ -380,19 +393,19 @@ class ACHOST_EXPORT AcDbDatabase : public AcRxObject {
   Impl* m_impl;
 };
 
-class ACHOST_EXPORT AcDbHostApplicationServices {
+class ACHOST_API AcDbHostApplicationServices {
  public:
   AcDbDatabase* workingDatabase() const;
   void setWorkingDatabase(AcDbDatabase* db);
 };
-ACHOST_EXPORT AcDbHostApplicationServices* acdbHostApplicationServices();
+ACHOST_API AcDbHostApplicationServices* acdbHostApplicationServices();
 
 // Opens an object of a live database. eWasOpenForWrite when it is open for write
 // already (a second write or a read), eWasOpenForRead for a write while it is read,
 // eWasErased for an erased object unless openErased, eNullObjectId for the null id.
-ACHOST_EXPORT Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id,
+ACHOST_API Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id,
                                                    AcDb::OpenMode mode, bool openErased = false);
-ACHOST_EXPORT Acad::ErrorStatus acdbOpenAcDbEntity(AcDbEntity*& ent, AcDbObjectId id,
+ACHOST_API Acad::ErrorStatus acdbOpenAcDbEntity(AcDbEntity*& ent, AcDbObjectId id,
                                                    AcDb::OpenMode mode, bool openErased = false);
 template <class T>
 inline Acad::ErrorStatus acdbOpenObject(T*& obj, AcDbObjectId id, AcDb::OpenMode mode,

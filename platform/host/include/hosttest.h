@@ -10,10 +10,10 @@ namespace cadhost {
 // (one line per prompt, as in a script: "*cancel*" is Escape, "" is Enter), and printed
 // text captured instead of written to standard output. Also sets the Windows stand-in's
 // host input and output to the same lines and capture.
-ACHOST_EXPORT void startTestSession(const std::vector<std::string>& answers = {});
-ACHOST_EXPORT void addAnswers(const std::vector<std::string>& answers);
+ACHOST_API void startTestSession(const std::vector<std::string>& answers = {});
+ACHOST_API void addAnswers(const std::vector<std::string>& answers);
 // Everything printed (prompts, echoed answers, messages) since the last call.
-ACHOST_EXPORT std::string takeOutput();
+ACHOST_API std::string takeOutput();
 // Drops the working drawing and the remaining answers.
-ACHOST_EXPORT void endTestSession();
+ACHOST_API void endTestSession();
 }

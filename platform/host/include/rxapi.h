@@ -4,7 +4,7 @@
 #include "acadstrc.h"
 #include "adesk.h"
 #include "dbmain.h"
-#include "wintypes.h"
+#include "windows.h"
 
 namespace AcRx {
 enum AppMsgCode {
@@ -37,7 +37,7 @@ enum AppRetCode { kRetOK = 0, kRetError = 3 };
 #define ACRX_SERVICE_DICTIONARY L"ServiceDictionary"
 #define ACRX_DYNAMIC_LINKER L"DynamicLinker"
 
-class ACHOST_EXPORT AcRxDictionary : public AcRxObject {
+class ACHOST_API AcRxDictionary : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcRxDictionary);
   ~AcRxDictionary() override;
@@ -52,17 +52,17 @@ class ACHOST_EXPORT AcRxDictionary : public AcRxObject {
  private:
   Impl* m_impl = nullptr;
 };
-ACHOST_EXPORT AcRxDictionary* acrxSysRegistry();
+ACHOST_API AcRxDictionary* acrxSysRegistry();
 
 // A named service; registering it puts a service object into the service dictionary.
-class ACHOST_EXPORT AcRxService : public AcRxObject {
+class ACHOST_API AcRxService : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcRxService);
 };
-ACHOST_EXPORT AcRxObject* acrxRegisterService(const ACHAR* serviceName);
-ACHOST_EXPORT bool acrxServiceIsRegistered(const ACHAR* serviceName);
+ACHOST_API AcRxObject* acrxRegisterService(const ACHAR* serviceName);
+ACHOST_API bool acrxServiceIsRegistered(const ACHAR* serviceName);
 
-class ACHOST_EXPORT AcRxDynamicLinker : public AcRxObject {
+class ACHOST_API AcRxDynamicLinker : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcRxDynamicLinker);
   // appId is the packet the entry point received with kInitAppMsg.
@@ -81,7 +81,7 @@ class AcEdCommand;
 #define ACRX_CMD_MODAL 0x00000000
 #define ACRX_CMD_TRANSPARENT 0x00000001
 
-class ACHOST_EXPORT AcEdCommandStack : public AcRxObject {
+class ACHOST_API AcEdCommandStack : public AcRxObject {
  public:
   ACRX_DECLARE_MEMBERS(AcEdCommandStack);
   // eDuplicateKey when the group already has a command of that global name.
@@ -100,10 +100,10 @@ class ACHOST_EXPORT AcEdCommandStack : public AcRxObject {
 
 // Loads an application module by path (its acrxEntryPoint receives kInitAppMsg):
 // RTNORM, or RTERROR when the file is missing, not a module or refuses to load.
-ACHOST_EXPORT int acedArxLoad(const ACHAR* path);
+ACHOST_API int acedArxLoad(const ACHAR* path);
 // Unloads an application that unlocked itself (kUnloadAppMsg); RTNORM or RTERROR.
-ACHOST_EXPORT int acedArxUnload(const ACHAR* appName);
+ACHOST_API int acedArxUnload(const ACHAR* appName);
 // Adds a partial menu file; false when the file is missing or does not parse.
-ACHOST_EXPORT bool acedLoadPartialMenu(const ACHAR* menuFile);
+ACHOST_API bool acedLoadPartialMenu(const ACHAR* menuFile);
 // The host's main window, owner of the system's dialogs and message boxes.
-ACHOST_EXPORT HWND adsw_acadMainWnd();
+ACHOST_API HWND adsw_acadMainWnd();

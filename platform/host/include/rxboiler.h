@@ -45,9 +45,9 @@ struct AcDbProxyEntity {
 
 // Adds a module's class (rxInit calls it): its DXF name then reads as the class. A second
 // class of the same DXF name is not added.
-ACHOST_EXPORT void acrxRegisterClass(AcRxClass* cls);
+ACHOST_API void acrxRegisterClass(AcRxClass* cls);
 // After a module's classes are added; the host needs nothing more.
-ACHOST_EXPORT void acrxBuildClassHierarchy();
+ACHOST_API void acrxBuildClassHierarchy();
 // Takes a module's class out (before the module's code goes): its objects in every open
 // drawing are kept as they would be written, as objects the host does not model.
-ACHOST_EXPORT void deleteAcRxClass(AcRxClass* cls);
+ACHOST_API void deleteAcRxClass(AcRxClass* cls);

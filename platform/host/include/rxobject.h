@@ -5,7 +5,7 @@
 
 class AcRxObject;
 
-class ACHOST_EXPORT AcRxClass {
+class ACHOST_API AcRxClass {
  public:
   typedef AcRxObject* (*PseudoConstructor)();
   AcRxClass(const ACHAR* name, AcRxClass* parent, const char* dxfName, PseudoConstructor create = nullptr,
@@ -41,7 +41,7 @@ class ACHOST_EXPORT AcRxClass {
   }                                                                             \
   AcRxClass* isA() const override
 
-class ACHOST_EXPORT AcRxObject {
+class ACHOST_API AcRxObject {
  public:
   virtual ~AcRxObject();
   static AcRxClass* desc();

@@ -38,6 +38,7 @@ void save(const std::wstring& path) {
     return;
   }
   acutPrintf(L"Drawing saved as %s.\n", path.c_str());
+  if (!why.empty()) acutPrintf(L"%s\n", why.c_str());  // what the save changed in the file's form
 }
 
 AcDbObjectId target() {

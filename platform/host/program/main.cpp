@@ -1,7 +1,5 @@
 // The cadhost program: a command line over one drawing, loading application modules.
 //   cadhost [--machine DIR] [--load MODULE]... [--script FILE|-] [DRAWING.dxf]
-#include <sys/stat.h>
-#include <unistd.h>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +9,9 @@
 #include <system_error>
 #include "arxhost.h"
 #include "hostimpl.h"
+#include "hostos.h"
+#include "standin.h"
 #include "windows.h"
-#include "winhost.h"
 
 namespace {
 struct Options {
@@ -59,21 +58,10 @@ bool parseArgs(int argc, char** argv, Options& o, std::string& error) {
   return true;
 }
 
-bool makeFolders(const std::string& path) {
-  std::string cur;
-  size_t pos = 0;
-  while (pos != std::string::npos) {
-    pos = path.find('/', pos + 1);
-    cur = path.substr(0, pos);
-    if (!cur.empty() && mkdir(cur.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
 // The drawing named on the command line (locked for this session, or read-only when
 // another session has it), or a new one. False when it exists and cannot be read.
 bool openDrawing(const std::string& path, AcDbDatabase*& db) {
-  db = new AcDbDatabase(path.empty() || access(path.c_str(), F_OK) != 0);
+  db = new AcDbDatabase(path.empty() || !cadhost::osPathExists(path));
   if (path.empty()) return true;
   std::wstring wpath = cadhost::fromUtf8(path);
   std::wstring why;
@@ -110,7 +98,7 @@ int main(int argc, char** argv) {
     const char* home = std::getenv("HOME");
     o.machine = std::string(home ? home : ".") + "/.cadhost";
   }
-  if (!makeFolders(o.machine) || !makeFolders(o.machine + "/ProgramData")) {
+  if (cadhost::osMakeFolders(o.machine) != 0 || cadhost::osMakeFolders(o.machine + "/ProgramData") != 0) {
     std::fprintf(stderr, "cadhost: cannot create the machine folder %s\n", o.machine.c_str());
     return 1;
   }
@@ -119,17 +107,20 @@ int main(int argc, char** argv) {
   o.machine = absolutePath(o.machine);
   if (!o.drawing.empty()) o.drawing = absolutePath(o.drawing);
   if (o.hasScript && o.script != "-") o.script = absolutePath(o.script);
-  winSetMachineFolder(o.machine);
+  if (cadhost::osUseMachineFolder(o.machine) != 0) {
+    std::fprintf(stderr, "cadhost: this host cannot keep its registry and program data in %s\n", o.machine.c_str());
+    return 1;
+  }
 
   FILE* script = nullptr;
   if (o.hasScript && o.script != "-") {
-    script = std::fopen(o.script.c_str(), "rbe");  // close-on-exec: not for the browser
+    script = standin::openForReading(o.script);  // kept from the programs the session starts
     if (!script) {
       std::fprintf(stderr, "cadhost: cannot open script %s\n", o.script.c_str());
       return 1;
     }
     cadhost::setScriptInput(script);
-  } else if (o.hasScript || !isatty(0)) {
+  } else if (o.hasScript || !cadhost::osInputIsTerminal()) {
     cadhost::setScriptInput(stdin);
   } else {
     cadhost::setTerminalInput();
@@ -140,7 +131,7 @@ int main(int argc, char** argv) {
   bool opened = openDrawing(o.drawing, db);
   acdbHostApplicationServices()->setWorkingDatabase(db);
   int rc = 0;
-  if (!opened && (o.hasScript || !isatty(0))) {
+  if (!opened && (o.hasScript || !cadhost::osInputIsTerminal())) {
     rc = 1;
   } else {
     for (const std::string& m : o.modules)
@@ -155,6 +146,6 @@ int main(int argc, char** argv) {
   delete db;
   cadhost::flushOutput();
   if (script) std::fclose(script);
-  winShutdownGraphics();  // the drawing library's caches, so leak checks see only real leaks
+  cadhost::osShutdown();
   return rc;
 }

@@ -1,6 +1,7 @@
 // The classes application modules add, and their entities in open drawings as modules come
 // and go: an entity kept as read becomes an object of its class when the class is added,
 // and goes back to being kept, as it would be written, when the class is deleted.
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include "customentity.h"
@@ -45,29 +46,68 @@ void replace(AcDbStub& s, AcDbEntity* to, std::shared_ptr<DxfKept> kept) {
 // Entities of the class kept as read in the database become objects of the class.
 void adopt(AcDbDatabase* db, AcRxClass* cls) {
   const dxf::Codec codec = dxf::drawingCodec(*db->impl());
-  for (AcDbStub& s : db->impl()->stubs) {
-    if (!s.object || !AcDbForeignEntity::cast(s.object) || !s.dxf || s.dxf->type != cls->dxfName() || s.writer ||
-        s.readers)
-      continue;
+  db->impl()->stubs.each([&](AcDbStub& s) {
+    if (!s.object || !AcDbForeignEntity::cast(s.object) || !s.dxf || !s.dxf->verbatim ||
+        s.dxf->type != cls->dxfName() || s.writer || s.readers)
+      return;
     std::vector<dxf::Group> gs;
-    for (const DxfKeptGroup& g : s.dxf->groups) gs.push_back({g.code, g.value, 0});
+    size_t at = 0;
+    int code;
+    std::string_view value;
+    while (dxf::nextGroup(s.dxf->text, at, code, value)) gs.push_back({code, std::string(value), 0});
     auto kept = std::make_shared<DxfKept>();
     dxf::CustomEntityProps props;
     std::string why;
     const AcDbObjectId owner = s.object->ownerId();
     std::unique_ptr<AcDbEntity> e(dxf::readCustomEntity(cls, gs, codec, isPaperSpace(owner), *kept, props, why));
-    if (!e) continue;
+    if (!e) return;
     e->setIds(s.object->objectId(), owner);
-    if (!setProperties(e.get(), props)) continue;
+    if (!setProperties(e.get(), props)) return;
     replace(s, e.release(), kept);
+    noteWrite(&s);
+  });
+}
+
+// The groups of one object as the writer gave them, its group 0 and extended data left
+// out, kept as an object the host does not model (as the reader keeps one).
+std::shared_ptr<DxfKept> keptFromWritten(const std::string& written, const char* type) {
+  auto kept = std::make_shared<DxfKept>();
+  kept->type = type;
+  kept->verbatim = true;
+  kept->text.reserve(written.size());
+  size_t at = 0;
+  int code, braces = 0;
+  std::string_view value;
+  bool head = true, ownerSought = true;
+  while (dxf::nextGroup(written, at, code, value)) {
+    if (head) {
+      head = false;
+      if (code == 0) continue;
+    }
+    if (code == 0 || code == 1001) break;  // the extended data stays the object's
+    bool isHandle = false;
+    if (code == 5 && !kept->hasHandle) {
+      kept->hasHandle = isHandle = true;
+    } else if (code == 102) {
+      braces += value == "}" ? -1 : 1;
+    } else if (code == 100) {
+      ownerSought = false;
+    } else if (code == 330) {
+      kept->namesOwner = true;
+      if (ownerSought && braces <= 0) kept->owner = std::strtoull(std::string(value).c_str(), nullptr, 16);
+      if (braces <= 0) ownerSought = false;
+    }
+    dxf::appendGroup(kept->text, code, value);
+    if (isHandle) kept->afterHandle = kept->text.size();
   }
+  return kept;
 }
 
 // Objects of the class in the database are kept as they would be written.
 void keepAsWritten(AcDbDatabase* db, AcRxClass* cls) {
   const dxf::Codec codec = dxf::drawingCodec(*db->impl());
-  for (AcDbStub& s : db->impl()->stubs) {
-    if (!s.object || s.object->isA() != cls) continue;
+  db->impl()->stubs.each([&](AcDbStub& s) {
+    if (!s.object || s.object->isA() != cls) return;
     auto* e = static_cast<AcDbEntity*>(s.object);
     std::string text;
     {
@@ -75,28 +115,14 @@ void keepAsWritten(AcDbDatabase* db, AcRxClass* cls) {
       dxf::WriteContext c{db, db->impl(), w, false, {0, 0, 0}, {0, 0, 0}, {}};
       const AcDbObjectId owner = e->ownerId();
       dxf::writeCustomEntity(c, e, owner.handle().value(), isPaperSpace(owner));
-      w.str(0, "EOF");  // ends the object for the tokenizer
     }
-    auto kept = std::make_shared<DxfKept>();
-    kept->type = cls->dxfName();
-    kept->verbatim = true;
-    kept->hasHandle = true;
-    try {
-      dxf::Tokenizer tok(text);
-      dxf::Group head;
-      tok.next(head);
-      for (const dxf::Group& g : dxf::readObject(tok)) {
-        if (g.code == 1001) break;  // the extended data stays the object's
-        kept->groups.push_back({g.code, 0, 0, g.value});
-      }
-    } catch (const dxf::DxfError&) {
-      continue;  // cannot happen for text the writer made
-    }
+    std::shared_ptr<DxfKept> kept = keptFromWritten(text, cls->dxfName());
     const dxf::CustomEntityProps props{0, e->layerName(), e->linetypeName(), e->colorIndex()};
     auto* keptEntity = new AcDbForeignEntity;
     replace(s, keptEntity, kept);
     setProperties(keptEntity, props);
-  }
+    noteWrite(&s);
+  });
 }
 }  // namespace
 

@@ -290,7 +290,8 @@ void Reader::customEntity(AcRxClass* cls, const std::string& type, const std::ve
   const bool paper = cadhost::equalsNoCase(btr->name(), L"*Paper_Space");
   AcDbEntity* e = readCustomEntity(cls, own, m_codec, paper, *kept, props, why);
   if (!e) {
-    btr->entities().push_back(foreignObject(type, gs, true, line, btr->objectId()));
+    btr->entities().push_back(
+        foreignObject(type, gs, true, line, btr->objectId(), cadhost::equalsNoCase(btr->name(), L"*Model_Space")));
     return;
   }
   AcDbObjectId id = addObject(e, btr->objectId(), props.handle, line);
@@ -336,9 +337,9 @@ void writeCustomClasses(WriteContext& c) {
   if (!cadhost::anyCustomClass()) return;
   std::vector<AcRxClass*> used;
   std::vector<long long> counts;
-  for (AcDbStub& s : c.d->stubs) {
+  c.d->stubs.each([&](AcDbStub& s) {
     const AcDbEntity* e = s.erased ? nullptr : AcDbEntity::cast(s.object);
-    if (!e || !cadhost::isCustomEntity(e)) continue;
+    if (!e || !cadhost::isCustomEntity(e)) return;
     AcRxClass* cls = e->isA();
     size_t k = 0;
     while (k < used.size() && used[k] != cls) ++k;
@@ -347,7 +348,7 @@ void writeCustomClasses(WriteContext& c) {
       counts.push_back(0);
     }
     ++counts[k];
-  }
+  });
   std::set<std::string> named;
   const std::vector<DxfGroup>& kept = c.d->file.classes;
   for (size_t i = 0; i + 1 < kept.size(); ++i)

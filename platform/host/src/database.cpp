@@ -86,10 +86,10 @@ AcDbDatabase::~AcDbDatabase() {
   cadhost::closeDrawingFile(this);
   liveDatabases().erase(this);
   if (gWorkingDb == this) gWorkingDb = nullptr;
-  for (AcDbStub& s : m_impl->stubs) {
+  m_impl->stubs.each([](AcDbStub& s) {
     delete s.object;
     s.object = nullptr;
-  }
+  });
   delete m_impl;
 }
 
@@ -148,8 +148,7 @@ AcDbObjectId AcDbDatabase::addObject(AcDbObject* object, AcDbObjectId owner, AcD
     handle = AcDbHandle(d.allocHandle());
   }
   if (handle.value() >= d.nextHandle) d.nextHandle = handle.value() + 1;
-  d.stubs.emplace_back();
-  AcDbStub* stub = &d.stubs.back();
+  AcDbStub* stub = &d.stubs.add();
   stub->db = this;
   stub->handle = handle;
   stub->object = object;
@@ -162,7 +161,7 @@ AcDbObjectId AcDbDatabase::addObject(AcDbObject* object, AcDbObjectId owner, AcD
 std::vector<AcDbObjectId> AcDbDatabase::allObjectIds() const {
   std::vector<AcDbObjectId> ids;
   ids.reserve(m_impl->stubs.size());
-  for (AcDbStub& s : m_impl->stubs) ids.emplace_back(&s);
+  m_impl->stubs.each([&](AcDbStub& s) { ids.emplace_back(&s); });
   return ids;
 }
 
@@ -192,6 +191,7 @@ Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id, AcDb::Op
   if (mode == AcDb::kForWrite) {
     if (s->readers > 0) return Acad::eWasOpenForRead;
     s->writer = true;
+    noteWrite(s);
   } else {
     ++s->readers;
   }

@@ -1,13 +1,30 @@
-// What the host needs of the operating system to keep a drawing's file safe between
-// sessions: the lock a session holds on the drawing it has open, what identifies one
-// version of a file, and the file a symbolic link names. drawfile_posix.cpp implements it
-// for POSIX systems; a Windows port implements the same functions (the lock with
-// LockFileEx on the lock file, which Windows also releases when the process ends).
+// What the host needs of the operating system to read a drawing's file and keep it safe
+// between sessions: the file's bytes read at once, the lock a session holds on the drawing
+// it has open, what identifies one version of a file, and the file a symbolic link names. drawfile_posix.cpp implements it
+// for POSIX systems, drawfile_win32.cpp for Windows (the lock with LockFileEx on the lock
+// file, which Windows also releases when the process ends).
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace cadhost {
+
+// A whole file's bytes, in memory taken for them at once (a drawing of many megabytes
+// would otherwise fault its memory in page by page).
+struct FileBytes {
+  char* data = nullptr;
+  size_t size = 0, room = 0;
+};
+
+enum { kReadDone = 0, kReadNotPlain = -1, kReadTooLarge = -2, kReadNoMemory = -3, kReadFailed = -4 };
+
+// Reads the plain file at path as long as it is when opened, never waiting on a file that
+// is no plain file (a pipe or device in a drawing's place is refused): kReadDone, or one of
+// the failures above with nothing kept. A file longer than maxBytes is kReadTooLarge.
+int fileBytesRead(FileBytes& bytes, const std::string& path, size_t maxBytes);
+// Gives back the memory of bytes; nothing when it holds none.
+void fileBytesFree(FileBytes& bytes);
 
 // The lock is a lock file beside the drawing (NAME.dxf.lock, one line naming the session
 // that holds it) held under an advisory lock of the operating system. The operating system

@@ -7,6 +7,7 @@
 #include <limits.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -65,6 +66,50 @@ int failed(std::string& why, const std::string& file, const char* reason) {
   return kLockFailed;
 }
 }  // namespace
+
+int fileBytesRead(FileBytes& bytes, const std::string& path, size_t maxBytes) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) close(fd);
+    return kReadNotPlain;
+  }
+  const size_t want = (size_t)st.st_size;
+  if (want > maxBytes) {
+    close(fd);
+    return kReadTooLarge;
+  }
+  FileBytes got;
+  if (want > 0) {
+    void* p = mmap(nullptr, want, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (p == MAP_FAILED) {
+      close(fd);
+      return kReadNoMemory;
+    }
+    got.data = static_cast<char*>(p);
+    got.room = want;
+  }
+  while (got.size < want) {
+    const ssize_t r = read(fd, got.data + got.size, want - got.size);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      close(fd);
+      fileBytesFree(got);
+      return kReadFailed;
+    }
+    if (r == 0) break;
+    got.size += (size_t)r;
+  }
+  close(fd);
+  fileBytesFree(bytes);
+  bytes = got;
+  return kReadDone;
+}
+
+void fileBytesFree(FileBytes& bytes) {
+  if (bytes.room) munmap(bytes.data, bytes.room);
+  bytes = FileBytes{};
+}
 
 int drawingLockTake(DrawingLock& lock, const std::string& drawingPath, std::string& holder, std::string& why) {
   drawingLockRelease(lock);

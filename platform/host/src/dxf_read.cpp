@@ -1,6 +1,6 @@
-// Reads a DXF drawing (R2000 and later) into a database. A malformed, truncated or
-// oversized file is refused with the reason and its line, and the database is left as it
-// was. This file: the sections, the header and the tables.
+// Reads a DXF drawing (R12 and later, text or binary) into a database. A malformed,
+// truncated or oversized file is refused with the reason and its line, and the database
+// is left as it was. This file: the sections, the header and the tables.
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -37,20 +37,38 @@ bool parseHex(const std::string& s, Adesk::UInt64& h) {
   return true;
 }
 
-// Where the extended data of an object's groups starts (their size when there is none).
+bool knownVersion(const std::string& v) {
+  return v.size() == 6 && v.compare(0, 4, "AC10") == 0 && std::isdigit((unsigned char)v[4]) &&
+         std::isdigit((unsigned char)v[5]);
+}
+
+// The oldest version the host reads (R12), and the first with subclass markers (R13).
+const char kOldestVersion[] = "AC1009";
+const char kR13[] = "AC1012";
+}  // namespace
+
+namespace dxf {
+bool isPaperMark(const Group& g) {
+  if (g.code != 67) return false;
+  size_t b = g.value.find_first_not_of(' '), e = g.value.find_last_not_of(' ');
+  return b != std::string::npos && e == b && g.value[b] == '1';
+}
+
+bool plainText(const std::string& bytes, const std::wstring& text) {
+  if (bytes.size() != text.size()) return false;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    unsigned char b = (unsigned char)bytes[i];
+    if (b < 0x20 || b >= 0x7F || b == '\\' || (wchar_t)b != text[i]) return false;
+  }
+  return true;
+}
+
 size_t xdataStart(const std::vector<Group>& gs) {
   for (size_t i = 0; i < gs.size(); ++i)
     if (gs[i].code == 1001) return i;
   return gs.size();
 }
 
-bool knownVersion(const std::string& v) {
-  return v.size() == 6 && v.compare(0, 4, "AC10") == 0 && std::isdigit((unsigned char)v[4]) &&
-         std::isdigit((unsigned char)v[5]);
-}
-}  // namespace
-
-namespace dxf {
 void Reader::run() {
   Group g;
   bool anySection = false;
@@ -59,6 +77,10 @@ void Reader::run() {
       // A file may end after its last section without EOF; one that ends at once is no drawing.
       if (!anySection) throw DxfError{"no sections (not a DXF drawing)", m_tok.lineNo()};
       break;
+    }
+    if (g.code == 9 && m_lastSection == "HEADER") {
+      lateHeader(g);
+      continue;
     }
     if (g.code != 0) throw DxfError{"group " + std::to_string(g.code) + " outside a section", g.line};
     if (g.value == "EOF") break;
@@ -86,6 +108,8 @@ void Reader::run() {
     anySection = true;
   }
   finish();
+  m_d.file.comments = std::move(m_tok.comments());
+  m_d.file.binary = m_tok.binary();
 }
 
 void Reader::keepSection(std::vector<DxfGroup>& out) {
@@ -99,30 +123,54 @@ void Reader::keepSection(std::vector<DxfGroup>& out) {
 
 void Reader::header() {
   Group g;
-  auto& vars = m_d.file.header;
   while (m_tok.next(g)) {
     if (g.code == 0) {
       if (g.value != "ENDSEC") throw DxfError{"ENDSEC expected in HEADER", g.line};
-      const auto* version = m_d.file.headerVar("$ACADVER");
-      const auto* page = m_d.file.headerVar("$DWGCODEPAGE");
-      std::string acadver = version && !version->empty() ? version->front().value : "";
-      if (!acadver.empty() && !knownVersion(acadver))
-        throw DxfError{"\"" + acadver.substr(0, 40) + "\" is not a drawing version this host knows", g.line};
-      if (!acadver.empty() && acadver < "AC1015")
-        throw DxfError{"drawing version " + acadver + " is older than R2000 (AC1015); save it as R2000 or later",
-                       g.line};
-      m_codec = Codec::forDrawing(acadver, page && !page->empty() ? page->front().value : "");
+      version(g.line);
       return;
     }
-    if (g.code == 9) {
-      vars.push_back({g.value, {}});
-      continue;
-    }
-    if (vars.empty()) throw DxfError{"group " + std::to_string(g.code) + " before the first header variable", g.line};
-    vars.back().second.push_back({g.code, g.value});
-    if (vars.back().first == "$HANDSEED" && g.code == 5) m_handseed = toHandle(g, true);
+    headerGroup(g);
   }
   throw DxfError{"file ends inside HEADER (truncated)", m_tok.lineNo()};
+}
+
+void Reader::headerGroup(const Group& g) {
+  auto& vars = m_d.file.header;
+  if (g.code == 9) {
+    vars.push_back({g.value, {}});
+    return;
+  }
+  if (vars.empty()) throw DxfError{"group " + std::to_string(g.code) + " before the first header variable", g.line};
+  vars.back().second.push_back({g.code, g.value});
+  if (vars.back().first == "$HANDSEED" && g.code == 5) m_handseed = toHandle(g, true);
+}
+
+// Header variables after the end of the HEADER section, as some writers leave them: read
+// as part of the header, as tolerant readers do, and said.
+void Reader::lateHeader(const Group& first) {
+  if (m_warning.empty())
+    m_warning = "line " + std::to_string(first.line) + ": header variables after the end of the HEADER section, " +
+                "read as part of it";
+  Group g = first;
+  do {
+    if (g.code == 0) {
+      m_tok.pushBack(g);
+      break;
+    }
+    headerGroup(g);
+  } while (m_tok.next(g));
+  version(first.line);
+}
+
+// The drawing's version and code page from its header.
+void Reader::version(size_t line) {
+  std::string acadver = m_d.file.headerValue("$ACADVER");
+  if (!acadver.empty() && !knownVersion(acadver))
+    throw DxfError{"\"" + acadver.substr(0, 40) + "\" is not a drawing version this host knows", line};
+  if (!acadver.empty() && acadver < kOldestVersion)
+    throw DxfError{"drawing version " + acadver + " is older than R12 (AC1009); save it as R12 or later", line};
+  m_r12 = !acadver.empty() && acadver < kR13;
+  m_codec = Codec::forDrawing(acadver, m_d.file.headerValue("$DWGCODEPAGE"));
 }
 
 // --- texts, objects and handles ------------------------------------------------------
@@ -182,51 +230,6 @@ void Reader::noteHandles(const std::vector<Group>& gs) {
     if (isHandleCode(g.code) && parseHex(g.value, h) && h < kDxfHandleLimit) m_maxHandle = std::max(m_maxHandle, h);
 }
 
-// Splits an object's groups before `end`: the head's application data (102 groups), the
-// host's own subclass markers, what `take` models, and the rest, kept by section.
-void Reader::keepGroups(const std::vector<Group>& gs, size_t end, const std::vector<const char*>& markers,
-                        const Take& take, DxfKept& kept) {
-  int section = 0, ordinal = 0, braces = 0;
-  size_t opened = 0;  // the line of the outermost open application data
-  // The host's markers are taken in their order, each once: a marker out of that order is
-  // kept as one the host does not know, since the host writes its own in order.
-  size_t next = 0;
-  for (size_t i = 0; i < end; ++i) {
-    const Group& g = gs[i];
-    if (g.code == 100 && braces == 0) {
-      ++ordinal;
-      size_t k = next;
-      while (k < markers.size() && g.value != markers[k]) ++k;
-      if (k < markers.size()) {
-        next = k + 1;
-        kept.sections.emplace_back(g.value, ordinal);
-      } else {
-        kept.groups.push_back({100, section == 0 ? -1 : section, ordinal, g.value});
-      }
-      section = ordinal;
-      continue;
-    }
-    if (g.code == 102) {
-      if (!g.value.empty() && g.value[0] == '{') {
-        if (braces++ == 0) opened = g.line;
-      } else if (g.value == "}" && braces > 0) {
-        --braces;
-      }
-      kept.groups.push_back({g.code, section, 0, g.value});
-      continue;
-    }
-    if (braces > 0) {
-      kept.groups.push_back({g.code, section, 0, g.value});
-      continue;
-    }
-    if (take(g)) continue;
-    // A group of the head that is no application data goes wherever the host has room.
-    kept.groups.push_back({g.code, section == 0 ? -1 : section, 0, g.value});
-  }
-  // Application data that does not end would take the object's own groups with it.
-  if (braces > 0) throw DxfError{"application data (group 102) without its closing \"}\"", opened};
-}
-
 // --- tables ---------------------------------------------------------------------------
 
 AcDbSymbolTable* Reader::makeTable(const std::string& name, Adesk::UInt64 handle, size_t line) {
@@ -265,11 +268,18 @@ void Reader::tables() {
     if (modelledTable(name)) {
       table = makeTable(name, handle, g.line);
       auto kept = std::make_shared<DxfKept>();
-      bool named = false, owned = false;
+      bool named = false, owned = false, handled = false;
       keepGroups(head, xdataStart(head), {"AcDbSymbolTable"}, [&](const Group& h) {
         if (h.code == 2 && !named) return named = true;
         if (h.code == 330 && !owned) return owned = true;
-        return h.code == 5 || h.code == 105 || h.code == 70;
+        if (h.code == 5 || h.code == 105) {
+          // The first is the table's handle; another is kept after it, not taken for it.
+          if (handled) kept->shadowed.push_back({h.code, h.value});
+          else if (h.code == 5 && handle) asRead(*kept, 5, handleText(handle), h.value);
+          handled = handled || toHandle(h) != 0;
+          return true;
+        }
+        return h.code == 70;
       }, *kept);
       table->objectId().stub()->dxf = kept;
       xdata(table, head, xdataStart(head));
@@ -294,9 +304,12 @@ void Reader::tables() {
 void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& type, const std::vector<Group>& gs) {
   std::wstring name, linetype;
   Adesk::UInt64 handle = 0;
-  int flags = 0, color = 7;
+  long long flags = 0, color = 7;
   bool named = false, owned = false, isLayer = table == "LAYER";
-  auto kept = std::make_shared<DxfKept>();
+  const Group *nameAsRead = nullptr, *handleAsRead = nullptr, *flagsAsRead = nullptr, *colorAsRead = nullptr,
+              *linetypeAsRead = nullptr;
+  DxfKept keptGroups;  // kept with the record only when it holds something
+  DxfKept* kept = &keptGroups;
   const char* subclass = table == "BLOCK_RECORD" ? "AcDbBlockTableRecord"
                          : isLayer               ? "AcDbLayerTableRecord"
                          : table == "LTYPE"      ? "AcDbLinetypeTableRecord"
@@ -307,23 +320,43 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
   size_t own = 0;
   while (own < end && !(gs[own].code == 100 && gs[own].value == subclass)) ++own;
   if (own == end) own = 0;
-  keepGroups(gs, end, {"AcDbSymbolTableRecord", subclass}, [&](const Group& g) {
+  static const std::vector<const char*> kMarkers[] = {
+      {"AcDbSymbolTableRecord", "AcDbBlockTableRecord"}, {"AcDbSymbolTableRecord", "AcDbLayerTableRecord"},
+      {"AcDbSymbolTableRecord", "AcDbLinetypeTableRecord"}, {"AcDbSymbolTableRecord", "AcDbRegAppTableRecord"}};
+  const std::vector<const char*>& markers =
+      kMarkers[table == "BLOCK_RECORD" ? 0 : isLayer ? 1 : table == "LTYPE" ? 2 : 3];
+  keepGroups(gs, end, markers, [&](const Group& g) {
     if (g.code == 2 && !named && size_t(&g - gs.data()) >= own) {
       name = this->name(g);
+      nameAsRead = &g;
       return named = true;
     }
     if ((g.code == 5 || g.code == 105) && !handle) {
       handle = toHandle(g);
+      if (g.code == 5) handleAsRead = &g;
       return true;
     }
     if (g.code == 330 && !owned) return owned = true;
     if (!isLayer) return false;
-    if (g.code == 70) flags = (int)toInt(g);
-    else if (g.code == 62) color = (int)toInt(g);
-    else if (g.code == 6) linetype = this->name(g);
-    else return false;
+    // The first of each; a second one is shadowed.
+    if ((g.code == 70 && flagsAsRead) || (g.code == 62 && colorAsRead) || (g.code == 6 && linetypeAsRead)) {
+      kept->shadowed.push_back({g.code, g.value});
+      return true;
+    }
+    if (g.code == 70) {
+      flags = toInt(g);
+      flagsAsRead = &g;
+    } else if (g.code == 62) {
+      color = toInt(g);
+      colorAsRead = &g;
+    } else if (g.code == 6) {
+      linetype = this->name(g);
+      linetypeAsRead = &g;
+    } else {
+      return false;
+    }
     return true;
-  }, *kept);
+  }, keptGroups);
   if (name.empty()) throw DxfError{table + " record without a name", type.line};
   if (t->has(name.c_str())) throw DxfError{table + " \"" + cadhost::toUtf8(name) + "\" appears twice", type.line};
   AcDbSymbolTableRecord* rec;
@@ -335,11 +368,24 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
     l->setVPDFLT(flags & 2);
     l->setIsLocked(flags & 4);
     l->setIsOff(color < 0);
-    kept->extraFlags = flags & ~7;
+    kept->extraFlags = (int)(flags & ~7);
+    // The colour as the file has it (0, by block, included); one out of range is white.
     AcCmColor c;
-    c.setColorIndex((Adesk::UInt16)std::min(255, std::max(1, std::abs(color))));
+    c.setColorIndex((Adesk::UInt16)(color >= -257 && color <= 257 ? std::llabs(color) : 7));
     l->setColor(c);
-    m_layerLinetypes.emplace_back(l, linetype);
+    if (flagsAsRead) asRead(*kept, 70, std::to_string((int)flags), flagsAsRead->value);
+    if (colorAsRead) asRead(*kept, 62, std::to_string(layerColor(l)), colorAsRead->value, [&] { return color == layerColor(l); });
+    // Its linetype now when the table has it (files give linetypes first), else at the end.
+    AcDbObjectId lt;
+    auto* lts = m_d.linetypeTable.isNull() ? nullptr : static_cast<AcDbSymbolTable*>(m_d.linetypeTable.stub()->object);
+    if (linetype.empty() || !lts || lts->getAt(linetype.c_str(), lt) != Acad::eOk) {
+      m_layerLinetypes.push_back({l, linetype, linetypeAsRead != nullptr, linetypeAsRead ? linetypeAsRead->value : ""});
+    } else {
+      l->setLinetypeObjectId(lt);
+      const std::wstring& ltName = static_cast<AcDbSymbolTableRecord*>(lt.stub()->object)->name();
+      if (!plainText(linetypeAsRead->value, ltName))
+        asRead(*kept, 6, m_codec.encode(ltName), linetypeAsRead->value, [&] { return sameName(linetypeAsRead->value, ltName); });
+    }
     rec = l;
   } else if (table == "LTYPE") {
     rec = new AcDbLinetypeTableRecord;
@@ -348,32 +394,69 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
   }
   rec->setName(name.c_str());
   AcDbObjectId id = addObject(rec, t->objectId(), handle, type.line);
-  id.stub()->dxf = kept;
+  if (!plainText(nameAsRead->value, name)) asRead(*kept, 2, m_codec.encode(name), nameAsRead->value);
+  if (handleAsRead) asRead(*kept, 5, handleText(handle), handleAsRead->value);
+  id.stub()->read.fromFile = true;
+  if (!kept->empty()) id.stub()->dxf = std::make_shared<DxfKept>(std::move(keptGroups));
   t->appendRecord(id);
   xdata(rec, gs, end);
+}
+
+bool Reader::sameName(const std::string& read, const std::wstring& name) const {
+  return !name.empty() && cadhost::equalsNoCase(m_codec.decode(read), name);
+}
+
+std::string Reader::handleText(Adesk::UInt64 h) const {
+  char tmp[20];
+  char* end = tmp + sizeof tmp;
+  char* p = end;
+  do {
+    *--p = "0123456789ABCDEF"[h & 15];
+    h >>= 4;
+  } while (h);
+  return std::string(p, end);
 }
 
 // An object the host does not model: every group kept as read, its handle (5, or 105 in
 // a dimension style) registered, its layer made when it is an entity.
 AcDbObjectId Reader::foreignObject(const std::string& type, const std::vector<Group>& gs, bool entity, size_t line,
-                                   AcDbObjectId owner) {
+                                   AcDbObjectId owner, bool dropPaperMark) {
   auto kept = std::make_shared<DxfKept>();
   kept->type = type;
   kept->verbatim = true;
   size_t end = xdataStart(gs);
+  size_t bytes = 0;
+  for (size_t i = 0; i < end; ++i) bytes += gs[i].value.size() + 6;
+  kept->text.reserve(bytes);
   Adesk::UInt64 handle = 0;
   std::wstring layer;
+  // A dimension style's handle is group 105: its group 5 (R12's arrow block) is no handle.
+  const bool dimstyle = type == "DIMSTYLE";
+  int braces = 0;
+  bool ownerSought = true;  // the owner is the first 330 outside application data, before any 100
   for (size_t i = 0; i < end; ++i) {
     const Group& g = gs[i];
-    if ((g.code == 5 || g.code == 105) && !kept->hasHandle) {
+    if (dropPaperMark && isPaperMark(g)) continue;
+    bool isHandle = false;
+    if ((g.code == 105 || (g.code == 5 && !dimstyle)) && !kept->hasHandle) {
       handle = toHandle(g);
       // Zero is no handle: the object gets one of its own, written in its place.
       if (handle == 0) continue;
-      kept->hasHandle = true;
+      kept->hasHandle = isHandle = true;
     } else if (entity && g.code == 8 && layer.empty()) {
       layer = name(g);
+    } else if (g.code == 102) {
+      braces += g.value == "}" ? -1 : 1;
+    } else if (g.code == 100) {
+      ownerSought = false;
+    } else if (g.code == 330) {
+      kept->namesOwner = true;
+      Adesk::UInt64 h;
+      if (ownerSought && braces <= 0 && parseHex(g.value, h)) kept->owner = h;
+      if (braces <= 0) ownerSought = false;
     }
-    kept->groups.push_back({g.code, 0, 0, g.value});
+    appendGroup(kept->text, g.code, g.value);
+    if (isHandle) kept->afterHandle = kept->text.size();
   }
   AcDbObject* o = entity ? static_cast<AcDbObject*>(new AcDbForeignEntity) : new AcDbForeignObject;
   AcDbObjectId id = addObject(o, owner, handle, line);
@@ -399,7 +482,7 @@ void Reader::ensureRecord(AcDbObjectId& tableId, const std::wstring& name, size_
     AcCmColor c;
     c.setColorIndex(7);
     l->setColor(c);
-    m_layerLinetypes.emplace_back(l, L"CONTINUOUS");
+    m_layerLinetypes.push_back({l, L"CONTINUOUS", false, ""});
     rec = l;
   } else if (&tableId == &m_d.linetypeTable) {
     rec = new AcDbLinetypeTableRecord;
@@ -413,18 +496,17 @@ void Reader::ensureRecord(AcDbObjectId& tableId, const std::wstring& name, size_
 
 namespace cadhost {
 // Reads DXF text into a fresh database; eOk or eBadDxfSequence with the reason.
-Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::wstring* message) {
+Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, std::string_view data, std::wstring* message) {
   AcDbDatabase scratch(false);
+  const bool binary = dxf::isBinaryDxf(data);
   try {
     // A byte order mark some writers put before UTF-8 text.
-    std::string body;
     bool bom = data.compare(0, 3, "\xEF\xBB\xBF") == 0;
-    if (bom) body = data.substr(3);
-    dxf::Reader r(&scratch, bom ? body : data);
+    dxf::Reader r(&scratch, data, bom ? 3 : 0);
     r.run();
-    if (message) message->clear();
+    if (message) *message = fromUtf8(r.warning());
   } catch (const dxf::DxfError& e) {
-    if (message) *message = fromUtf8("line " + std::to_string(e.line) + ": " + e.what);
+    if (message) *message = fromUtf8((binary ? "byte " : "line ") + std::to_string(e.line) + ": " + e.what);
     return Acad::eBadDxfSequence;
   } catch (const std::bad_alloc&) {
     if (message) *message = L"out of memory";
@@ -432,17 +514,17 @@ Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::
   }
   // Take over what was read; the scratch database ends with the old contents.
   std::swap(*db->impl(), *scratch.impl());
-  for (AcDbStub& s : db->impl()->stubs) s.db = db;
-  for (AcDbStub& s : scratch.impl()->stubs) s.db = &scratch;
+  db->impl()->stubs.each([&](AcDbStub& s) { s.db = db; });
+  scratch.impl()->stubs.each([&](AcDbStub& s) { s.db = &scratch; });
   return Acad::eOk;
 }
 }  // namespace cadhost
 
 Acad::ErrorStatus AcDbDatabase::dxfIn(const ACHAR* fileName, std::wstring* message) {
   if (!fileName || !*fileName) return Acad::eInvalidInput;
-  std::string data;
-  if (!dxf::readFile(cadhost::toUtf8(fileName), data, message)) return Acad::eFileNotFound;
-  Acad::ErrorStatus es = cadhost::dxfInFromText(this, data, message);
+  dxf::FileData data;
+  if (!data.read(cadhost::toUtf8(fileName), message)) return Acad::eFileNotFound;
+  Acad::ErrorStatus es = cadhost::dxfInFromText(this, data.view(), message);
   if (es == Acad::eOk) m_impl->fileName = fileName;
   return es;
 }

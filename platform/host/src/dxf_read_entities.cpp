@@ -12,51 +12,70 @@ namespace {
 using dxf::DxfError;
 using dxf::Group;
 
-size_t xdataStart(const std::vector<Group>& gs) {
-  for (size_t i = 0; i < gs.size(); ++i)
-    if (gs[i].code == 1001) return i;
-  return gs.size();
-}
-
-// Sets the value of the schema field that a group belongs to; false when none does.
-bool setField(const DxfEntityKind* kind, std::vector<DxfValue>& values, std::vector<bool>& seen, const Group& g) {
+// The schema field a group belongs to and which of its values it is (a point's x, y or z);
+// false when it belongs to none.
+bool fieldOf(const DxfEntityKind* kind, int code, size_t& field, int& component) {
   for (size_t f = 0; f < kind->fieldCount; ++f) {
-    const DxfField& field = kind->fields[f];
-    switch (field.type) {
-      case DxfType::kPoint:
-      case DxfType::kNormal:
-        if (g.code == field.code || g.code == field.code + 10 || g.code == field.code + 20) {
-          values[f].v[(g.code - field.code) / 10] = dxf::toReal(g);
-          seen[f] = true;
-          return true;
-        }
-        break;
-      case DxfType::kReal:
-        if (g.code == field.code) {
-          values[f].v[0] = dxf::toReal(g);
-          seen[f] = true;
-          return true;
-        }
-        break;
-      case DxfType::kAngle:
-        if (g.code == field.code) {
-          values[f].v[0] = dxf::toReal(g) * M_PI / 180.0;
-          seen[f] = true;
-          return true;
-        }
-        break;
-      case DxfType::kInt:
-        if (g.code == field.code) {
-          values[f].i = dxf::toInt(g);
-          seen[f] = true;
-          return true;
-        }
-        break;
-      default:
-        break;
+    const DxfField& d = kind->fields[f];
+    bool point = d.type == DxfType::kPoint || d.type == DxfType::kNormal;
+    if (d.type == DxfType::kMarker || d.type == DxfType::kName) continue;
+    if (code == d.code || (point && (code == d.code + 10 || code == d.code + 20))) {
+      field = f;
+      component = (code - d.code) / 10;
+      return true;
     }
   }
   return false;
+}
+
+// Sets the value of the schema field that a group belongs to; false when none does.
+// seen: bit k of a field's entry for each of its values read; number: the group's number
+// as the file gives it (degrees for an angle).
+bool setField(const DxfEntityKind* kind, std::vector<DxfValue>& values, std::vector<uint8_t>& seen, const Group& g,
+              double& number) {
+  size_t f;
+  int k;
+  if (!fieldOf(kind, g.code, f, k)) return false;
+  switch (kind->fields[f].type) {
+    case DxfType::kInt: number = (double)(values[f].i = dxf::toInt(g)); break;
+    case DxfType::kAngle: values[f].v[0] = (number = dxf::toReal(g)) * M_PI / 180.0; break;
+    default: values[f].v[k] = number = dxf::toReal(g); break;
+  }
+  seen[f] |= uint8_t(1 << k);
+  return true;
+}
+
+// The text the writer gives the value of a field.
+std::string fieldText(DxfType type, const DxfValue& v, int component) {
+  char tmp[dxf::kNumberChars];
+  switch (type) {
+    case DxfType::kInt: return std::to_string(v.i);
+    case DxfType::kAngle: return std::string(tmp, dxf::angleText(v.v[0], tmp));
+    default: return std::string(tmp, dxf::realText(v.v[component], tmp));
+  }
+}
+
+// The host takes the first of each group it models; a second one is shadowed (written
+// right after the host's own), so that the object reads back the same after a save.
+bool takenBefore(const std::vector<const Group*>& taken, int code) {
+  for (const Group* t : taken)
+    if (t->code == code) return true;
+  return false;
+}
+
+// Whether a group's number stands for the value of a field (but for its last digits, which
+// a change of coordinates may touch): a value the entity refused does not.
+bool sameValue(DxfType type, const Group& g, const DxfValue& v, int component) {
+  if (type == DxfType::kInt) return dxf::toInt(g) == v.i;
+  double read = dxf::toReal(g) * (type == DxfType::kAngle ? M_PI / 180.0 : 1.0), held = v.v[component];
+  return std::fabs(read - held) <= 1e-9 * std::max(1.0, std::fabs(held));
+}
+
+// R12's names of the layouts' blocks.
+std::wstring layoutBlockName(const std::wstring& name) {
+  if (cadhost::equalsNoCase(name, L"$MODEL_SPACE")) return L"*Model_Space";
+  if (cadhost::equalsNoCase(name, L"$PAPER_SPACE")) return L"*Paper_Space";
+  return name;
 }
 }  // namespace
 
@@ -87,16 +106,37 @@ void Reader::blocks() {
     bool owned = false;
     DxfBlockEnds ends;
     ends.read = true;
+    std::vector<const Group*> taken;
     keepGroups(head, head.size(), {"AcDbEntity", "AcDbBlockBegin"}, [&](const Group& h) {
-      if (h.code == 2 && name.empty()) name = this->name(h);
-      else if (h.code == 5 && !begin) begin = toHandle(h);
-      else if (h.code == 330 && !owned) owned = true;
+      if (h.code == 330) {
+        if (owned) return false;
+        return owned = true;
+      }
+      if (takenBefore(taken, h.code)) {
+        ends.beginKept.shadowed.push_back({h.code, h.value});
+        return true;
+      }
+      if (h.code == 2) name = this->name(h);
+      else if (h.code == 5) begin = toHandle(h);
       else if (h.code == 10 || h.code == 20 || h.code == 30) origin[h.code / 10 - 1] = toReal(h);
-      else return h.code == 3;
+      else if (h.code != 3) return false;
+      taken.push_back(&h);
       return true;
     }, ends.beginKept);
     if (name.empty()) throw DxfError{"BLOCK without a name", g.line};
+    const std::wstring fileName = name;
+    if (m_r12) name = layoutBlockName(name);
     AcDbBlockTableRecord* btr = blockNamed(name, g.line);
+    // As the file gave them, but for a layout's block that R12 named otherwise.
+    for (const Group* h : taken) {
+      if ((h->code == 2 || h->code == 3) && name != fileName) continue;
+      char tmp[kNumberChars];
+      if (h->code == 2 || h->code == 3)
+        asRead(ends.beginKept, h->code, m_codec.encode(btr->name()), h->value, [&] { return sameName(h->value, btr->name()); });
+      else
+        asRead(ends.beginKept, h->code, h->code == 5 ? handleText(begin) : std::string(tmp, realText(origin[h->code / 10 - 1], tmp)),
+               h->value);
+    }
     Adesk::UInt64 key = btr->objectId().handle().value();
     if (!defined.insert(key).second) throw DxfError{"block \"" + cadhost::toUtf8(name) + "\" defined twice", g.line};
     btr->setOrigin(AcGePoint3d(origin[0], origin[1], origin[2]));
@@ -104,9 +144,14 @@ void Reader::blocks() {
     noteHandles(tail);
     owned = false;
     keepGroups(tail, tail.size(), {"AcDbEntity", "AcDbBlockEnd"}, [&](const Group& h) {
-      if (h.code == 5 && !end) end = toHandle(h);
-      else if (h.code == 330 && !owned) owned = true;
-      else return false;
+      if (h.code == 5 && !end) {
+        end = toHandle(h);
+        asRead(ends.endKept, 5, handleText(end), h.value);
+      } else if (h.code == 330 && !owned) {
+        owned = true;
+      } else {
+        return false;
+      }
       return true;
     }, ends.endKept);
     reserveHandle(begin, g.line);
@@ -128,7 +173,8 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
     if (!section && g.value == "ENDBLK") return readObject(m_tok);
     if (g.value == "ENDSEC" || g.value == "EOF" || g.value == "SECTION" || g.value == "BLOCK" || g.value == "ENDBLK")
       throw DxfError{"\"" + g.value + "\" among entities", g.line};
-    std::vector<Group> gs = readObject(m_tok);
+    readObject(m_tok, m_groups);
+    const std::vector<Group>& gs = m_groups;
     noteHandles(gs);
     AcDbBlockTableRecord* target = btr;
     if (section && (g.value == "ATTRIB" || g.value == "VERTEX" || g.value == "SEQEND")) {
@@ -141,7 +187,9 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
     last = target;
     if (const DxfEntityKind* kind = dxfKindNamed(g.value)) entity(kind, gs, target, g.line);
     else if (AcRxClass* cls = cadhost::customEntityClass(g.value)) customEntity(cls, g.value, gs, target, g.line);
-    else target->entities().push_back(foreignObject(g.value, gs, true, g.line, target->objectId()));
+    else
+      target->entities().push_back(
+          foreignObject(g.value, gs, true, g.line, target->objectId(), cadhost::equalsNoCase(target->name(), L"*Model_Space")));
   }
   throw DxfError{"file ends inside entities (truncated)", m_tok.lineNo()};
 }
@@ -149,45 +197,125 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
 void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcDbBlockTableRecord* btr, size_t line) {
   std::unique_ptr<AcDbEntity> owned(kind->create());
   AcDbEntity* e = owned.get();
-  std::vector<DxfValue> values(kind->fieldCount);
-  std::vector<bool> seen(kind->fieldCount, false);
+  std::vector<DxfValue>& values = m_values;
+  std::vector<uint8_t>& seen = m_seen;
+  values.assign(kind->fieldCount, DxfValue());
+  seen.assign(kind->fieldCount, 0);
   for (size_t i = 0; i < kind->fieldCount; ++i)
     if (kind->fields[i].get) kind->fields[i].get(e, values[i]);
   Adesk::UInt64 handle = 0;
   std::wstring layer = L"0", linetype, block;
+  std::string blockAsRead;
   int color = 256;
   bool ownerSeen = false;
-  std::vector<const char*> markers{"AcDbEntity"};
-  for (size_t i = 0; i < kind->fieldCount; ++i)
-    if (kind->fields[i].type == DxfType::kMarker) markers.push_back(kind->fields[i].label);
-  auto kept = std::make_shared<DxfKept>();
+  std::vector<const char*>& markers = m_markers[kind];
+  if (markers.empty()) {
+    markers.push_back("AcDbEntity");
+    for (size_t i = 0; i < kind->fieldCount; ++i)
+      if (kind->fields[i].type == DxfType::kMarker) markers.push_back(kind->fields[i].label);
+  }
+  DxfKept kept;  // most entities keep nothing else: it is stored only when it holds something
+  DxfEntityRead read;
+  read.fromFile = true;
   size_t end = xdataStart(gs);
-  // The mark of paper space is the host's to write for every entity of that space.
+  // The mark of paper space is the host's to write for every entity of that space; one on
+  // an entity of model space (in its block) is dropped, as it would move the entity.
   const bool paper = cadhost::equalsNoCase(btr->name(), L"*Paper_Space");
+  const bool model = !paper && cadhost::equalsNoCase(btr->name(), L"*Model_Space");
+  std::vector<const Group*>& taken = m_taken;  // the groups the host models, for their form as read
+  taken.clear();
+  m_numbers.clear();
+  double number = 0;
   keepGroups(gs, end, markers, [&](const Group& g) {
-    if (g.code == 5 && !handle) handle = toHandle(g);
-    else if (g.code == 330 && !ownerSeen) ownerSeen = true;
-    else if (g.code == 67 && paper && toInt(g) == 1) return true;
-    else if (g.code == 8) layer = name(g);
-    else if (g.code == 6) linetype = name(g);
-    else if (g.code == 62) color = (int)toInt(g);
-    else if (g.code == 2 && kind == &kDxfInsertKind) block = name(g);
-    else return setField(kind, values, seen, g);
+    if (g.code == 330) {
+      if (ownerSeen) return false;
+      return ownerSeen = true;
+    }
+    if (g.code == 67 && ((paper && toInt(g) == 1) || (model && isPaperMark(g)))) return true;
+    if (takenBefore(taken, g.code)) {
+      kept.shadowed.push_back({g.code, g.value});
+      return true;
+    }
+    if (g.code == 5) {
+      handle = toHandle(g);
+    } else if (g.code == 8) {
+      layer = name(g);
+    } else if (g.code == 6) {
+      linetype = name(g);
+    } else if (g.code == 62) {
+      color = (int)toInt(g);
+    } else if (g.code == 2 && kind == &kDxfInsertKind) {
+      if (!block.empty()) {
+        kept.shadowed.push_back({g.code, g.value});
+        return true;
+      }
+      block = name(g);
+      blockAsRead = g.value;
+      return true;
+    } else if (!setField(kind, values, seen, g, number)) {
+      return false;
+    }
+    taken.push_back(&g);
+    m_numbers.push_back(number);
     return true;
-  }, *kept);
+  }, kept);
   for (size_t f = 0; f < kind->fieldCount; ++f) {
     if (!seen[f]) continue;
     if (kind->fields[f].set) kind->fields[f].set(e, values[f]);
-    if (f < 32) kept->fieldsRead |= uint32_t(1) << f;
+    if (f < 32) read.fields |= uint32_t(1) << f;
+    if (f < 32 && seen[f] == 3) read.flat |= uint32_t(1) << f;
   }
   if (kind->afterRead) kind->afterRead(e);
   if (kind == &kDxfInsertKind && block.empty()) throw DxfError{"INSERT without a block name", line};
   AcDbObjectId id = addObject(owned.release(), btr->objectId(), handle, line);
-  id.stub()->dxf = kept;
   btr->entities().push_back(id);
   xdata(e, gs, end);
   setProperties(e, layer, linetype, color, line);
-  if (kind == &kDxfInsertKind) m_inserts.push_back({static_cast<AcDbBlockReference*>(e), btr->objectId(), block, line});
+  noteEntityAsRead(kind, e, taken, kept, read);
+  id.stub()->read = read;
+  if (!kept.empty()) id.stub()->dxf = std::make_shared<DxfKept>(std::move(kept));
+  if (kind == &kDxfInsertKind)
+    m_inserts.push_back({static_cast<AcDbBlockReference*>(e), btr->objectId(), block, blockAsRead, line});
+}
+
+// Each group the host models keeps the form the file gave it while its value stays.
+void Reader::noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, const std::vector<const Group*>& taken,
+                              DxfKept& kept, DxfEntityRead& read) {
+  std::vector<DxfValue>& values = m_values;  // now the values the entity holds
+  values.clear();
+  for (size_t t = 0; t < taken.size(); ++t) {
+    const Group* g = taken[t];
+    size_t f;
+    int k;
+    switch (g->code) {
+      case 5: asRead(kept, 5, handleText(e->objectId().handle().value()), g->value); break;
+      case 8:
+        if (plainText(g->value, e->layerName())) break;
+        asRead(kept, 8, m_codec.encode(e->layerName()), g->value, [&] { return sameName(g->value, e->layerName()); });
+        break;
+      case 6:
+        read.linetype = true;
+        if (plainText(g->value, e->linetypeName())) break;
+        asRead(kept, 6, m_codec.encode(e->linetypeName()), g->value, [&] { return sameName(g->value, e->linetypeName()); });
+        break;
+      case 62:
+        read.color = true;
+        asRead(kept, 62, std::to_string(e->colorIndex()), g->value, [&] { return toInt(*g) == e->colorIndex(); });
+        break;
+      default:
+        if (!fieldOf(kind, g->code, f, k)) break;
+        if (values.empty()) {
+          values.resize(kind->fieldCount);
+          for (size_t i = 0; i < kind->fieldCount; ++i)
+            if (kind->fields[i].get) kind->fields[i].get(e, values[i]);
+        }
+        const DxfType type = kind->fields[f].type;
+        // Most numbers are in the host's form already, and the entity holds them as read.
+        double held = type == DxfType::kAngle ? values[f].v[0] * 180.0 / M_PI : values[f].v[k];
+        if (type != DxfType::kInt && held == m_numbers[t] && isRealText(g->value)) break;
+        asRead(kept, g->code, fieldText(type, values[f], k), g->value, [&] { return sameValue(type, *g, values[f], k); });
+    }
+  }
 }
 
 // An empty layer name (no layer can have it) puts the entity on layer 0, as no layer name does.
@@ -196,9 +324,12 @@ void Reader::setProperties(AcDbEntity* e, const std::wstring& layerName, const s
   const std::wstring& layer = layerName.empty() ? L"0" : layerName;
   AcDbStub* stub = e->objectId().stub();
   stub->writer = true;  // while the reader sets its properties
-  ensureRecord(m_d.layerTable, layer, line);
-  e->setLayer(layer.c_str());
-  if (!linetype.empty()) {
+  // A layer or linetype the tables lack is made.
+  if (e->setLayer(layer.c_str()) != Acad::eOk) {
+    ensureRecord(m_d.layerTable, layer, line);
+    e->setLayer(layer.c_str());
+  }
+  if (!linetype.empty() && e->setLinetype(linetype.c_str()) != Acad::eOk) {
     ensureRecord(m_d.linetypeTable, linetype, line);
     e->setLinetype(linetype.c_str());
   }
@@ -259,9 +390,9 @@ void Reader::objects() {
   while (m_tok.next(g)) {
     if (g.code != 0) throw DxfError{"object expected", g.line};
     if (g.value == "ENDSEC") return;
-    std::vector<Group> gs = readObject(m_tok);
-    noteHandles(gs);
-    m_d.file.objects.push_back(foreignObject(g.value, gs, false, g.line));
+    readObject(m_tok, m_groups);
+    noteHandles(m_groups);
+    m_d.file.objects.push_back(foreignObject(g.value, m_groups, false, g.line));
   }
   throw DxfError{"file ends inside OBJECTS (truncated)", m_tok.lineNo()};
 }
@@ -277,10 +408,13 @@ void Reader::refuseBlockCycles() {
     AcDbStub* block;
     size_t next;
   };
-  for (auto& start : refs) {
-    if (state[start.first] != kNew) continue;
-    std::vector<Frame> stack{{start.first, 0}};
-    state[start.first] = kOpen;
+  // From each block in the order the file first inserts from it, so the message is the same
+  // at every reading.
+  for (const PendingInsert& first : m_inserts) {
+    AcDbStub* start = first.owner.stub();
+    if (state[start] != kNew) continue;
+    std::vector<Frame> stack{{start, 0}};
+    state[start] = kOpen;
     while (!stack.empty()) {
       Frame& f = stack.back();
       auto& out = refs[f.block];
@@ -315,6 +449,9 @@ void Reader::finish() {
     if (bt->getAt(p.block.c_str(), id) != Acad::eOk)
       throw DxfError{"INSERT names block \"" + cadhost::toUtf8(p.block) + "\" which is not defined", p.line};
     p.ref->setBlockTableRecord(id);
+    const std::wstring& name = static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
+    if (!plainText(p.blockAsRead, name))
+      asRead(p.ref->objectId(), 2, m_codec.encode(name), p.blockAsRead, [&] { return sameName(p.blockAsRead, name); });
   }
   refuseBlockCycles();
   blockNamed(L"*Paper_Space", m_tok.lineNo());
@@ -323,18 +460,29 @@ void Reader::finish() {
   ensureRecord(m_d.regAppTable, L"ACAD", 0);
   for (const std::wstring& app : m_xdataApps) ensureRecord(m_d.regAppTable, app, 0);
   auto* lts = static_cast<AcDbSymbolTable*>(m_d.linetypeTable.stub()->object);
-  for (auto& l : m_layerLinetypes) {
+  for (LayerLinetype& l : m_layerLinetypes) {
+    // A layer's linetype the table lacks is made, as an entity's is.
+    if (!l.name.empty()) ensureRecord(m_d.linetypeTable, l.name, 0);
     AcDbObjectId id;
-    lts->getAt(l.second.empty() ? L"CONTINUOUS" : l.second.c_str(), id);
-    if (id.isNull()) lts->getAt(L"CONTINUOUS", id);
-    l.first->setLinetypeObjectId(id);
+    lts->getAt(l.name.empty() ? L"CONTINUOUS" : l.name.c_str(), id);
+    l.layer->setLinetypeObjectId(id);
+    const std::wstring& name = static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
+    if (l.given) asRead(l.layer->objectId(), 6, m_codec.encode(name), l.asRead, [&] { return sameName(l.asRead, name); });
   }
   // A seed beyond the range is no use to anyone: new objects follow the file's handles.
   m_d.nextHandle = std::max(m_maxHandle + 1, m_handseed <= kDxfHandleLimit ? m_handseed : 0);
   for (AcDbStub* s : m_deferred) {
-    m_d.erase(s->handle.value());
+    Adesk::UInt64 made = s->handle.value();
+    m_d.erase(made);
     s->handle = AcDbHandle(m_d.allocHandle());
     m_d.insert(s->handle.value(), s);
+    // A block record the file did not have keeps the handles and groups of its BLOCK and ENDBLK.
+    auto ends = m_d.blockEnds.find(made);
+    if (ends != m_d.blockEnds.end()) {
+      DxfBlockEnds moved = std::move(ends->second);
+      m_d.blockEnds.erase(ends);
+      m_d.blockEnds[s->handle.value()] = std::move(moved);
+    }
   }
   // Handled now, so that a save never needs a handle the session's new objects took.
   if (!reserveFileHandles(m_db))

@@ -2,7 +2,7 @@
 // becomes its objects; everything else (header variables, classes, tables, entities,
 // objects, sections, groups of modelled objects) is kept as read, for the writer.
 #pragma once
-#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,24 +13,40 @@
 #include "hostimpl.h"
 
 namespace dxf {
+// Group 67 with 1: the entity belongs to paper space.
+bool isPaperMark(const Group& g);
+// Whether the file's bytes of a name are the name itself in the characters every code page
+// writes alike (printable ASCII, no backslash): the host writes it so.
+bool plainText(const std::string& bytes, const std::wstring& text);
+// Where the extended data of an object's groups starts (their size when there is none).
+size_t xdataStart(const std::vector<Group>& gs);
+
 // Handles of the objects the reader makes itself, until the file's handles are all known.
 const Adesk::UInt64 kDxfTempHandleBase = kDxfHandleLimit;
 
 class Reader {
  public:
-  Reader(AcDbDatabase* db, const std::string& data) : m_db(db), m_d(*db->impl()), m_tok(data) {}
+  // The file's text from `start` on (after a byte order mark), or a binary file.
+  Reader(AcDbDatabase* db, std::string_view data, size_t start) : m_db(db), m_d(*db->impl()), m_tok(data, start) {}
   // Reads the whole file; throws DxfError.
   void run();
+  // What the reader mended in a file it read (empty when nothing), for the user.
+  const std::string& warning() const { return m_warning; }
 
  private:
   struct PendingInsert {
     AcDbBlockReference* ref;
     AcDbObjectId owner;
     std::wstring block;
+    std::string blockAsRead;
     size_t line;
   };
-  // Whether the host models a group of an object (and has taken its value).
-  typedef std::function<bool(const Group&)> Take;
+  struct LayerLinetype {
+    AcDbLayerTableRecord* layer;
+    std::wstring name;
+    bool given;          // the file gave it (group 6)
+    std::string asRead;  // as the file gave it
+  };
 
   // A text the host models (a name, a text of extended data), decoded; a text longer than
   // kDxfMaxTextChars is refused, since it could not be written back within the limits.
@@ -41,17 +57,23 @@ class Reader {
 
   // dxf_read.cpp: sections, header and tables.
   void header();
+  void headerGroup(const Group& g);
+  void lateHeader(const Group& first);
+  void version(size_t line);
   void keepSection(std::vector<DxfGroup>& out);
   void tables();
   void record(const std::string& table, AcDbSymbolTable* t, const Group& type, const std::vector<Group>& gs);
+  // dropPaperMark: an entity of model space, which the paper-space mark would move.
   AcDbObjectId foreignObject(const std::string& type, const std::vector<Group>& gs, bool entity, size_t line,
-                             AcDbObjectId owner = AcDbObjectId::kNull);
+                             AcDbObjectId owner = AcDbObjectId::kNull, bool dropPaperMark = false);
   AcDbSymbolTable* makeTable(const std::string& name, Adesk::UInt64 handle, size_t line);
   AcDbObjectId addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line);
   void reserveHandle(Adesk::UInt64 h, size_t line);
   // Refuses a handle of the drawing's own at or past kDxfHandleLimit.
   void checkHandle(Adesk::UInt64 h, size_t line) const;
   void noteHandles(const std::vector<Group>& gs);
+  // take(group): whether the host models a group of the object (and has taken its value).
+  template <class Take>
   void keepGroups(const std::vector<Group>& gs, size_t end, const std::vector<const char*>& markers,
                   const Take& take, DxfKept& kept);
   void ensureRecord(AcDbObjectId& tableId, const std::wstring& name, size_t line);
@@ -67,6 +89,27 @@ class Reader {
   void customEntity(AcRxClass* cls, const std::string& type, const std::vector<Group>& gs, AcDbBlockTableRecord* btr,
                     size_t line);
   void setProperties(AcDbEntity* e, const std::wstring& layer, const std::wstring& linetype, int color, size_t line);
+  void noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, const std::vector<const Group*>& taken,
+                        DxfKept& kept, DxfEntityRead& read);
+  std::string handleText(Adesk::UInt64 h) const;
+  // Keeps the form of a group as read when the host writes it otherwise and same() says it
+  // stands for the value the host holds.
+  template <class Same>
+  void asRead(DxfKept& kept, int code, const std::string& written, const std::string& read, Same same) const {
+    if (written != read && same()) kept.asRead.push_back({(short)code, written, read});
+  }
+  void asRead(DxfKept& kept, int code, const std::string& written, const std::string& read) const {
+    if (written != read) kept.asRead.push_back({(short)code, written, read});
+  }
+  // The same for an object read before, whose kept groups are made when needed.
+  template <class Same>
+  void asRead(AcDbObjectId id, int code, std::string written, const std::string& read, Same same) const {
+    if (written == read || !same()) return;
+    std::shared_ptr<DxfKept>& kept = id.stub()->dxf;
+    if (!kept) kept = std::make_shared<DxfKept>();
+    kept->asRead.push_back({(short)code, std::move(written), read});
+  }
+  bool sameName(const std::string& read, const std::wstring& name) const;
   void xdata(AcDbObject* o, const std::vector<Group>& gs, size_t from);
   void objects();
   void finish();
@@ -80,9 +123,66 @@ class Reader {
   size_t m_objects = 0;
   std::vector<AcDbStub*> m_deferred;  // objects the reader made: handles given at the end
   std::vector<PendingInsert> m_inserts;
-  std::vector<std::pair<AcDbLayerTableRecord*, std::wstring>> m_layerLinetypes;
+  std::vector<LayerLinetype> m_layerLinetypes;
   std::set<Adesk::UInt64> m_reserved;  // BLOCK and ENDBLK handles
   std::set<std::wstring> m_xdataApps;
   std::string m_lastSection;
+  bool m_r12 = false;  // a file before R13: its layouts' blocks may be named $MODEL_SPACE, $PAPER_SPACE
+  std::string m_warning;
+  // Room that serves entity after entity: its groups, its field values and which were
+  // read, the groups the host took.
+  std::vector<Group> m_groups;
+  std::vector<DxfValue> m_values;
+  std::vector<uint8_t> m_seen;
+  std::vector<const Group*> m_taken;
+  std::vector<double> m_numbers;  // the number of each group taken (as the file gives it)
+  std::map<const DxfEntityKind*, std::vector<const char*>> m_markers;  // each kind's subclass markers
 };
+
+// Splits an object's groups before `end`: the head's application data (102 groups), the
+// host's own subclass markers, what `take` models, and the rest, kept by section.
+template <class Take>
+void Reader::keepGroups(const std::vector<Group>& gs, size_t end, const std::vector<const char*>& markers,
+                        const Take& take, DxfKept& kept) {
+  int section = 0, ordinal = 0, braces = 0;
+  size_t opened = 0;  // the line of the outermost open application data
+  // The host's markers are taken in their order, each once: a marker out of that order is
+  // kept as one the host does not know, since the host writes its own in order.
+  size_t next = 0;
+  for (size_t i = 0; i < end; ++i) {
+    const Group& g = gs[i];
+    if (g.code == 100 && braces == 0) {
+      ++ordinal;
+      size_t k = next;
+      while (k < markers.size() && g.value != markers[k]) ++k;
+      if (k < markers.size()) {
+        next = k + 1;
+        if (kept.sections.empty()) kept.sections.reserve(markers.size());
+        kept.sections.emplace_back(markers[k], ordinal);
+      } else {
+        kept.groups.push_back({100, section == 0 ? -1 : section, ordinal, g.value});
+      }
+      section = ordinal;
+      continue;
+    }
+    if (g.code == 102) {
+      if (!g.value.empty() && g.value[0] == '{') {
+        if (braces++ == 0) opened = g.line;
+      } else if (g.value == "}" && braces > 0) {
+        --braces;
+      }
+      kept.groups.push_back({g.code, section, 0, g.value});
+      continue;
+    }
+    if (braces > 0) {
+      kept.groups.push_back({g.code, section, 0, g.value});
+      continue;
+    }
+    if (take(g)) continue;
+    // A group of the head that is no application data goes wherever the host has room.
+    kept.groups.push_back({g.code, section == 0 ? -1 : section, 0, g.value});
+  }
+  // Application data that does not end would take the object's own groups with it.
+  if (braces > 0) throw DxfError{"application data (group 102) without its closing \"}\"", opened};
+}
 }  // namespace dxf

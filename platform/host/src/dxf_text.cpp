@@ -1,11 +1,11 @@
-// Code pages of DXF files through iconv, with the format's \U+XXXX escapes.
+// Code pages of DXF files through the platform's converters (hostos.h), with the
+// format's \U+XXXX escapes.
 #include "dxf_text.h"
-#include <iconv.h>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
 #include "hostimpl.h"
+#include "hostos.h"
 
 namespace {
 // Code page 1252 bytes 0x80..0x9F; 0 marks the five bytes it leaves undefined, which are
@@ -31,16 +31,16 @@ int hexDigit(wchar_t c) {
   return -1;
 }
 
-// $DWGCODEPAGE values and glibc's names for them.
+// $DWGCODEPAGE values and the code pages they name.
 struct Page {
   const char* dxf;
-  const char* iconv;
+  int number;
 };
 const Page kPages[] = {
-    {"ANSI_1250", "CP1250"}, {"ANSI_1251", "CP1251"}, {"ANSI_1253", "CP1253"}, {"ANSI_1254", "CP1254"},
-    {"ANSI_1255", "CP1255"}, {"ANSI_1256", "CP1256"}, {"ANSI_1257", "CP1257"}, {"ANSI_1258", "CP1258"},
-    {"ANSI_874", "CP874"},   {"ANSI_932", "CP932"},   {"ANSI_936", "CP936"},   {"ANSI_949", "CP949"},
-    {"ANSI_950", "CP950"},   {"ANSI_1361", "JOHAB"},
+    {"ANSI_1250", 1250}, {"ANSI_1251", 1251}, {"ANSI_1253", 1253}, {"ANSI_1254", 1254},
+    {"ANSI_1255", 1255}, {"ANSI_1256", 1256}, {"ANSI_1257", 1257}, {"ANSI_1258", 1258},
+    {"ANSI_874", 874},   {"ANSI_932", 932},   {"ANSI_936", 936},   {"ANSI_949", 949},
+    {"ANSI_950", 950},   {"ANSI_1361", 1361},
 };
 
 void appendEscape(std::string& out, wchar_t c) {
@@ -93,6 +93,9 @@ std::wstring unescape(const std::wstring& raw) {
   return joined;
 }
 
+// Past the last code point; a 16-bit wchar_t (Windows) never is.
+bool beyondUnicode(uint32_t c) { return c > 0x10FFFF; }
+
 bool plainAscii(const std::string& bytes) {
   for (unsigned char b : bytes)
     if (b >= 0x80) return false;
@@ -102,11 +105,7 @@ bool plainAscii(const std::string& bytes) {
 
 namespace dxf {
 struct Codec::Converters {
-  iconv_t toWide = (iconv_t)-1, fromWide = (iconv_t)-1;
-  ~Converters() {
-    if (toWide != (iconv_t)-1) iconv_close(toWide);
-    if (fromWide != (iconv_t)-1) iconv_close(fromWide);
-  }
+  std::shared_ptr<cadhost::OsCodePage> page;
 };
 
 Codec::Codec() = default;
@@ -121,9 +120,8 @@ Codec Codec::forDrawing(const std::string& acadver, const std::string& codePage)
   for (const Page& p : kPages) {
     if (strcasecmp(codePage.c_str(), p.dxf) != 0) continue;
     auto conv = std::make_shared<Converters>();
-    conv->toWide = iconv_open("WCHAR_T", p.iconv);
-    conv->fromWide = iconv_open(p.iconv, "WCHAR_T");
-    if (conv->toWide == (iconv_t)-1 || conv->fromWide == (iconv_t)-1) break;
+    conv->page = cadhost::osOpenCodePage(p.number);
+    if (!conv->page) break;
     c.m_conv = conv;
     c.m_page = p.dxf;
     return c;
@@ -140,32 +138,7 @@ std::wstring Codec::decode(const std::string& bytes) const {
     for (unsigned char b : bytes) raw += (b >= 0x80 && b < 0xA0 && kHigh[b - 0x80]) ? kHigh[b - 0x80] : (wchar_t)b;
   } else {
     raw.reserve(bytes.size());
-    iconv(m_conv->toWide, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    wchar_t buf[256];
-    // A converter may hold back the last character it read (code page 1258 waits for a
-    // combining mark to follow): it is taken out before a byte is copied and at the end.
-    auto takeHeldBack = [&] {
-      char* out = reinterpret_cast<char*>(buf);
-      size_t outLeft = sizeof buf;
-      iconv(m_conv->toWide, nullptr, nullptr, &out, &outLeft);
-      raw.append(buf, (wchar_t*)out - buf);
-    };
-    while (inLeft > 0) {
-      char* out = reinterpret_cast<char*>(buf);
-      size_t outLeft = sizeof buf;
-      size_t r = iconv(m_conv->toWide, &in, &inLeft, &out, &outLeft);
-      raw.append(buf, (wchar_t*)out - buf);
-      if (r == (size_t)-1 && errno != E2BIG) {
-        // A byte the code page does not define, or a cut double-byte character.
-        takeHeldBack();
-        raw += (wchar_t)(unsigned char)*in;
-        ++in;
-        --inLeft;
-      }
-    }
-    takeHeldBack();
+    cadhost::osDecode(*m_conv->page, bytes, raw);
   }
   return unescape(raw);
 }
@@ -177,7 +150,7 @@ void Codec::append(std::string& out, const std::wstring& text) const {
       out += "\\U+005C";
     } else if (c >= 0x20 && c < 0x80) {
       out += (char)c;
-    } else if (c < 0x20 || (c >= 0xD800 && c < 0xE000) || (uint32_t)c > 0x10FFFF) {
+    } else if (c < 0x20 || (c >= 0xD800 && c < 0xE000) || beyondUnicode((uint32_t)c)) {
       appendEscape(out, c);
     } else if (m_utf8) {
       out += cadhost::toUtf8(std::wstring(1, c));
@@ -185,18 +158,8 @@ void Codec::append(std::string& out, const std::wstring& text) const {
       int b = toCp1252(c);
       if (b >= 0) out += (char)b;
       else appendEscape(out, c);
-    } else {
-      char buf[8];
-      char* in = reinterpret_cast<char*>(&c);
-      size_t inLeft = sizeof c;
-      char* o = buf;
-      size_t outLeft = sizeof buf;
-      iconv(m_conv->fromWide, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(m_conv->fromWide, &in, &inLeft, &o, &outLeft) == (size_t)-1 || inLeft ||
-          iconv(m_conv->fromWide, nullptr, nullptr, &o, &outLeft) == (size_t)-1)
-        appendEscape(out, c);
-      else
-        out.append(buf, o - buf);
+    } else if (!cadhost::osEncode(*m_conv->page, c, out)) {
+      appendEscape(out, c);
     }
   }
 }

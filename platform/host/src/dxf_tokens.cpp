@@ -1,15 +1,50 @@
-// The DXF tokenizer and value parsing.
+// The DXF tokenizer of text and binary files, value parsing and the host's text of numbers.
 #include "dxf_tokens.h"
-#include <sys/stat.h>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include "dxflimits.h"
 #include "hostimpl.h"
 
+namespace {
+// How a binary file holds the value of a group code.
+enum class Binary { kText, kReal, kInt16, kInt32, kInt64, kBool, kChunk };
+
+Binary binaryType(int code) {
+  if ((code >= 10 && code <= 59) || (code >= 110 && code <= 149) || (code >= 210 && code <= 239) ||
+      (code >= 460 && code <= 469) || (code >= 1010 && code <= 1059))
+    return Binary::kReal;
+  if ((code >= 60 && code <= 79) || (code >= 170 && code <= 179) || (code >= 270 && code <= 289) ||
+      (code >= 370 && code <= 389) || (code >= 400 && code <= 409) || (code >= 1060 && code <= 1070))
+    return Binary::kInt16;
+  if ((code >= 90 && code <= 99) || (code >= 420 && code <= 429) || (code >= 440 && code <= 459) || code == 1071)
+    return Binary::kInt32;
+  if (code >= 160 && code <= 169) return Binary::kInt64;
+  if (code >= 290 && code <= 299) return Binary::kBool;
+  if ((code >= 310 && code <= 319) || code == 1004) return Binary::kChunk;
+  return Binary::kText;
+}
+
+size_t trimmedInt(long long v, char* out) {
+  return size_t(std::to_chars(out, out + dxf::kNumberChars, v).ptr - out);
+}
+}  // namespace
+
 namespace dxf {
+bool isBinaryDxf(std::string_view data) {
+  return data.size() >= kBinarySentinelBytes && std::memcmp(data.data(), kBinarySentinel, kBinarySentinelBytes) == 0;
+}
+
+Tokenizer::Tokenizer(std::string_view data, size_t start) : m_data(data), m_pos(start) {
+  if (!isBinaryDxf(data)) return;
+  m_binary = true;
+  m_pos = kBinarySentinelBytes;
+  // The first group is 0 SECTION: a one-byte code is followed by the text at once.
+  m_shortCodes = m_pos + 1 < data.size() && data[m_pos] == 0 && data[m_pos + 1] != 0;
+}
+
 bool Tokenizer::next(Group& g) {
   if (m_peeked) {
     g = m_peek;
@@ -17,40 +52,128 @@ bool Tokenizer::next(Group& g) {
     return true;
   }
   for (;;) {
-    std::string codeLine;
-    if (!line(codeLine)) return false;
-    g.line = m_line;
-    size_t b = codeLine.find_first_not_of(" \t"), e = codeLine.find_last_not_of(" \t");
-    if (b == std::string::npos) throw DxfError{"empty line where a group code was expected", m_line};
-    std::string t = codeLine.substr(b, e - b + 1);
-    char* end = nullptr;
-    errno = 0;
-    long c = std::strtol(t.c_str(), &end, 10);
-    if (*end || errno || c < -5 || c > 1071) throw DxfError{"bad group code \"" + t.substr(0, 40) + "\"", m_line};
-    g.code = (int)c;
-    if (!line(g.value)) throw DxfError{"file ends after group code " + t + " (truncated)", m_line};
-    g.line = m_line;  // messages name the line of the value
+    if (!(m_binary ? nextBinary(g) : nextText(g))) return false;
     if (g.code != kCommentCode) return true;
+    m_comments.push_back(g.value);
   }
 }
 
-bool Tokenizer::line(std::string& out) {
+bool Tokenizer::nextText(Group& g) {
+  size_t begin, end;
+  if (!line(begin, end)) return false;
+  const char* p = m_data.data();
+  while (begin < end && (p[begin] == ' ' || p[begin] == '\t')) ++begin;
+  while (end > begin && (p[end - 1] == ' ' || p[end - 1] == '\t')) --end;
+  if (begin == end) throw DxfError{"empty line where a group code was expected", m_line};
+  auto codeText = [&] { return std::string(p + begin, std::min<size_t>(end - begin, 40)); };
+  size_t i = begin;
+  bool negative = p[i] == '-';
+  if (p[i] == '-' || p[i] == '+') ++i;
+  bool digits = i < end;
+  long c = 0;
+  for (; digits && i < end; ++i) {
+    if (p[i] < '0' || p[i] > '9') digits = false;
+    else if (c < 100000) c = c * 10 + (p[i] - '0');
+  }
+  if (negative) c = -c;
+  if (!digits || c < -5 || c > 1071) throw DxfError{"bad group code \"" + codeText() + "\"", m_line};
+  g.code = (int)c;
+  if (!line(begin, end)) throw DxfError{"file ends after group code " + std::to_string(c) + " (truncated)", m_line};
+  g.value.assign(p + begin, end - begin);
+  g.line = m_line;  // messages name the line of the value
+  return true;
+}
+
+bool Tokenizer::nextBinary(Group& g) {
+  const size_t size = m_data.size();
+  if (m_pos >= size) return false;
+  const unsigned char* d = reinterpret_cast<const unsigned char*>(m_data.data());
+  g.line = m_pos;
+  auto need = [&](size_t n) {
+    if (size - m_pos < n) throw DxfError{"file ends inside a group (truncated)", g.line};
+  };
+  auto little = [&](size_t n) {
+    need(n);
+    unsigned long long v = 0;
+    for (size_t i = 0; i < n; ++i) v |= (unsigned long long)d[m_pos + i] << (8 * i);
+    m_pos += n;
+    return v;
+  };
+  int code = m_shortCodes ? (int)little(1) : (int)(int16_t)little(2);
+  if (m_shortCodes && code == 255) code = (int)(int16_t)little(2);
+  if (code < -5 || code > 1071) throw DxfError{"bad group code " + std::to_string(code), g.line};
+  g.code = code;
+  char num[kNumberChars];
+  switch (binaryType(code)) {
+    case Binary::kText: {
+      const void* nul = std::memchr(d + m_pos, 0, size - m_pos);
+      if (!nul) throw DxfError{"file ends inside a text (truncated)", g.line};
+      size_t n = (const unsigned char*)nul - (d + m_pos);
+      if (n > kDxfMaxLineBytes) throw DxfError{"text longer than the reader's limit", g.line};
+      // A text is one line of a text drawing, which is how the host saves it: a line break
+      // inside would split it into groups of its own, and CRs at its end are line ends there.
+      if (std::memchr(d + m_pos, '\n', n)) throw DxfError{"text with a line break in it", g.line};
+      g.value.assign(m_data, m_pos, n);
+      while (!g.value.empty() && g.value.back() == '\r') g.value.pop_back();
+      m_pos += n + 1;
+      break;
+    }
+    case Binary::kReal: {
+      unsigned long long bits = little(8);
+      double v;
+      std::memcpy(&v, &bits, sizeof v);
+      g.value.assign(num, realText(v, num));
+      break;
+    }
+    case Binary::kInt16: g.value.assign(num, trimmedInt((int16_t)little(2), num)); break;
+    case Binary::kInt32: g.value.assign(num, trimmedInt((int32_t)little(4), num)); break;
+    case Binary::kInt64: g.value.assign(num, trimmedInt((long long)little(8), num)); break;
+    case Binary::kBool: g.value.assign(num, trimmedInt((long long)little(1), num)); break;
+    case Binary::kChunk: {
+      size_t n = little(1);
+      need(n);
+      static const char kDigits[] = "0123456789ABCDEF";
+      g.value.resize(2 * n);
+      for (size_t i = 0; i < n; ++i) {
+        g.value[2 * i] = kDigits[d[m_pos + i] >> 4];
+        g.value[2 * i + 1] = kDigits[d[m_pos + i] & 15];
+      }
+      m_pos += n;
+      break;
+    }
+  }
+  return true;
+}
+
+// The next line's bounds, without its line end (LF, or CR LF and any CRs before it).
+bool Tokenizer::line(size_t& begin, size_t& end) {
   if (m_pos >= m_data.size()) return false;
-  size_t nl = m_data.find('\n', m_pos);
-  size_t end = nl == std::string::npos ? m_data.size() : nl;
+  const char* p = m_data.data();
+  const void* nl = std::memchr(p + m_pos, '\n', m_data.size() - m_pos);
+  size_t stop = nl ? size_t((const char*)nl - p) : m_data.size();
   ++m_line;
-  if (end - m_pos > kDxfMaxLineBytes) throw DxfError{"line longer than the reader's limit", m_line};
-  out.assign(m_data, m_pos, end - m_pos);
-  while (!out.empty() && out.back() == '\r') out.pop_back();  // CR LF, and any CRs before it
-  m_pos = nl == std::string::npos ? m_data.size() : nl + 1;
+  if (stop - m_pos > kDxfMaxLineBytes) throw DxfError{"line longer than the reader's limit", m_line};
+  begin = m_pos;
+  end = stop;
+  while (end > begin && p[end - 1] == '\r') --end;
+  m_pos = nl ? stop + 1 : m_data.size();
   return true;
 }
 
 double toReal(const Group& g) {
+  // The plain decimal numbers of files in one quick pass; anything else as the C library
+  // reads it.
+  const char* first = g.value.data();
+  const char* last = first + g.value.size();
+  while (first < last && *first == ' ') ++first;
+  while (last > first && last[-1] == ' ') --last;
+  double v = 0;
+  auto quick = std::from_chars(first, last, v);
+  if (quick.ec == std::errc() && quick.ptr == last && first < last && std::isfinite(v)) return v;
   char* end = nullptr;
   const char* s = g.value.c_str();
   while (*s == ' ') ++s;
-  double v = std::strtod(s, &end);
+  v = std::strtod(s, &end);
   while (end && *end == ' ') ++end;
   if (end == s || *end || !std::isfinite(v))
     throw DxfError{"group " + std::to_string(g.code) + ": \"" + g.value.substr(0, 40) + "\" is not a number", g.line};
@@ -78,36 +201,117 @@ Adesk::UInt64 toHandle(const Group& g, bool atLimit) {
 
 std::vector<Group> readObject(Tokenizer& t) {
   std::vector<Group> out;
-  Group g;
-  while (t.next(g)) {
-    if (g.code == 0) {
-      t.pushBack(g);
-      return out;
-    }
-    out.push_back(g);
-  }
-  throw DxfError{"file ends inside an object (truncated)", t.lineNo()};
+  readObject(t, out);
+  return out;
 }
 
+void readObject(Tokenizer& t, std::vector<Group>& out) {
+  size_t n = 0;
+  for (;;) {
+    if (n == out.size()) out.emplace_back();
+    Group& g = out[n];
+    if (!t.next(g)) throw DxfError{"file ends inside an object (truncated)", t.lineNo()};
+    if (g.code == 0) {
+      t.pushBack(g);
+      out.resize(n);
+      return;
+    }
+    ++n;
+  }
+}
 
-bool readFile(const std::string& path, std::string& data, std::wstring* message) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (message) *message = L"cannot open " + cadhost::fromUtf8(path);
-    return false;
+FileData::~FileData() { cadhost::fileBytesFree(m_bytes); }
+
+bool FileData::read(const std::string& path, std::wstring* message) {
+  const int result = cadhost::fileBytesRead(m_bytes, path, kDxfMaxFileBytes);
+  if (result == cadhost::kReadDone) return true;
+  if (message) {
+    const std::wstring name = cadhost::fromUtf8(path);
+    switch (result) {
+      case cadhost::kReadTooLarge: *message = name + L": larger than the reader's limit"; break;
+      case cadhost::kReadNoMemory: *message = L"out of memory"; break;
+      case cadhost::kReadFailed: *message = L"cannot read " + name; break;
+      default: *message = L"cannot open " + name;
+    }
   }
-  if ((size_t)st.st_size > kDxfMaxFileBytes) {
-    if (message) *message = cadhost::fromUtf8(path) + L": larger than the reader's limit";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  data = buf.str();
-  if (!in && !in.eof()) {
-    if (message) *message = L"cannot read " + cadhost::fromUtf8(path);
-    return false;
-  }
+  return false;
+}
+
+void appendCode(std::string& out, int code) {
+  char tmp[8];
+  char* end = tmp + sizeof tmp;
+  char* p = end;
+  *--p = '\n';
+  bool negative = code < 0;
+  unsigned v = (unsigned)(negative ? -code : code);
+  do {
+    *--p = (char)('0' + v % 10);
+    v /= 10;
+  } while (v);
+  if (negative) *--p = '-';
+  while (end - p < 4) *--p = ' ';
+  out.append(p, end - p);
+}
+
+void appendGroup(std::string& out, int code, std::string_view value) {
+  appendCode(out, code);
+  out.append(value);
+  out += '\n';
+}
+
+bool nextGroup(std::string_view text, size_t& at, int& code, std::string_view& value) {
+  size_t codeEnd = text.find('\n', at);
+  if (codeEnd == std::string_view::npos) return false;
+  size_t i = at;
+  while (i < codeEnd && text[i] == ' ') ++i;
+  bool negative = i < codeEnd && text[i] == '-';
+  code = 0;
+  for (i += negative ? 1 : 0; i < codeEnd; ++i) code = code * 10 + (text[i] - '0');
+  if (negative) code = -code;
+  size_t valueEnd = text.find('\n', codeEnd + 1);
+  if (valueEnd == std::string_view::npos) valueEnd = text.size();
+  value = text.substr(codeEnd + 1, valueEnd - codeEnd - 1);
+  at = valueEnd + 1;
   return true;
+}
+
+size_t realText(double v, char* out) {
+  char* end = std::to_chars(out, out + kNumberChars - 3, v).ptr;
+  bool plain = true;
+  for (char* p = out; p < end; ++p)
+    if (*p == '.' || *p == 'e' || *p == 'n') plain = false;  // a point, an exponent, inf or nan
+  if (plain) {
+    *end++ = '.';
+    *end++ = '0';
+  }
+  return size_t(end - out);
+}
+
+size_t angleText(double radians, char* out) { return realText(radians * 180.0 / M_PI, out); }
+
+// With at most 15 significant digits a decimal is the shortest text of its double, so the
+// digits are realText's; what is left is its choice of the shorter of "123.4" and
+// "1.234e+02" (the fixed form on a tie).
+bool isRealText(std::string_view t) {
+  size_t i = !t.empty() && t[0] == '-' ? 1 : 0, dot = t.find('.', i);
+  if (dot == std::string_view::npos || dot == i || dot + 1 == t.size()) return false;
+  std::string_view whole = t.substr(i, dot - i), fraction = t.substr(dot + 1);
+  for (std::string_view part : {whole, fraction})
+    for (char c : part)
+      if (c < '0' || c > '9') return false;
+  if (whole.size() > 1 && whole[0] == '0') return false;
+  const bool integral = fraction == "0";
+  if (!integral && fraction.back() == '0') return false;
+  auto exponentForm = [](size_t digits, size_t exponent) {
+    return digits + (digits > 1 ? 1 : 0) + 2 + (exponent >= 100 ? 3 : 2);
+  };
+  if (whole != "0") {
+    if (!integral) return whole.size() + fraction.size() <= 15;
+    size_t digits = whole.find_last_not_of('0') + 1;
+    return digits <= 15 && whole.size() <= exponentForm(digits, whole.size() - 1);
+  }
+  if (integral) return true;  // zero
+  size_t zeros = fraction.find_first_not_of('0'), digits = fraction.size() - zeros;
+  return digits <= 15 && 2 + fraction.size() <= exponentForm(digits, zeros + 1);
 }
 }  // namespace dxf

@@ -1,43 +1,60 @@
-// Groups of a DXF file: the tokenizer (group code line, value line) and value parsing,
-// each failure a DxfError with the line it was found on.
+// Groups of a DXF file: the tokenizer of text and binary files, value parsing, and the
+// host's own text of numbers. Each failure is a DxfError with the place it was found.
 #pragma once
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 #include "adesk.h"
+#include "drawfile.h"
 
 namespace dxf {
 const int kCommentCode = 999;
 
+// What a binary drawing file starts with; its groups follow.
+const char kBinarySentinel[] = "AutoCAD Binary DXF\r\n\x1a";  // and a NUL: 22 bytes in all
+const size_t kBinarySentinelBytes = sizeof kBinarySentinel;
+bool isBinaryDxf(std::string_view data);
+
 struct DxfError {
   std::string what;
-  size_t line;
+  size_t line;  // the line of a text file, the byte offset of a binary one
 };
 
 struct Group {
   int code;
   std::string value;
-  size_t line;  // line of the value
+  size_t line;  // line of the value (text), offset of the group (binary)
 };
 
 class Tokenizer {
  public:
-  explicit Tokenizer(const std::string& data) : m_data(data) {}
-  // The next group, false at the end of the data; comments (group 999) are passed over.
-  // Throws DxfError for a code that is not a number, a missing value line or a line
-  // beyond the reader's limit.
+  // Text from `start` on, or binary groups when the data starts with the sentinel.
+  Tokenizer(std::string_view data, size_t start);
+  // The next group, false at the end of the data; comments (group 999) are collected, not
+  // returned. A binary group comes as its text form: numbers as the host writes them,
+  // binary chunks as hexadecimal digits. Throws DxfError for a code that is not a number,
+  // a missing value, or a line or value beyond the reader's limit.
   bool next(Group& g);
   void pushBack(const Group& g) {
     m_peek = g;
     m_peeked = true;
   }
-  size_t lineNo() const { return m_line; }
+  size_t lineNo() const { return m_binary ? m_pos : m_line; }
+  bool binary() const { return m_binary; }
+  // The comments read so far, in order.
+  std::vector<std::string>& comments() { return m_comments; }
 
  private:
-  bool line(std::string& out);
-  const std::string& m_data;
+  bool nextText(Group& g);
+  bool nextBinary(Group& g);
+  bool line(size_t& begin, size_t& end);
+  std::string_view m_data;
   size_t m_pos = 0, m_line = 0;
+  bool m_binary = false, m_shortCodes = false;  // R12's binary files have one-byte codes
   Group m_peek;
   bool m_peeked = false;
+  std::vector<std::string> m_comments;
 };
 
 // Values; each throws DxfError naming the group and line.
@@ -46,8 +63,41 @@ long long toInt(const Group& g);
 // A handle below kDxfHandleLimit; with atLimit, the limit itself too (the seed of a
 // drawing that has given every handle).
 Adesk::UInt64 toHandle(const Group& g, bool atLimit = false);
-// One object's groups: everything up to the next group 0 (left for the caller).
+// One object's groups: everything up to the next group 0 (left for the caller). The
+// second form fills `out`, whose room (and that of its texts) serves object after object.
 std::vector<Group> readObject(Tokenizer& t);
-// The whole file, refused beyond the reader's size limit; false with a message.
-bool readFile(const std::string& path, std::string& data, std::wstring* message);
+void readObject(Tokenizer& t, std::vector<Group>& out);
+// The bytes of a whole file, in memory mapped for them at once (a drawing of many
+// megabytes would otherwise fault its memory in page by page).
+class FileData {
+ public:
+  FileData() = default;
+  ~FileData();
+  FileData(const FileData&) = delete;
+  FileData& operator=(const FileData&) = delete;
+  // The file as long as it was when opened; false with a message (refused beyond the
+  // reader's size limit).
+  bool read(const std::string& path, std::wstring* message);
+  std::string_view view() const { return std::string_view(m_bytes.data, m_bytes.size); }
+
+ private:
+  cadhost::FileBytes m_bytes;
+};
+
+// Groups in the form the writer gives them: the code right-aligned in three columns
+// ("  0", " 10", "330", "1000"), its line, the value, its line.
+void appendGroup(std::string& out, int code, std::string_view value);
+void appendCode(std::string& out, int code);  // the code and its line alone
+// The group of `text` (in that form) at `at`, which moves past it; false at the end.
+bool nextGroup(std::string_view text, size_t& at, int& code, std::string_view& value);
+
+// The host's text of a number: the shortest that reads back as the same double, with
+// ".0" after a whole number; an angle in degrees from radians. `out` holds kNumberChars.
+const size_t kNumberChars = 40;
+size_t realText(double v, char* out);
+size_t angleText(double radians, char* out);
+// True when a number's text is what realText gives the number it stands for (decimal
+// digits, at most 15 of them significant, in the form realText chooses); false for any
+// other text, and for some that are (which then only cost a realText to compare).
+bool isRealText(std::string_view text);
 }  // namespace dxf

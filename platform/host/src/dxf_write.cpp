@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include "customentity.h"
+#include "dxf_tokens.h"
 #include "dxf_writer.h"
 #include "dxflimits.h"
 #include "dxfschema.h"
@@ -129,7 +130,12 @@ void keptHeader(WriteContext& c) {
       continue;
     }
     w.str(9, v.first);
-    w.groups(v.second);
+    if (v.first == "$ACADVER" && !dxf::upgradedFrom(c.d->file).empty() && !v.second.empty()) {
+      w.str(1, dxf::kSavedVersion);
+      w.groups(std::vector<DxfGroup>(v.second.begin() + 1, v.second.end()));
+    } else {
+      w.groups(v.second);
+    }
     if (v.first == "$ACADVER" && needPage) {
       w.str(9, "$DWGCODEPAGE");
       w.str(3, w.codec().pageName());
@@ -154,7 +160,7 @@ void writeHeader(WriteContext& c) {
 // --- blocks and entities ----------------------------------------------------------------
 
 bool ownerErased(AcDbDatabase::Impl& d, const DxfKept& kept) {
-  Adesk::UInt64 owner = dxf::keptOwner(kept);
+  Adesk::UInt64 owner = kept.owner;
   AcDbStub* s = owner ? d.find(owner) : nullptr;
   return s && s->erased;
 }
@@ -171,14 +177,19 @@ const std::vector<DxfValue>& defaultValues(const DxfEntityKind* kind) {
   return cache[kind] = values;
 }
 
+// The parts that follow an entity in the file: its attributes, its vertices and their end.
+bool isPart(const std::string& type) { return type == "ATTRIB" || type == "VERTEX" || type == "SEQEND"; }
+
 bool sameValue(const DxfValue& a, const DxfValue& b) {
   return a.v[0] == b.v[0] && a.v[1] == b.v[1] && a.v[2] == b.v[2] && a.i == b.i && a.s == b.s;
 }
 
-void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool paper) {
+// owner: the block's record; parent: the entity before the parts of an entity (its
+// attributes, its vertices and their end), which own them.
+void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool paper, Adesk::UInt64 parent) {
   const DxfKept* kept = e->objectId().stub()->dxf.get();
   if (kept && kept->verbatim) {
-    if (!ownerErased(*c.d, *kept)) dxf::writeVerbatim(c.w, *kept, e);
+    if (!ownerErased(*c.d, *kept)) dxf::writeVerbatim(c.w, *kept, e, isPart(kept->type) && parent ? parent : owner);
     return;
   }
   const DxfEntityKind* kind = dxfKindOf(e);
@@ -186,13 +197,15 @@ void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool
     if (cadhost::isCustomEntity(e)) dxf::writeCustomEntity(c, e, owner, paper);
     return;
   }
+  const DxfEntityRead& fromFile = e->objectId().stub()->read;
   Writer& w = c.w;
   ObjectOut o(w, kind->dxfName, e->objectId().handle().value(), owner, kept);
   o.subclass("AcDbEntity");
   if (paper && !(kept && kept->find(67))) w.integer(67, 1);
   w.text(8, e->layerName());
-  if (!cadhost::equalsNoCase(e->linetypeName(), L"ByLayer")) w.text(6, e->linetypeName());
-  if (e->colorIndex() != 256) w.integer(62, e->colorIndex());
+  // Defaults (by layer) are left out, unless the file gave them.
+  if (!cadhost::equalsNoCase(e->linetypeName(), L"ByLayer") || fromFile.linetype) w.text(6, e->linetypeName());
+  if (e->colorIndex() != 256 || fromFile.color) w.integer(62, e->colorIndex());
   const std::vector<DxfValue>& defaults = defaultValues(kind);
   for (size_t i = 0; i < kind->fieldCount; ++i) {
     const DxfField& f = kind->fields[i];
@@ -202,12 +215,14 @@ void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool
     }
     DxfValue v;
     f.get(e, v);
-    if (kept && i < 32 && !(kept->fieldsRead & (uint32_t(1) << i)) && sameValue(v, defaults[i])) continue;
+    const uint32_t bit = i < 32 ? uint32_t(1) << i : 0;
+    const bool read = fromFile.fields & bit;
+    if (fromFile.fromFile && !read && sameValue(v, defaults[i])) continue;
     switch (f.type) {
       case DxfType::kNormal:
-        if (v.v[0] == 0 && v.v[1] == 0 && v.v[2] == 1) break;
+        if (v.v[0] == 0 && v.v[1] == 0 && v.v[2] == 1 && !read) break;
         // fall through
-      case DxfType::kPoint: w.point(f.code, v.v); break;
+      case DxfType::kPoint: w.point(f.code, v.v, (fromFile.flat & bit) && v.v[2] == 0 ? 2 : 3); break;
       case DxfType::kReal: w.real(f.code, v.v[0]); break;
       case DxfType::kAngle: w.angle(f.code, v.v[0]); break;
       case DxfType::kInt: w.integer(f.code, v.i); break;
@@ -227,11 +242,14 @@ bool inEntitiesSection(const AcDbEntity* e) {
 }
 
 void writeEntities(WriteContext& c, AcDbBlockTableRecord* b, bool paper, bool section) {
-  Adesk::UInt64 owner = b->objectId().handle().value();
+  Adesk::UInt64 owner = b->objectId().handle().value(), parent = 0;
   for (AcDbObjectId id : b->entities()) {
     if (id.isErased()) continue;
     auto* e = static_cast<AcDbEntity*>(id.stub()->object);
-    if (!paper || inEntitiesSection(e) == section) writeEntity(c, e, owner, paper);
+    if (paper && inEntitiesSection(e) != section) continue;
+    writeEntity(c, e, owner, paper, parent);
+    const DxfKept* kept = id.stub()->dxf.get();
+    if (!kept || !kept->verbatim || !isPart(kept->type)) parent = id.handle().value();
   }
 }
 
@@ -317,6 +335,7 @@ void writeSectionsAfter(WriteContext& c, const std::string& anchor) {
 void writeDrawing(WriteContext& c) {
   measureExtents(c);
   dxf::reserveFileHandles(c.db);
+  for (const std::string& comment : c.d->file.comments) c.w.str(dxf::kCommentCode, comment);
   writeSectionsAfter(c, "");
   writeHeader(c);
   writeSectionsAfter(c, "HEADER");
@@ -350,14 +369,18 @@ bool reserveFileHandles(AcDbDatabase* db) {
   return d.nextHandle <= kDxfHandleLimit;
 }
 
-Adesk::UInt64 keptOwner(const DxfKept& kept) {
-  int braces = 0;
-  for (const DxfKeptGroup& g : kept.groups) {
-    if (g.code == 102) braces += g.value == "}" ? -1 : 1;
-    else if (g.code == 330 && braces <= 0) return AcDbHandle(cadhost::fromUtf8(g.value).c_str()).value();
-    else if (g.code == 100) return 0;
-  }
-  return 0;
+const char kSavedVersion[] = "AC1015";
+
+std::string upgradedFrom(const DxfFileKept& file) {
+  std::string version = file.headerValue("$ACADVER");
+  return !version.empty() && version < kSavedVersion ? version : std::string();
+}
+
+std::string releaseName(const std::string& acadver) {
+  static const char* const kReleases[][2] = {{"AC1009", "R12"}, {"AC1012", "R13"}, {"AC1014", "R14"}};
+  for (auto& r : kReleases)
+    if (acadver == r[0]) return std::string(r[1]) + " (" + acadver + ")";
+  return acadver;
 }
 }  // namespace dxf
 
@@ -365,7 +388,7 @@ namespace cadhost {
 bool dxfWrite(AcDbDatabase* db, FILE* f) {
   dxf::Codec codec = dxf::drawingCodec(*db->impl());
   dxf::Writer w(f, codec);
-  WriteContext c{db, db->impl(), w};
+  WriteContext c{db, db->impl(), w, false, {}, {}, {}};
   writeDrawing(c);
   w.flush();
   return w.ok() && std::fflush(f) == 0;
@@ -405,5 +428,18 @@ Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, std::wstring* mess
     return failed(err);
   }
   if (standin::safeSaveCommit(save) != 0) return failed(errno);
+  // The file is what was saved now: an older version or a binary file is said once.
+  DxfFileKept& file = m_impl->file;
+  std::string said;
+  if (!dxf::upgradedFrom(file).empty()) {
+    said = "Drawing upgraded from " + dxf::releaseName(dxf::upgradedFrom(file)) + " to R2000 (" + dxf::kSavedVersion + ").";
+    for (auto& var : file.header)
+      if (var.first == "$ACADVER" && !var.second.empty()) var.second.front().value = dxf::kSavedVersion;
+  }
+  if (file.binary) {
+    said += std::string(said.empty() ? "" : "\n") + "Saved as text DXF (the drawing was opened as binary DXF).";
+    file.binary = false;
+  }
+  if (message) *message = cadhost::fromUtf8(said);
   return Acad::eOk;
 }

@@ -2,11 +2,11 @@
 // a file are written back as read; those a new drawing lacks get the defaults R2000
 // readers expect (a view of the content, plot styles, layouts).
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
 #include "customentity.h"
+#include "dxf_tokens.h"
 #include "dxf_writer.h"
 
 namespace {
@@ -76,29 +76,34 @@ View contentView(const WriteContext& c) {
 // The active viewport of a kept VPORT table, moved onto the content when its view does not
 // show all of it; a view that does is kept as the user left it.
 DxfKept activeViewport(const WriteContext& c, const DxfKept& kept) {
-  DxfKept out = kept;
-  const DxfKeptGroup* name = kept.find(2);
-  if (!c.hasExtents || !name || strcasecmp(name->value.c_str(), "*ACTIVE") != 0) return out;
+  std::string_view name;
+  if (!c.hasExtents || !kept.find(2, &name) || strcasecmp(std::string(name).c_str(), "*ACTIVE") != 0) return kept;
   double center[2] = {0, 0}, height = 0, aspect = 1;
-  for (const DxfKeptGroup& g : kept.groups) {
-    double v = std::strtod(g.value.c_str(), nullptr);
-    if (g.code == 12) center[0] = v;
-    else if (g.code == 22) center[1] = v;
-    else if (g.code == 40) height = v;
-    else if (g.code == 41) aspect = v;
+  size_t at = 0;
+  int code;
+  std::string_view value;
+  while (dxf::nextGroup(kept.text, at, code, value)) {
+    double v = std::strtod(std::string(value).c_str(), nullptr);
+    if (code == 12) center[0] = v;
+    else if (code == 22) center[1] = v;
+    else if (code == 40) height = v;
+    else if (code == 41) aspect = v;
   }
   double halfW = height * aspect / 2, halfH = height / 2;
   if (c.extMin[0] >= center[0] - halfW && c.extMax[0] <= center[0] + halfW && c.extMin[1] >= center[1] - halfH &&
       c.extMax[1] <= center[1] + halfH)
-    return out;
+    return kept;
   View v = contentView(c);
   if (aspect > 0) v.height = std::max(c.extMax[1] - c.extMin[1], (c.extMax[0] - c.extMin[0]) / aspect) * kViewMargin;
-  for (DxfKeptGroup& g : out.groups) {
-    char buf[32];
-    double value = g.code == 12 ? v.center[0] : g.code == 22 ? v.center[1] : g.code == 40 ? v.height : 0;
-    if (g.code != 12 && g.code != 22 && g.code != 40) continue;
-    std::snprintf(buf, sizeof buf, "%.17g", value);
-    g.value = buf;
+  DxfKept out = kept;
+  out.text.clear();
+  at = 0;
+  while (dxf::nextGroup(kept.text, at, code, value)) {
+    char buf[dxf::kNumberChars];
+    double moved = code == 12 ? v.center[0] : code == 22 ? v.center[1] : v.height;
+    if (code == 12 || code == 22 || code == 40) value = std::string_view(buf, dxf::realText(moved, buf));
+    dxf::appendGroup(out.text, code, value);
+    if (at == kept.afterHandle) out.afterHandle = out.text.size();
   }
   return out;
 }
@@ -108,11 +113,12 @@ DxfKept activeViewport(const WriteContext& c, const DxfKept& kept) {
 void keptTableOut(WriteContext& c, const DxfTable& t) {
   const DxfKept* head = t.head.stub()->dxf.get();
   dxf::writeVerbatim(c.w, *head, t.head.stub()->object);
+  Adesk::UInt64 owner = t.head.handle().value();
   for (AcDbObjectId id : t.records) {
     if (id.isErased()) continue;
     const DxfKept& kept = *id.stub()->dxf;
-    if (t.name == "VPORT") dxf::writeVerbatim(c.w, activeViewport(c, kept), id.stub()->object);
-    else dxf::writeVerbatim(c.w, kept, id.stub()->object);
+    if (t.name == "VPORT") dxf::writeVerbatim(c.w, activeViewport(c, kept), id.stub()->object, owner);
+    else dxf::writeVerbatim(c.w, kept, id.stub()->object, owner);
   }
   c.w.str(0, "ENDTAB");
 }
@@ -146,8 +152,8 @@ std::string plotStyle(WriteContext& c) {
   AcDbObjectId zero;
   if (auto* t = objectOf<AcDbSymbolTable>(c.db->layerTableId())) t->getAt(L"0", zero);
   const DxfKept* kept = zero.isValid() ? zero.stub()->dxf.get() : nullptr;
-  const DxfKeptGroup* g = kept ? kept->find(390) : nullptr;
-  return g ? g->value : "";
+  std::string_view style;
+  return kept && kept->find(390, &style) ? std::string(style) : std::string();
 }
 
 // A table the host models: its head, then each record with the groups the host writes
@@ -164,7 +170,7 @@ void modelledTable(WriteContext& c, const char* name, const char* type, const ch
     o.subclass("AcDbSymbolTableRecord");
     o.subclass(subclass);
     c.w.text(2, rec->name());
-    fields(rec, o.kept());
+    fields(rec, id.stub()->read.fromFile);
     o.end();
     dxf::writeXData(c.w, rec);
   }
@@ -179,9 +185,7 @@ void layersOut(WriteContext& c) {
                   const DxfKept* k = r->objectId().stub()->dxf.get();
                   c.w.integer(70, (l->isFrozen() ? 1 : 0) | (l->VPDFLT() ? 2 : 0) | (l->isLocked() ? 4 : 0) |
                                       (k ? k->extraFlags : 0));
-                  int color = l->color().colorIndex();
-                  if (color < 1 || color > 255) color = 7;
-                  c.w.integer(62, l->isOff() ? -color : color);
+                  c.w.integer(62, dxf::layerColor(l));
                   auto* lt = objectOf<AcDbSymbolTableRecord>(l->linetypeObjectId());
                   c.w.text(6, lt ? lt->name() : L"CONTINUOUS");
                   if (kept) return;
@@ -374,6 +378,12 @@ void defaultObjects(WriteContext& c) {
 }  // namespace
 
 namespace dxf {
+int layerColor(const AcDbLayerTableRecord* l) {
+  int color = l->color().colorIndex();
+  if (color > 255) color = 7;
+  return l->isOff() ? -color : color;
+}
+
 // Every handle the file will carry must exist before the header states the seed.
 void reserveTableHandles(AcDbDatabase::Impl& d) {
   for (const char* t : {"VPORT", "STYLE", "VIEW", "UCS", "DIMSTYLE"}) {

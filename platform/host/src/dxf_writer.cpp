@@ -1,78 +1,88 @@
 // Output of DXF groups and the frame of one object with its kept groups.
 #include "dxf_writer.h"
+#include "dxf_tokens.h"
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <string_view>
 
 namespace dxf {
 // Group codes right-aligned in three columns ("  0", " 10", "330", "1000").
-void Writer::code(int c) {
-  char tmp[8];
-  char* end = tmp + sizeof tmp;
-  char* p = end;
-  *--p = '\n';
-  bool negative = c < 0;
-  unsigned v = (unsigned)(negative ? -c : c);
-  do {
-    *--p = (char)('0' + v % 10);
-    v /= 10;
-  } while (v);
-  if (negative) *--p = '-';
-  while (end - p < 4) *--p = ' ';
-  m_buf.append(p, end - p);
-}
-
 void Writer::str(int c, std::string_view s) {
-  code(c);
-  m_buf += s;
-  m_buf += '\n';
+  appendGroup(m_buf, c, s);
   maybeFlush();
 }
 
+void Writer::object(const DxfKept* kept) {
+  m_object = kept && (!kept->asRead.empty() || !kept->shadowed.empty()) ? kept : nullptr;
+  if (!m_object) return;
+  m_asReadUsed.assign(kept->asRead.size(), 0);
+  m_shadowedUsed.assign(kept->shadowed.size(), 0);
+}
+
+void Writer::modelled(int c, std::string_view s) {
+  if (!m_object) {
+    str(c, s);
+    return;
+  }
+  const std::vector<DxfAsRead>& asRead = m_object->asRead;
+  for (size_t i = 0; i < asRead.size(); ++i) {
+    if (asRead[i].code != c || m_asReadUsed[i] || asRead[i].written != s) continue;
+    m_asReadUsed[i] = 1;
+    s = asRead[i].read;
+    break;
+  }
+  str(c, s);
+  const std::vector<DxfGroup>& shadowed = m_object->shadowed;
+  for (size_t i = 0; i < shadowed.size(); ++i) {
+    if (shadowed[i].code != c || m_shadowedUsed[i]) continue;
+    m_shadowedUsed[i] = 1;
+    group(shadowed[i]);
+  }
+}
+
+void Writer::shadowed() {
+  if (!m_object) return;
+  for (size_t i = 0; i < m_object->shadowed.size(); ++i)
+    if (!m_shadowedUsed[i]) group(m_object->shadowed[i]);
+  m_object = nullptr;
+}
+
 void Writer::text(int c, const std::wstring& s) {
-  code(c);
+  if (m_object) {
+    modelled(c, m_codec.encode(s));
+    return;
+  }
+  appendCode(m_buf, c);
   m_codec.append(m_buf, s);
   m_buf += '\n';
   maybeFlush();
 }
 
 void Writer::real(int c, double v) {
-  code(c);
-  char tmp[32];
-  auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-  m_buf.append(tmp, r.ptr);
-  if (std::string_view(tmp, r.ptr - tmp).find_first_of(".en") == std::string_view::npos) m_buf += ".0";
-  m_buf += '\n';
+  char tmp[kNumberChars];
+  modelled(c, std::string_view(tmp, realText(v, tmp)));
 }
 
 void Writer::angle(int c, double radians) {
-  char tmp[40];
-  std::snprintf(tmp, sizeof tmp, "%.15g", radians * 180.0 / M_PI);
-  code(c);
-  m_buf += tmp;
-  if (!std::strpbrk(tmp, ".en")) m_buf += ".0";
-  m_buf += '\n';
+  char tmp[kNumberChars];
+  modelled(c, std::string_view(tmp, angleText(radians, tmp)));
 }
 
 void Writer::integer(int c, long long v) {
-  code(c);
   char tmp[24];
   auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-  m_buf.append(tmp, r.ptr);
-  m_buf += '\n';
+  modelled(c, std::string_view(tmp, r.ptr - tmp));
 }
 
 void Writer::handle(int c, Adesk::UInt64 h) {
   char tmp[24];
   char* end = tmp + sizeof tmp;
   char* p = end;
-  *--p = 0;
   do {
     *--p = "0123456789ABCDEF"[h & 15];
     h >>= 4;
   } while (h);
-  str(c, p);
+  modelled(c, std::string_view(p, end - p));
 }
 
 void Writer::point(int c, const double* v, int dims) {
@@ -92,6 +102,7 @@ const int kNoSection = -2;
 ObjectOut::ObjectOut(Writer& w, const char* type, Adesk::UInt64 handle, Adesk::UInt64 owner, const DxfKept* kept,
                      int handleCode, const std::wstring* name)
     : m_w(w), m_kept(kept) {
+  m_w.object(kept);
   m_w.str(0, type);
   if (name) m_w.text(2, *name);
   m_w.handle(handleCode, handle);
@@ -120,12 +131,13 @@ void ObjectOut::subclass(const char* marker) {
   m_section = kNoSection;
   if (!m_kept) return;
   for (const auto& s : m_kept->sections)
-    if (s.first == marker) m_section = s.second;
+    if (std::strcmp(s.first, marker) == 0) m_section = s.second;
 }
 
 void ObjectOut::end() {
   if (m_section != kNoSection) section(m_section);
   m_section = kNoSection;
+  m_w.shadowed();
   if (!m_kept) return;
   for (size_t i = 0; i < m_kept->groups.size(); ++i) {
     if (m_done[i]) continue;
@@ -136,10 +148,15 @@ void ObjectOut::end() {
   }
 }
 
-void writeVerbatim(Writer& w, const DxfKept& kept, const AcDbObject* o) {
+void writeVerbatim(Writer& w, const DxfKept& kept, const AcDbObject* o, Adesk::UInt64 owner) {
   w.str(0, kept.type);
-  if (!kept.hasHandle) w.handle(5, o->objectId().handle().value());
-  for (const DxfKeptGroup& g : kept.groups) w.str(g.code, g.value);
+  if (kept.namesOwner) owner = 0;
+  // A dimension style's handle is group 105 (its group 5 is no handle).
+  if (!kept.hasHandle) w.handle(kept.type == "DIMSTYLE" ? 105 : 5, o->objectId().handle().value());
+  const std::string_view text = kept.text;
+  w.text(text.substr(0, kept.afterHandle));
+  if (owner) w.handle(330, owner);
+  w.text(text.substr(kept.afterHandle));
   writeXData(w, o);
 }
 
@@ -163,3 +180,23 @@ void writeXData(Writer& w, const AcDbObject* o) {
   }
 }
 }  // namespace dxf
+
+bool DxfKept::find(int code, std::string_view* value) const {
+  if (verbatim) {
+    size_t at = 0;
+    int c;
+    std::string_view v;
+    while (dxf::nextGroup(text, at, c, v))
+      if (c == code) {
+        if (value) *value = v;
+        return true;
+      }
+    return false;
+  }
+  for (const DxfKeptGroup& g : groups)
+    if (g.code == code) {
+      if (value) *value = g.value;
+      return true;
+    }
+  return false;
+}

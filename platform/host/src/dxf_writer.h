@@ -17,15 +17,25 @@ class Writer {
   Writer(std::string& sink, const Codec& codec) : m_file(nullptr), m_sink(&sink), m_codec(codec) {}
   ~Writer() { flush(); }
 
-  void code(int c);
   void str(int c, std::string_view s);  // a value as it stands (file bytes, whole)
+  // Groups already in the writer's form (see appendGroup), as they stand.
+  void text(std::string_view groups) {
+    m_buf.append(groups);
+    maybeFlush();
+  }
+  // Values the host models, each in the host's form, or as the object's file gave it
+  // while the host's form is what it was then (DxfKept::asRead), followed by the groups of
+  // the same code that the host did not take (DxfKept::shadowed).
   void text(int c, const std::wstring& s);  // a text in the file's code page
   void real(int c, double v);
-  // Degrees from radians, with 15 digits so that 30 degrees comes back as 30.0.
-  void angle(int c, double radians);
+  void angle(int c, double radians);  // degrees in the file
   void integer(int c, long long v);
   void handle(int c, Adesk::UInt64 h);
   void point(int c, const double* v, int dims = 3);
+  // The kept groups of the object being written, or null; shadowed() writes those of its
+  // shadowed groups not written yet.
+  void object(const DxfKept* kept);
+  void shadowed();
   void group(const DxfGroup& g) { str(g.code, g.value); }
   void groups(const std::vector<DxfGroup>& gs) {
     for (const DxfGroup& g : gs) group(g);
@@ -38,11 +48,14 @@ class Writer {
   void maybeFlush() {
     if (m_buf.size() > (1 << 20)) flush();
   }
+  void modelled(int c, std::string_view s);
   FILE* m_file;
   std::string* m_sink = nullptr;
   const Codec& m_codec;
   std::string m_buf;
   bool m_ok = true;
+  const DxfKept* m_object = nullptr;  // with values as read or shadowed groups
+  std::vector<char> m_asReadUsed, m_shadowedUsed;
 };
 
 // One object: group 0, its handle, the kept application data groups (102), its owner;
@@ -90,12 +103,16 @@ void writeObjects(WriteContext& c);
 
 // The code page a drawing is written in: R2000 for a new drawing, else as it was read.
 Codec drawingCodec(const AcDbDatabase::Impl& d);
-
-// The owner handle (first group 330 outside application data) of kept groups; 0 when none.
-Adesk::UInt64 keptOwner(const DxfKept& kept);
+// The version a drawing is saved in when it was read in an older one.
+extern const char kSavedVersion[];
+// The version ($ACADVER) a drawing read from an older file had, or "".
+std::string upgradedFrom(const DxfFileKept& file);
+// "R12 (AC1009)" for a version.
+std::string releaseName(const std::string& acadver);
 
 // An object the host does not model, written as read (with its handle when the file gave
-// it none), then its extended data.
-void writeVerbatim(Writer& w, const DxfKept& kept, const AcDbObject* o);
+// it none), then its extended data. An owner is written after the handle of an object
+// that names none (files before R13 name no owners).
+void writeVerbatim(Writer& w, const DxfKept& kept, const AcDbObject* o, Adesk::UInt64 owner = 0);
 void writeXData(Writer& w, const AcDbObject* o);
 }  // namespace dxf

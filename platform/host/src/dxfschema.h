@@ -41,7 +41,13 @@ struct DxfEntityKind {
   void (*afterRead)(AcDbEntity* e);
   // Polylines that stand for the entity's shape, for picking (null: picked by the host).
   void (*outline)(const AcDbEntity* e, Outline& out);
+  // The box of the entity's shape, exact (a circle's and an ellipse's in closed form), for
+  // the drawing's extents; false when it has none (null: the points of its outline).
+  bool (*extents)(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi);
 };
+
+// The box of points; false when one is not finite.
+bool dxfBoxOf(const AcGePoint3d* points, int count, AcGePoint3d& lo, AcGePoint3d& hi);
 
 extern const DxfEntityKind kDxfLineKind, kDxfPointKind, kDxfCircleKind, kDxfEllipseKind,
     kDxfFaceKind, kDxfInsertKind;

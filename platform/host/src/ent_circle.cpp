@@ -1,4 +1,5 @@
 // CIRCLE: the file holds the centre in the circle's own plane (object coordinates).
+#include <algorithm>
 #include <cmath>
 #include "dxfschema.h"
 
@@ -35,5 +36,19 @@ static void outline(const AcDbEntity* e, Outline& out) {
   out.push_back(std::move(pts));
 }
 
+// In the plane across its normal n, the circle reaches r * sqrt(1 - n_i^2) along axis i.
+static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
+  auto* c = static_cast<const AcDbCircle*>(e);
+  AcGeVector3d n = c->normal().normal();
+  if (n.isZeroLength()) n = AcGeVector3d::kZAxis;  // as the plane of a zero normal is
+  const double r = std::fabs(c->radius()), across[3] = {n.x, n.y, n.z};
+  const AcGePoint3d center = c->center();
+  double reach[3];
+  for (int i = 0; i < 3; ++i) reach[i] = r * std::sqrt(std::max(0.0, 1 - across[i] * across[i]));
+  const AcGePoint3d corners[2] = {{center.x - reach[0], center.y - reach[1], center.z - reach[2]},
+                                  {center.x + reach[0], center.y + reach[1], center.z + reach[2]}};
+  return dxfBoxOf(corners, 2, lo, hi);
+}
+
 const DxfEntityKind kDxfCircleKind = {"CIRCLE", &AcDbCircle::desc, [] { return (AcDbEntity*)new AcDbCircle; },
-                                      kFields, DXF_COUNT(kFields), afterRead, outline};
+                                      kFields, DXF_COUNT(kFields), afterRead, outline, extents};

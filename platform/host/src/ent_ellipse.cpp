@@ -67,6 +67,33 @@ static void outline(const AcDbEntity* e, Outline& out) {
   out.push_back(std::move(pts));
 }
 
+// Along axis i the arc is c_i + a_i cos t + b_i sin t = c_i + R_i cos(t - phi_i): its ends,
+// and R_i or -R_i where t - phi_i is 0 or pi within the arc.
+static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
+  const AcDbEllipse* x = el(e);
+  AcGeVector3d a = x->majorAxis();
+  AcGeVector3d b = x->normal().normal().crossProduct(a) * x->radiusRatio();
+  double s = x->startAngle(), t = x->endAngle();
+  if (t <= s) t += 2 * M_PI;
+  const double span = t - s, major[3] = {a.x, a.y, a.z}, minor[3] = {b.x, b.y, b.z};
+  const AcGePoint3d c = x->center();
+  const double center[3] = {c.x, c.y, c.z};
+  auto within = [&](double angle) {
+    double d = std::fmod(angle - s, 2 * M_PI);
+    if (d < 0) d += 2 * M_PI;
+    return span >= 2 * M_PI || d <= span;
+  };
+  double low[3], high[3];
+  for (int i = 0; i < 3; ++i) {
+    double atStart = major[i] * std::cos(s) + minor[i] * std::sin(s), atEnd = major[i] * std::cos(t) + minor[i] * std::sin(t);
+    double reach = std::hypot(major[i], minor[i]), phi = std::atan2(minor[i], major[i]);
+    low[i] = center[i] + (within(phi + M_PI) ? -reach : std::min(atStart, atEnd));
+    high[i] = center[i] + (within(phi) ? reach : std::max(atStart, atEnd));
+  }
+  const AcGePoint3d corners[2] = {{low[0], low[1], low[2]}, {high[0], high[1], high[2]}};
+  return dxfBoxOf(corners, 2, lo, hi);
+}
+
 const DxfEntityKind kDxfEllipseKind = {"ELLIPSE", &AcDbEllipse::desc,
                                        [] { return (AcDbEntity*)new AcDbEllipse; }, kFields,
-                                       DXF_COUNT(kFields), nullptr, outline};
+                                       DXF_COUNT(kFields), nullptr, outline, extents};

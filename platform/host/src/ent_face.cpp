@@ -75,5 +75,11 @@ static void outline(const AcDbEntity* e, Outline& out) {
   out.push_back(std::move(pts));
 }
 
+static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
+  AcGePoint3d corners[4];
+  for (int k = 0; k < 4; ++k) static_cast<const AcDbFace*>(e)->getVertexAt(k, corners[k]);
+  return dxfBoxOf(corners, 4, lo, hi);
+}
+
 const DxfEntityKind kDxfFaceKind = {"3DFACE", &AcDbFace::desc, [] { return (AcDbEntity*)new AcDbFace; },
-                                    kFields, DXF_COUNT(kFields), nullptr, outline};
+                                    kFields, DXF_COUNT(kFields), nullptr, outline, extents};

@@ -1,5 +1,6 @@
 // INSERT: a block reference. The file holds the position in the reference's own plane
 // (object coordinates) and the rotation in degrees.
+#include <cmath>
 #include "dxfschema.h"
 #include "hostimpl.h"
 
@@ -63,7 +64,18 @@ static void afterRead(AcDbEntity* e) {
 
 const DxfEntityKind kDxfInsertKind = {"INSERT", &AcDbBlockReference::desc,
                                       [] { return (AcDbEntity*)new AcDbBlockReference; }, kFields,
-                                      DXF_COUNT(kFields), afterRead, nullptr};
+                                      DXF_COUNT(kFields), afterRead, nullptr, nullptr};
+
+bool dxfBoxOf(const AcGePoint3d* points, int count, AcGePoint3d& lo, AcGePoint3d& hi) {
+  lo = hi = points[0];
+  for (int k = 0; k < count; ++k) {
+    const AcGePoint3d& p = points[k];
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
+    lo = AcGePoint3d(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+    hi = AcGePoint3d(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+  }
+  return true;
+}
 
 static const DxfEntityKind* const kKinds[] = {&kDxfLineKind, &kDxfPointKind, &kDxfCircleKind,
                                               &kDxfEllipseKind, &kDxfFaceKind, &kDxfInsertKind};

@@ -19,5 +19,11 @@ static void outline(const AcDbEntity* e, Outline& out) {
   out.push_back({l->startPoint(), l->endPoint()});
 }
 
+static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
+  auto* l = static_cast<const AcDbLine*>(e);
+  const AcGePoint3d ends[2] = {l->startPoint(), l->endPoint()};
+  return dxfBoxOf(ends, 2, lo, hi);
+}
+
 const DxfEntityKind kDxfLineKind = {"LINE", &AcDbLine::desc, [] { return (AcDbEntity*)new AcDbLine; },
-                                    kFields, DXF_COUNT(kFields), nullptr, outline};
+                                    kFields, DXF_COUNT(kFields), nullptr, outline, extents};

@@ -12,5 +12,10 @@ static void outline(const AcDbEntity* e, Outline& out) {
   out.push_back({static_cast<const AcDbPoint*>(e)->position()});
 }
 
+static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
+  const AcGePoint3d p = static_cast<const AcDbPoint*>(e)->position();
+  return dxfBoxOf(&p, 1, lo, hi);
+}
+
 const DxfEntityKind kDxfPointKind = {"POINT", &AcDbPoint::desc, [] { return (AcDbEntity*)new AcDbPoint; },
-                                     kFields, DXF_COUNT(kFields), nullptr, outline};
+                                     kFields, DXF_COUNT(kFields), nullptr, outline, extents};

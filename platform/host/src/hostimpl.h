@@ -2,18 +2,24 @@
 #pragma once
 #include <algorithm>
 #include <cstdio>
-#include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 #include "dbents.h"
 #include "dbmain.h"
 
-// The database's record of one object. Stubs live in a deque owned by the database, so
-// an object id (a stub pointer) keeps its address for the database's lifetime.
+// The database's record of one object (see StubList).
 struct DxfKept;
+// What an entity's groups in a drawing file gave of what the host models: its schema
+// fields (bit i: field i), those points without a Z, its linetype and colour (defaults or
+// not). A field the file left out stays out while it holds its default.
+struct DxfEntityRead {
+  bool fromFile = false, linetype = false, color = false;
+  uint32_t fields = 0, flat = 0;
+};
 struct AcDbStub {
   AcDbDatabase* db = nullptr;
   AcDbHandle handle;
@@ -21,6 +27,7 @@ struct AcDbStub {
   int readers = 0;
   bool writer = false;
   bool erased = false;
+  DxfEntityRead read;
   std::shared_ptr<DxfKept> dxf;  // what a drawing file held that the host does not model
 };
 
@@ -38,26 +45,43 @@ struct DxfKeptGroup {
   int opens = 0;    // a group 100 the host does not write itself: the section it opens
   std::string value;
 };
+// A value the host models that the file gave in another form than the host writes it.
+struct DxfAsRead {
+  short code = 0;
+  std::string written, read;
+};
 struct DxfKept {
   std::string type;  // group 0 of an object the host does not model
-  // An object the host does not model: every group (extended data excepted) as read.
+  // An object the host does not model: every group (extended data excepted) as read, in
+  // the form the writer gives groups ("  8\nWalls\n"), so that it is written in one piece.
   bool verbatim = false;
-  bool hasHandle = false;  // the groups hold the object's handle (group 5 or 105)
+  std::string text;
+  bool hasHandle = false;      // the groups hold the object's handle (group 5 or 105)
+  bool namesOwner = false;     // the groups hold an owner (330); files before R13 name none
+  size_t afterHandle = 0;      // where the handle's group ends in text
+  Adesk::UInt64 owner = 0;     // the first owner outside application data, or 0
+  // The groups the host does not model of an object it models.
   std::vector<DxfKeptGroup> groups;
-  // The subclass markers the host writes itself, with the section each opened in the file.
-  std::vector<std::pair<std::string, int>> sections;
+  // The subclass markers the host writes itself (its own texts), with the section each
+  // opened in the file.
+  std::vector<std::pair<const char*, int>> sections;
   int extraFlags = 0;  // bits of group 70 the host does not model (layers)
   // A custom entity's proxy graphics as read: written back while it draws nothing itself.
   std::string proxyGraphics;
-  // The schema fields an entity's groups gave (bit i: field i); a field the file left out
-  // stays out while it holds its default.
-  uint32_t fieldsRead = 0;
-  // The first kept group of that code, or null.
-  const DxfKeptGroup* find(int code) const {
-    for (const DxfKeptGroup& g : groups)
-      if (g.code == code) return &g;
-    return nullptr;
+  // Values in another form than the host's ("1.50", "BYLAYER", an angle's own digits, a
+  // name's letter case): each is written as read while the host would write the same text
+  // as it did when the file was read, that is while the value is unchanged. (A value the
+  // host had to mend, such as an empty layer name, is not among them.)
+  std::vector<DxfAsRead> asRead;
+  // A second group of a code the host models (it takes the first): written right after the
+  // host's own, so that the object reads back the same.
+  std::vector<DxfGroup> shadowed;
+  // Nothing to keep of a modelled object but its fields (an entity that needs no DxfKept).
+  bool empty() const {
+    return groups.empty() && asRead.empty() && shadowed.empty() && !extraFlags && proxyGraphics.empty();
   }
+  // The value of the first kept group of that code; false when there is none.
+  bool find(int code, std::string_view* value = nullptr) const;
 };
 
 // A table as the file had it: the table the host models, or one it keeps as read (head
@@ -71,6 +95,8 @@ struct DxfTable {
 // Header variables, sections and objects of a drawing file, kept for writing it back.
 struct DxfFileKept {
   bool read = false;  // the drawing came from a file
+  bool binary = false;  // read from a binary file (saved as text)
+  std::vector<std::string> comments;  // groups 999, written at the head of the file
   std::vector<std::pair<std::string, std::vector<DxfGroup>>> header;  // $NAME and its groups
   bool hasClasses = false;
   std::vector<DxfGroup> classes;
@@ -88,6 +114,11 @@ struct DxfFileKept {
       if (v.first == name) return &v.second;
     return nullptr;
   }
+  // The first value of a header variable, or "".
+  std::string headerValue(const std::string& name) const {
+    const std::vector<DxfGroup>* v = headerVar(name);
+    return v && !v->empty() ? v->front().value : std::string();
+  }
 };
 
 // The BLOCK and ENDBLK of a block table record: handles and kept groups.
@@ -97,8 +128,36 @@ struct DxfBlockEnds {
   DxfKept beginKept, endKept;
 };
 
+// The stubs of a database in chunks that never move, so that an object id (a stub
+// pointer) keeps its address for the database's lifetime; chunks grow with the drawing.
+class StubList {
+ public:
+  AcDbStub& add() {
+    if (m_size == m_capacity) {
+      size_t chunk = std::min<size_t>(kLargestChunk, std::max<size_t>(64, m_capacity));
+      m_chunks.emplace_back(new AcDbStub[chunk]);
+      m_sizes.push_back(0);
+      m_capacity += chunk;
+    }
+    ++m_size;
+    return m_chunks.back()[m_sizes.back()++];
+  }
+  size_t size() const { return m_size; }
+  template <class F>
+  void each(F f) {
+    for (size_t c = 0; c < m_chunks.size(); ++c)
+      for (size_t i = 0; i < m_sizes[c]; ++i) f(m_chunks[c][i]);
+  }
+
+ private:
+  static constexpr size_t kLargestChunk = 8192;
+  std::vector<std::unique_ptr<AcDbStub[]>> m_chunks;
+  std::vector<size_t> m_sizes;
+  size_t m_size = 0, m_capacity = 0;
+};
+
 struct AcDbDatabase::Impl {
-  std::deque<AcDbStub> stubs;
+  StubList stubs;
   // Stubs by handle: handles are mostly dense from 1 up, so a vector indexed by handle
   // serves them; far-off handles (from files) go to a map.
   std::vector<AcDbStub*> dense;
@@ -132,7 +191,28 @@ struct AcDbDatabase::Impl {
 
   Adesk::UInt64 allocHandle() { return nextHandle++; }
   Adesk::UInt64 roleHandle(const std::string& role);
+
+  // Every opening for write counts as a change; a block's extents (model space's among
+  // them) stay measured while the count is what it was.
+  uint64_t changes = 0;
+  struct BlockBox {
+    uint64_t changes = 0;
+    bool empty = true;
+    AcGePoint3d lo, hi;
+  };
+  std::unordered_map<const AcDbStub*, BlockBox> blockBoxes;
 };
+
+// An object was opened for write or closed after it: extents are to be measured again.
+inline void noteWrite(AcDbStub* s) {
+  if (s->db) ++s->db->impl()->changes;
+}
+
+namespace dxf {
+// The colour group (62) of a layer: its colour, negative while the layer is off; one no
+// layer has (by layer, by entity) as white.
+int layerColor(const AcDbLayerTableRecord* l);
+}
 
 // An object or entity of a kind the host does not model, read from a drawing file: its
 // groups are kept with its stub and written back as read.
@@ -153,6 +233,7 @@ std::vector<AcDbDatabase*> liveDatabases();
 std::string toUtf8(const std::wstring& w);
 std::wstring fromUtf8(const std::string& s);
 bool equalsNoCase(const std::wstring& a, const std::wstring& b);
+bool equalsNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb);
 std::wstring upper(std::wstring s);
 
 // Output of the command line: standard output, or the capture of a test session.
@@ -213,9 +294,9 @@ bool parsePoint(const std::string& text, AcGePoint3d& p);
 bool parseReal(const std::string& text, double& v);
 void listEntity(AcDbObjectId id);
 std::wstring handleText(const AcDbHandle& h);
-// Reads DXF text into db (replacing its contents); eOk (message: what was left out, or
-// empty), or eBadDxfSequence with the reason and db unchanged.
-Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, const std::string& data, std::wstring* message);
+// Reads DXF text or binary DXF into db (replacing its contents); eOk (message: what the
+// reader mended in the file, or empty), or eBadDxfSequence with the reason and db unchanged.
+Acad::ErrorStatus dxfInFromText(AcDbDatabase* db, std::string_view data, std::wstring* message);
 // Writes the drawing as DXF text to f (flushed); false when a write failed.
 bool dxfWrite(AcDbDatabase* db, FILE* f);
 

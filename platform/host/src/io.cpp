@@ -11,11 +11,7 @@
 #include <sstream>
 #include "adslib.h"
 #include "hostimpl.h"
-#include "winhost.h"
-
-// The Windows stand-in may not be linked into every program that uses the runtime.
-void winSetHostIo(const WinHostIo& io) __attribute__((weak));
-int winWaitForShellPrograms(unsigned timeoutMs) __attribute__((weak));
+#include "hostos.h"
 
 namespace cadhost {
 namespace {
@@ -140,8 +136,10 @@ void waitForShellPrograms(int seconds) {
     printUtf8(kWaitWord + " takes a number of seconds from 1 to " + std::to_string(kWaitMaxSeconds) + ".\n");
     return;
   }
-  int running = winWaitForShellPrograms ? winWaitForShellPrograms((unsigned)seconds * 1000u) : 0;
-  if (running == 0)
+  int running = osWaitForShellPrograms((unsigned)seconds * 1000u);
+  if (running < 0)
+    printUtf8("This host cannot wait for the programs started through the shell.\n");
+  else if (running == 0)
     printUtf8("Every program started through the shell has ended.\n");
   else
     printUtf8(std::to_string(running) + " program(s) started through the shell still running after " +
@@ -181,11 +179,8 @@ std::string takeCapture() {
 }
 
 void installWinHostIo() {
-  if (!winSetHostIo) return;
-  WinHostIo hostIo;
-  hostIo.readLine = [](const std::string& prompt, std::string& answer) { return readAnswer(prompt, answer); };
-  hostIo.print = [](const std::string& text) { printUtf8(text); };
-  winSetHostIo(hostIo);
+  if (osInstallDialogDriver() != 0)
+    printUtf8("This host cannot answer dialogs from its input: a dialog waits for a person.\n");
 }
 
 // The host's printf convention: %s and %c take wide text. The C library's wide printf

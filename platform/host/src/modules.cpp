@@ -46,6 +46,13 @@ App* appNamed(const std::wstring& name) {
 
 void say(const std::string& text) { cadhost::printUtf8(text); }
 
+// An exported function as the type it has: through void (*)(), the one function type
+// that converts to any other without a warning about the signatures.
+template <class Function>
+Function exported(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 void unloadAt(size_t index) {
   App* a = apps()[index].get();
   a->entry(AcRx::kUnloadAppMsg, a);
@@ -84,8 +91,8 @@ int loadApplication(const std::string& path, bool) {
       say("Cannot load \"" + path + "\": no such file (error " + std::to_string(err) + ").\n");
     return RTERROR;
   }
-  auto version = reinterpret_cast<ApiVersion>(GetProcAddress(module, "acrxGetApiVersion"));
-  auto entry = reinterpret_cast<EntryPoint>(GetProcAddress(module, "acrxEntryPoint"));
+  auto version = exported<ApiVersion>(module, "acrxGetApiVersion");
+  auto entry = exported<EntryPoint>(module, "acrxEntryPoint");
   if (!version || !entry) {
     say("Cannot load \"" + path + "\": not an application module (acrxGetApiVersion or acrxEntryPoint missing).\n");
     FreeLibrary(module);

@@ -15,6 +15,7 @@ Acad::ErrorStatus AcDbObject::close() {
   if (!s) return Acad::eNotInDatabase;
   if (s->writer) {
     s->writer = false;
+    noteWrite(s);
     return Acad::eOk;
   }
   if (s->readers > 0) {
@@ -32,6 +33,7 @@ Acad::ErrorStatus AcDbObject::erase(bool erasing) {
   Acad::ErrorStatus es = subErase(erasing);
   if (es != Acad::eOk) return es;
   s->erased = erasing;
+  noteWrite(s);
   return Acad::eOk;
 }
 
@@ -56,6 +58,7 @@ Acad::ErrorStatus AcDbObject::upgradeOpen() {
   if (s->readers != 1) return Acad::eWasOpenForRead;
   s->readers = 0;
   s->writer = true;
+  noteWrite(s);
   return Acad::eOk;
 }
 
@@ -234,11 +237,23 @@ static AcDbObjectId tableRecord(AcDbObjectId tableId, const ACHAR* name) {
   return id;
 }
 
-ACHAR* AcDbEntity::layer() const { return acutNewString(m_layer.c_str()); }
+// An entity names its layer and linetype by their records (as the real host does), so a
+// renamed layer renames it for its entities too, and no entity keeps a copy of a name.
+static const std::wstring& recordName(AcDbObjectId id, const std::wstring& none) {
+  return id.isValid() ? static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name() : none;
+}
+
+const std::wstring& AcDbEntity::layerName() const {
+  static const std::wstring kZero = L"0";
+  return recordName(m_layer, kZero);
+}
+
+ACHAR* AcDbEntity::layer() const { return acutNewString(layerName().c_str()); }
 
 AcDbObjectId AcDbEntity::layerId() const {
+  if (m_layer.isValid()) return m_layer;
   AcDbDatabase* db = entityDb(this);
-  return db ? tableRecord(db->layerTableId(), m_layer.c_str()) : AcDbObjectId::kNull;
+  return db ? tableRecord(db->layerTableId(), L"0") : AcDbObjectId::kNull;
 }
 
 Acad::ErrorStatus AcDbEntity::setLayer(const ACHAR* newVal, bool, bool) {
@@ -247,16 +262,15 @@ Acad::ErrorStatus AcDbEntity::setLayer(const ACHAR* newVal, bool, bool) {
   if (!newVal || !db) return Acad::eInvalidInput;
   AcDbObjectId id = tableRecord(db->layerTableId(), newVal);
   if (id.isNull() || id.isErased()) return Acad::eKeyNotFound;
-  m_layer = static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
+  m_layer = id;
   return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbEntity::setLayer(AcDbObjectId newVal, bool, bool) {
   if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
   if (!newVal.isValid()) return Acad::eInvalidInput;
-  auto* rec = AcDbLayerTableRecord::cast(newVal.stub()->object);
-  if (!rec) return Acad::eInvalidInput;
-  m_layer = rec->name();
+  if (!AcDbLayerTableRecord::cast(newVal.stub()->object)) return Acad::eInvalidInput;
+  m_layer = newVal;
   return Acad::eOk;
 }
 
@@ -267,7 +281,12 @@ Acad::ErrorStatus AcDbEntity::setColorIndex(Adesk::UInt16 color, bool) {
   return Acad::eOk;
 }
 
-ACHAR* AcDbEntity::linetype() const { return acutNewString(m_linetype.c_str()); }
+const std::wstring& AcDbEntity::linetypeName() const {
+  static const std::wstring kByLayer = L"ByLayer";
+  return recordName(m_linetype, kByLayer);
+}
+
+ACHAR* AcDbEntity::linetype() const { return acutNewString(linetypeName().c_str()); }
 
 Acad::ErrorStatus AcDbEntity::setLinetype(const ACHAR* newVal, bool) {
   if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
@@ -275,6 +294,6 @@ Acad::ErrorStatus AcDbEntity::setLinetype(const ACHAR* newVal, bool) {
   if (!newVal || !db) return Acad::eInvalidInput;
   AcDbObjectId id = tableRecord(db->linetypeTableId(), newVal);
   if (id.isNull()) return Acad::eKeyNotFound;
-  m_linetype = static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
+  m_linetype = id;
   return Acad::eOk;
 }

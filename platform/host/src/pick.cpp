@@ -37,23 +37,36 @@ struct Box {
   }
 };
 
-// Extents of entities, with each block measured once (in its own coordinates) however
-// often and however deep it is referenced, so that measuring a drawing costs its size.
-// A reference counts as its block's box carried into place.
+// Extents of entities: each entity's exact box; each block's box (in its own coordinates)
+// measured once however often and however deep it is referenced, and kept with the
+// drawing until anything in it changes. A reference counts as its block's box carried into
+// place.
 class Extents {
  public:
-  void add(const AcDbEntity* e, const AcGeMatrix3d& m, Box& box) {
+  // The box of a block, model space's included.
+  const Box& block(AcDbObjectId id);
+
+  void add(const AcDbEntity* e, Box& box) {
     if (auto* ref = AcDbBlockReference::cast(e)) {
-      addBlock(ref->blockTableRecord(), m * ref->blockTransform(), box);
+      addBlock(ref->blockTableRecord(), ref->blockTransform(), box);
       return;
     }
     const DxfEntityKind* kind = dxfKindOf(e);
-    if (!kind && cadhost::isCustomEntity(e)) addDrawn(e, m, box);
-    if (!kind || !kind->outline) return;
-    Outline out;
-    kind->outline(e, out);
-    for (auto& line : out)
-      for (AcGePoint3d p : line) box.add(p.transformBy(m));
+    if (!kind) {
+      if (cadhost::isCustomEntity(e)) addDrawn(e, box);
+      return;
+    }
+    AcGePoint3d lo, hi;
+    if (kind->extents) {
+      if (!kind->extents(e, lo, hi)) return;
+      box.add(lo);
+      box.add(hi);
+    } else if (kind->outline) {  // a kind without a box of its own: the points of its outline
+      Outline out;
+      kind->outline(e, out);
+      for (const auto& line : out)
+        for (const AcGePoint3d& p : line) box.add(p);
+    }
   }
 
   // A block's box carried into place by t.
@@ -67,14 +80,15 @@ class Extents {
  private:
   // What a custom entity draws; one that draws nothing now counts as the graphics it was
   // read with.
-  void addDrawn(const AcDbEntity* e, const AcGeMatrix3d& m, Box& box) {
+  void addDrawn(const AcDbEntity* e, Box& box) {
     std::vector<cadhost::GiPrimitive> drawn;
-    cadhost::drawnPrimitives(e, m, false, drawn);
+    cadhost::drawnPrimitives(e, AcGeMatrix3d::kIdentity, false, drawn);
     const DxfKept* kept = e->objectId().stub() ? e->objectId().stub()->dxf.get() : nullptr;
     AcGePoint3d lo, hi;
-    if (drawn.empty() && kept && cadhost::proxyGraphicsExtents(kept->proxyGraphics, lo, hi))
-      for (int k = 0; k < 8; ++k)
-        box.add(AcGePoint3d(k & 1 ? hi.x : lo.x, k & 2 ? hi.y : lo.y, k & 4 ? hi.z : lo.z).transformBy(m));
+    if (drawn.empty() && kept && cadhost::proxyGraphicsExtents(kept->proxyGraphics, lo, hi)) {
+      box.add(lo);
+      box.add(hi);
+    }
     for (const cadhost::GiPrimitive& p : drawn) {
       if (p.kind == cadhost::GiPrimitive::kBlock) addBlock(p.block, p.transform, box);
       const bool round = p.kind == cadhost::GiPrimitive::kCircle || p.kind == cadhost::GiPrimitive::kArc;
@@ -82,26 +96,51 @@ class Extents {
     }
   }
 
-  const Box& block(AcDbObjectId id) {
-    static const Box kNone;
-    AcDbStub* stub = id.stub();
-    auto it = m_blocks.find(stub);
-    if (it != m_blocks.end()) return it->second;
-    // A block being measured adds nothing to itself (a drawing with a cycle is refused on
-    // reading; one made later stays finite).
-    if (!id.isValid() || m_open.count(stub) || (int)m_open.size() >= kMaxExtentsNesting) return kNone;
-    auto* btr = AcDbBlockTableRecord::cast(stub->object);
-    if (!btr) return kNone;
-    m_open.insert(stub);
-    Box b;
-    for (AcDbObjectId e : btr->entities())
-      if (!e.isErased()) add(static_cast<AcDbEntity*>(e.stub()->object), AcGeMatrix3d::kIdentity, b);
-    m_open.erase(stub);
-    return m_blocks[stub] = b;
-  }
   std::unordered_map<AcDbStub*, Box> m_blocks;
   std::unordered_set<AcDbStub*> m_open;
+  bool m_cut = false;  // a block was left out
 };
+
+const Box& Extents::block(AcDbObjectId id) {
+  static const Box kNone;
+  AcDbStub* stub = id.stub();
+  auto it = m_blocks.find(stub);
+  if (it != m_blocks.end()) return it->second;
+  // A block being measured adds nothing to itself (a drawing with a cycle is refused on
+  // reading; one made later stays finite).
+  if (!id.isValid()) return kNone;
+  if (m_open.count(stub) || (int)m_open.size() >= kMaxExtentsNesting) {
+    m_cut = true;
+    return kNone;
+  }
+  auto* btr = AcDbBlockTableRecord::cast(stub->object);
+  if (!btr) return kNone;
+  AcDbDatabase::Impl& d = *stub->db->impl();
+  auto kept = d.blockBoxes.find(stub);
+  Box b;
+  if (kept != d.blockBoxes.end() && kept->second.changes == d.changes) {
+    if (!kept->second.empty) {
+      b.add(kept->second.lo);
+      b.add(kept->second.hi);
+    }
+    return m_blocks[stub] = b;
+  }
+  m_open.insert(stub);
+  for (AcDbObjectId e : btr->entities())
+    if (!e.isErased()) add(static_cast<AcDbEntity*>(e.stub()->object), b);
+  m_open.erase(stub);
+  // Kept only when whole: no block was left out for a cycle or the nesting limit.
+  if (!m_cut) {
+    AcDbDatabase::Impl::BlockBox& keep = d.blockBoxes[stub];
+    keep.changes = d.changes;
+    keep.empty = b.empty();
+    if (!b.empty()) {
+      keep.lo = AcGePoint3d(b.lo[0], b.lo[1], b.lo[2]);
+      keep.hi = AcGePoint3d(b.hi[0], b.hi[1], b.hi[2]);
+    }
+  }
+  return m_blocks[stub] = b;
+}
 
 // Distance in the XY plane from the pick point to what a custom entity draws; a block it
 // draws counts as the block's box.
@@ -130,7 +169,7 @@ double drawnDistance(Extents& extents, const AcDbEntity* e, const AcGePoint3d& p
 double pickDistance(Extents& extents, const AcDbEntity* e, const AcGePoint3d& p) {
   if (AcDbBlockReference::cast(e)) {
     Box box;
-    extents.add(e, AcGeMatrix3d::kIdentity, box);
+    extents.add(e, box);
     return box.empty() ? DBL_MAX : box.distance(p);
   }
   const DxfEntityKind* kind = dxfKindOf(e);
@@ -232,9 +271,7 @@ AcDbObjectId pickEntity(AcDbDatabase* db, const AcGePoint3d& p) {
   AcDbBlockTableRecord* ms = modelSpace(db);
   if (!ms) return AcDbObjectId::kNull;
   Extents extents;
-  Box all;
-  for (AcDbObjectId id : ms->entities())
-    if (!id.isErased()) extents.add(static_cast<AcDbEntity*>(id.stub()->object), AcGeMatrix3d::kIdentity, all);
+  const Box& all = extents.block(ms->objectId());
   double diag = all.empty() ? 0 : std::hypot(all.hi[0] - all.lo[0], all.hi[1] - all.lo[1]);
   double pickBox = std::max(diag * 0.01, 1e-3);
   AcDbObjectId best;
@@ -256,9 +293,7 @@ bool drawingExtents(AcDbDatabase* db, AcGePoint3d& lo, AcGePoint3d& hi) {
   AcDbBlockTableRecord* ms = modelSpace(db);
   if (!ms) return false;
   Extents extents;
-  Box all;
-  for (AcDbObjectId id : ms->entities())
-    if (!id.isErased()) extents.add(static_cast<AcDbEntity*>(id.stub()->object), AcGeMatrix3d::kIdentity, all);
+  const Box& all = extents.block(ms->objectId());
   if (all.empty()) return false;
   lo = AcGePoint3d(all.lo[0], all.lo[1], all.lo[2]);
   hi = AcGePoint3d(all.hi[0], all.hi[1], all.hi[2]);

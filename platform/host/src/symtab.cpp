@@ -1,6 +1,8 @@
 // Symbol tables and their records; block table records own their entity lists.
 #include <algorithm>
+#include <cstdint>
 #include <cwchar>
+#include <cwctype>
 #include "adslib.h"
 #include "dxflimits.h"
 #include "hostimpl.h"
@@ -34,33 +36,75 @@ static const std::wstring& recordName(AcDbObjectId id) {
   return static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
 }
 
+// FNV-1a over the upper-case letters, as equalsNoCase compares them.
+static size_t nameHash(const wchar_t* name) {
+  uint64_t h = 1469598103934665603ull;
+  for (const wchar_t* p = name; *p; ++p) {
+    wchar_t c = *p;
+    if (c >= L'a' && c <= L'z') c -= 32;
+    else if (c >= 128) c = (wchar_t)std::towupper(c);
+    h = (h ^ (uint32_t)c) * 1099511628211ull;
+  }
+  return (size_t)h;
+}
+
+static bool sameName(const std::wstring& recorded, const wchar_t* name) {
+  return cadhost::equalsNoCase(recorded.data(), recorded.size(), name, std::wcslen(name));
+}
+
 Acad::ErrorStatus AcDbSymbolTable::getAt(const ACHAR* name, AcDbObjectId& id, bool getErased) const {
   id.setNull();
   if (!name) return Acad::eInvalidInput;
-  auto it = m_index.find(cadhost::upper(name));
-  if (it == m_index.end()) return Acad::eKeyNotFound;
-  for (AcDbObjectId r : it->second) {
-    if (r.isErased() && !getErased) continue;
-    id = r;
+  if (m_index.empty()) return Acad::eKeyNotFound;
+  const size_t hash = nameHash(name), mask = m_index.size() - 1;
+  // Records of one name (erased ones too) lie along the probe in the order they were added.
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const IndexSlot& slot = m_index[i];
+    if (slot.id.isNull() && !slot.removed) return Acad::eKeyNotFound;
+    if (slot.removed || slot.hash != hash || (slot.id.isErased() && !getErased)) continue;
+    if (!sameName(recordName(slot.id), name)) continue;
+    id = slot.id;
     return Acad::eOk;
   }
-  return Acad::eKeyNotFound;
+}
+
+// Into a table with room (at most half of it used, so a probe always ends).
+void AcDbSymbolTable::indexInsert(size_t hash, AcDbObjectId id) {
+  const size_t mask = m_index.size() - 1;
+  size_t i = hash & mask;
+  while (!m_index[i].id.isNull() || m_index[i].removed) i = (i + 1) & mask;
+  m_index[i].hash = hash;
+  m_index[i].id = id;
+  ++m_indexUsed;
+}
+
+void AcDbSymbolTable::indexRebuild(size_t slots) {
+  size_t size = 16;
+  while (size < slots) size *= 2;
+  m_index.assign(size, IndexSlot());
+  m_indexUsed = 0;
+  for (AcDbObjectId r : m_records) indexInsert(nameHash(recordName(r).c_str()), r);
 }
 
 void AcDbSymbolTable::appendRecord(AcDbObjectId id) {
   m_records.push_back(id);
-  m_index[cadhost::upper(recordName(id))].push_back(id);
+  if ((m_indexUsed + 1) * 2 > m_index.size()) indexRebuild(m_records.size() * 4);  // the new one too
+  else indexInsert(nameHash(recordName(id).c_str()), id);
 }
 
 void AcDbSymbolTable::renamed(AcDbObjectId id, const std::wstring& oldName) {
-  auto it = m_index.find(cadhost::upper(oldName));
-  if (it == m_index.end()) return;  // not one of this table's records
-  auto& ids = it->second;
-  auto pos = std::find(ids.begin(), ids.end(), id);
-  if (pos == ids.end()) return;
-  ids.erase(pos);
-  if (ids.empty()) m_index.erase(it);
-  m_index[cadhost::upper(recordName(id))].push_back(id);
+  if (m_index.empty()) return;
+  const size_t hash = nameHash(oldName.c_str()), mask = m_index.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    IndexSlot& slot = m_index[i];
+    if (slot.id.isNull() && !slot.removed) return;  // not one of this table's records
+    if (slot.removed || slot.id != id) continue;
+    slot.id.setNull();
+    slot.removed = true;
+    if ((m_indexUsed + 1) * 2 > m_index.size()) indexRebuild(m_records.size() * 4);
+    else indexInsert(nameHash(recordName(id).c_str()), id);
+    return;
+  }
 }
 
 Acad::ErrorStatus AcDbSymbolTable::getAt(const ACHAR* name, AcDbSymbolTableRecord*& rec,

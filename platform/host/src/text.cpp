@@ -5,11 +5,32 @@
 
 namespace cadhost {
 
+namespace {
+// Where wchar_t has 16 bits (Windows), wide text is UTF-16: characters past U+FFFF are
+// surrogate pairs.
+const bool kUtf16 = sizeof(wchar_t) == 2;
+
+bool isHigh(uint32_t c) { return c >= 0xD800 && c < 0xDC00; }
+bool isLow(uint32_t c) { return c >= 0xDC00 && c < 0xE000; }
+
+void appendWide(std::wstring& out, uint32_t c) {
+  if (kUtf16 && c > 0xFFFF) {
+    out += (wchar_t)(0xD800 + ((c - 0x10000) >> 10));
+    out += (wchar_t)(0xDC00 + ((c - 0x10000) & 0x3FF));
+  } else {
+    out += (wchar_t)c;
+  }
+}
+}  // namespace
+
 std::string toUtf8(const std::wstring& w) {
   std::string out;
   out.reserve(w.size());
-  for (wchar_t wc : w) {
-    uint32_t c = (uint32_t)wc;
+  for (size_t i = 0; i < w.size(); ++i) {
+    uint32_t c = (uint32_t)w[i];
+    if (kUtf16 && isHigh(c) && i + 1 < w.size() && isLow((uint32_t)w[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + ((uint32_t)w[++i] - 0xDC00);
+    }
     standin::appendUtf8(out, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
   }
   return out;
@@ -40,7 +61,7 @@ std::wstring fromUtf8(const std::string& s) {
       ++i;
       continue;
     }
-    out += (wchar_t)c;
+    appendWide(out, c);
     i += len;
   }
   return out;
@@ -49,8 +70,12 @@ std::wstring fromUtf8(const std::string& s) {
 // Names are compared often (every entity's layer and block); plain ASCII skips the
 // locale's case tables.
 bool equalsNoCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
+  return equalsNoCase(a.data(), a.size(), b.data(), b.size());
+}
+
+bool equalsNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb) {
+  if (na != nb) return false;
+  for (size_t i = 0; i < na; ++i) {
     wchar_t x = a[i], y = b[i];
     if (x == y) continue;
     if (x < 128 && y < 128) {

@@ -173,8 +173,8 @@ DWORD GetTickCount(void);  // milliseconds since an arbitrary start; wraps after
 void Sleep(DWORD milliseconds);
 
 // ---- Modules ----
-// Callers cast it to the function type they expect; void (*)(void) casts without warnings.
-typedef void(WINAPI* FARPROC)(void);
+// Callers cast it to the function type they expect.
+typedef INT_PTR(WINAPI* FARPROC)();
 
 // Loads a shared object (ERROR_MOD_NOT_FOUND when missing, ERROR_BAD_EXE_FORMAT when the
 // file is not one). A name without a folder is looked up beside the program, then in the
@@ -190,7 +190,15 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 // A symbol of that module itself (not of its dependencies); ordinals are not supported.
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 
-// ---- Resources (see winres.h for how a module declares them) ----
+// ---- Resources ----
+// A module's resources are those its .rc file declares, compiled by windres: on Linux the
+// build embeds the compiled file (.res) in the module (zephyr_add_resources), and these
+// read it as Windows reads a module's resource section. A null module is the program.
+#define RT_DIALOG MAKEINTRESOURCEA(5)
+#define RT_STRING MAKEINTRESOURCEA(6)
+#define RT_RCDATA MAKEINTRESOURCEA(10)
+#define RT_VERSION MAKEINTRESOURCEA(16)
+#define VS_VERSION_INFO 1
 ZWIN_DECLARE_HANDLE(HRSRC);
 typedef void* HGLOBAL;
 // type and name: MAKEINTRESOURCEA numbers, "#number" or names (any letter case).
@@ -222,8 +230,9 @@ struct VS_FIXEDFILEINFO {
 #define VFT_APP 0x00000001L
 #define VFT_DLL 0x00000002L
 
-// Read from the module FILE (the module need not be loaded). Size 0 with
-// ERROR_RESOURCE_TYPE_NOT_FOUND when the file carries no version record.
+// The version resource (VS_VERSIONINFO) read from the module FILE (the module need not be
+// loaded). Size 0 with ERROR_RESOURCE_TYPE_NOT_FOUND when the file carries no version
+// record; a buffer smaller than the size is refused (ERROR_INSUFFICIENT_BUFFER).
 DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle);
 BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD handle, DWORD length, LPVOID data);
 // subBlock "\\": the VS_FIXEDFILEINFO inside data. Other blocks: FALSE.

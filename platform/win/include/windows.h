@@ -2,6 +2,5 @@
 #pragma once
 #include "wintypes.h"
 #include "winbase_api.h"   // registry, files, modules, resources, text conversion, shell
-#include "winres.h"       // resource types and how a module declares its resources
 #include "winuser_api.h"   // windows, dialogs, controls, message boxes, open-file dialog
 #include "wingdi_api.h"    // device contexts, pens, brushes, text on cairo

@@ -85,3 +85,4 @@ struct SIZE { LONG cx, cy; };
 #define WINAPI
 #define CALLBACK
 #define APIENTRY
+#define STDMETHODCALLTYPE

@@ -264,33 +264,32 @@ struct WINDOWPLACEMENT {
 #define SM_CXDLGFRAME 7
 #define SM_CYDLGFRAME 8
 
-// A dialog template as modules keep it among their resources (type RT_DIALOG): the
-// dialog's frame and font, and its controls in tab order. Positions and sizes are
-// dialog units; className is "STATIC", "BUTTON", "COMBOBOX" or "LISTBOX"; a control's
-// style gets WS_CHILD added when it is created.
-struct DLGITEMTEMPLATEZ {
-  const char* className;
-  const char* text;
-  int id;
+// A dialog template as the resource compiler writes it (type RT_DIALOG): DLGTEMPLATEEX
+// (DIALOGEX) or this older DLGTEMPLATE (DIALOG), each followed by its menu, class, caption,
+// font and the controls' DLGITEMTEMPLATEs; packed, as in the resource.
+#pragma pack(push, 2)
+struct DLGTEMPLATE {
   DWORD style;
+  DWORD dwExtendedStyle;
+  WORD cdit;
   short x, y, cx, cy;
 };
-struct DLGTEMPLATEZ {
+struct DLGITEMTEMPLATE {
   DWORD style;
-  const char* caption;
-  const char* fontName;
-  WORD pointSize;
+  DWORD dwExtendedStyle;
   short x, y, cx, cy;
-  const DLGITEMTEMPLATEZ* items;
-  int itemCount;
+  WORD id;
 };
+#pragma pack(pop)
+typedef const DLGTEMPLATE* LPCDLGTEMPLATEA;
 
 // Dialogs. DialogBoxParamA finds the template by name (or MAKEINTRESOURCEA number) in the
 // module's resources and runs the modal loop; it returns EndDialog's value, or -1 when the
-// template is missing or cannot be created.
+// template is missing, malformed or cannot be created. DialogBoxIndirectParamA reads a
+// template in memory, within its resource when it comes from one.
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param);
-INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const DLGTEMPLATEZ* dialogTemplate, HWND owner,
-                                DLGPROC proc, LPARAM param);
+INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param);
 BOOL EndDialog(HWND dialog, INT_PTR result);
 HWND GetDlgItem(HWND dialog, int id);
 int GetDlgCtrlID(HWND window);

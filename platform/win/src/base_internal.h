@@ -59,7 +59,12 @@ DWORD copyOut(const std::string& text, LPSTR buffer, DWORD size);
 namespace zwin {
 
 // A symbol defined by the module itself (not one of its dependencies); null module: the
-// program. Null when the handle is not a loaded module or the symbol is not its own.
-void* moduleSymbol(HMODULE module, const char* name);
+// program. Null when the handle is not a loaded module or the symbol is not its own. With
+// size, the symbol's size too (the bytes of a data symbol).
+void* moduleSymbol(HMODULE module, const char* name, size_t* size = nullptr);
+
+// The resource whose data starts at data (a pointer LockResource gave): its size, or 0 for
+// memory that is no module's resource.
+size_t resourceSizeAt(const void* data);
 
 }  // namespace zwin

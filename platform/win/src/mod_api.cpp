@@ -116,7 +116,7 @@ std::string winLastLoadError() { return lastLoadError; }
 
 namespace zwin {
 
-void* moduleSymbol(HMODULE module, const char* name) {
+void* moduleSymbol(HMODULE module, const char* name, size_t* size) {
   void* handle = module ? (void*)module : programHandle();
   std::string path;
   if (!pathOfHandle(handle, path)) return nullptr;
@@ -126,9 +126,15 @@ void* moduleSymbol(HMODULE module, const char* name) {
   struct link_map* own = nullptr;
   struct link_map* owner = nullptr;
   Dl_info info;
-  if (dlinfo(handle, RTLD_DI_LINKMAP, &own) != 0 || !dladdr1(symbol, &info, (void**)&owner, RTLD_DL_LINKMAP))
+  if (dlinfo(handle, RTLD_DI_LINKMAP, &own) != 0 || !dladdr1(symbol, &info, (void**)&owner, RTLD_DL_LINKMAP) ||
+      own != owner)
     return nullptr;
-  return own == owner ? symbol : nullptr;
+  if (size) {
+    const ElfW(Sym)* entry = nullptr;
+    if (!dladdr1(symbol, &info, (void**)&entry, RTLD_DL_SYMENT) || !entry) return nullptr;
+    *size = entry->st_size;
+  }
+  return symbol;
 }
 
 }  // namespace zwin

@@ -1,5 +1,7 @@
-// Resources: a module's own table of named data (winres.h), and its version record,
-// which is read straight from the module's file so the module need not be loaded.
+// Resources: a module's compiled resource file (.res, as windres writes it from the
+// module's .rc), embedded by the build as the data symbol zwinResourceFile, read as Windows
+// reads a resource section. Version records are read straight from the module's file, so
+// the module need not be loaded. Every offset and size read from a file is checked.
 #include "base_internal.h"
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +17,10 @@ using namespace zwin;
 
 namespace {
 
-constexpr size_t kMaxResources = 100000;
+const char kResourceSymbol[] = "zwinResourceFile";
+// Largest resource file read from a module's file: far above a module's dialogs and version.
+const uint64_t kMaxResourceFile = 16u << 20;
+const WORD kTypeVersion = 16;
 
 // A resource type or name: a number (MAKEINTRESOURCEA or "#123") or a text.
 struct ResourceKey {
@@ -38,44 +43,112 @@ ResourceKey keyOf(LPCSTR value) {
   return key;
 }
 
-bool matches(const ZWinResource& r, const ResourceKey& name) {
-  if (name.numeric) return r.name == nullptr && r.id == name.id;
-  return r.name != nullptr && equalNoCase(r.name, name.text);
+WORD word(const BYTE* p) { return (WORD)(p[0] | p[1] << 8); }
+DWORD dword(const BYTE* p) { return (DWORD)p[0] | (DWORD)p[1] << 8 | (DWORD)p[2] << 16 | (DWORD)p[3] << 24; }
+
+// A type or name field of an entry's header at p (within end): 0xFFFF and a number, or a
+// zero-terminated UTF-16 text, read as UTF-8. The field's end, or null when it is cut.
+const BYTE* readKey(const BYTE* p, const BYTE* end, ResourceKey& key) {
+  if (end - p < 2) return nullptr;
+  if (word(p) == 0xFFFF) {
+    if (end - p < 4) return nullptr;
+    key.numeric = true;
+    key.id = word(p + 2);
+    return p + 4;
+  }
+  key.numeric = false;
+  for (; end - p >= 2; p += 2) {
+    WORD c = word(p);
+    if (c == 0) return p + 2;
+    appendUtf8(key.text, c);  // names are ASCII in practice; a lone surrogate stays as it is
+  }
+  return nullptr;
 }
 
-// Entries made for version records found by symbol; they live as long as the process.
-const ZWinResource* versionEntry(const VS_FIXEDFILEINFO* info) {
-  static std::mutex mutex;
-  static std::map<const void*, ZWinResource>* entries = new std::map<const void*, ZWinResource>;
-  std::lock_guard<std::mutex> lock(mutex);
-  ZWinResource& r = (*entries)[info];
-  r = ZWinResource{RT_VERSION_ID, VS_VERSION_INFO, nullptr, info, sizeof *info};
-  return &r;
+bool sameKey(const ResourceKey& stored, const ResourceKey& wanted) {
+  if (stored.numeric != wanted.numeric) return false;
+  return stored.numeric ? stored.id == wanted.id : equalNoCase(stored.text, wanted.text);
+}
+
+// One entry of a resource file: its type, name and data.
+struct ResourceEntry {
+  ResourceKey type, name;
+  const BYTE* data = nullptr;
+  DWORD size = 0;
+};
+
+// The entries of a resource file: each a header (data size, header size, type, name,
+// then fixed fields) and its data, both DWORD-aligned from the file's start. False when
+// the file is cut or its sizes do not fit.
+bool readResourceFile(const BYTE* file, size_t size, std::vector<ResourceEntry>& entries) {
+  const BYTE* end = file + size;
+  const BYTE* p = file;
+  while (p < end) {
+    if (end - p < 8) return false;
+    const DWORD dataSize = dword(p), headerSize = dword(p + 4);
+    if (headerSize < 16 || headerSize > (size_t)(end - p) || dataSize > (size_t)(end - p) - headerSize) return false;
+    ResourceEntry entry;
+    const BYTE* header = p + 8;
+    header = readKey(header, p + headerSize, entry.type);
+    if (header) header = readKey(header, p + headerSize, entry.name);
+    if (!header) return false;
+    entry.data = p + headerSize;
+    entry.size = dataSize;
+    if (!(entry.type.numeric && entry.type.id == 0)) entries.push_back(entry);  // the file's empty first entry
+    const size_t next = ((size_t)(p - file) + headerSize + dataSize + 3) & ~(size_t)3;
+    if (next >= size) break;
+    p = file + next;
+  }
+  return true;
+}
+
+// What FindResourceA hands out: the resource's data and size. Kept for the process's
+// life, by the data's address, so an HRSRC stays valid however often it is looked up.
+struct FoundResource {
+  const BYTE* data;
+  DWORD size;
+};
+std::mutex foundMutex;
+std::map<const void*, FoundResource>& foundResources() {
+  static auto* found = new std::map<const void*, FoundResource>;
+  return *found;
+}
+
+HRSRC remember(const ResourceEntry& entry) {
+  std::lock_guard<std::mutex> lock(foundMutex);
+  FoundResource& r = foundResources()[entry.data];
+  r = FoundResource{entry.data, entry.size};
+  return (HRSRC)&r;
 }
 
 }  // namespace
+
+namespace zwin {
+size_t resourceSizeAt(const void* data) {
+  std::lock_guard<std::mutex> lock(foundMutex);
+  auto it = foundResources().find(data);
+  return it == foundResources().end() ? 0 : it->second.size;
+}
+}  // namespace zwin
 
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
   if (!name || !type) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  ResourceKey typeKey = keyOf(type);
-  ResourceKey nameKey = keyOf(name);
-  if (!typeKey.numeric) {
-    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+  const ResourceKey typeKey = keyOf(type), nameKey = keyOf(name);
+  size_t size = 0;
+  auto* file = static_cast<const BYTE*>(moduleSymbol(module, kResourceSymbol, &size));
+  std::vector<ResourceEntry> entries;
+  if (!file || !readResourceFile(file, size, entries)) {
+    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return nullptr;
   }
   bool typeSeen = false;
-  auto* table = static_cast<const ZWinResource*>(moduleSymbol(module, ZWIN_RESOURCE_TABLE_SYMBOL));
-  for (size_t i = 0; table && i < kMaxResources && table[i].type != 0; ++i) {
-    if (table[i].type != typeKey.id) continue;
+  for (const ResourceEntry& entry : entries) {
+    if (!sameKey(entry.type, typeKey)) continue;
     typeSeen = true;
-    if (matches(table[i], nameKey)) return (HRSRC)&table[i];
-  }
-  if (typeKey.id == RT_VERSION_ID && nameKey.numeric && nameKey.id == VS_VERSION_INFO) {
-    auto* info = static_cast<const VS_FIXEDFILEINFO*>(moduleSymbol(module, ZWIN_VERSION_INFO_SYMBOL));
-    if (info) return (HRSRC)versionEntry(info);
+    if (sameKey(entry.name, nameKey)) return remember(entry);
   }
   SetLastError(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
   return nullptr;
@@ -86,7 +159,7 @@ HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  return (HGLOBAL) reinterpret_cast<const ZWinResource*>(resource)->data;
+  return (HGLOBAL) reinterpret_cast<const FoundResource*>(resource)->data;
 }
 
 LPVOID LockResource(HGLOBAL data) { return data; }
@@ -96,23 +169,17 @@ DWORD SizeofResource(HMODULE module, HRSRC resource) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
-  return reinterpret_cast<const ZWinResource*>(resource)->size;
+  return reinterpret_cast<const FoundResource*>(resource)->size;
 }
 
 // ---------------------------------------------------------------- version records
 
 namespace {
 
-// The block GetFileVersionInfoA hands out: a header as the real one has, then the record.
-struct VersionBlock {
-  WORD wLength;
-  WORD wValueLength;
-  WORD wType;
-  char szKey[16];
-  WORD padding;
-  VS_FIXEDFILEINFO value;
-};
-const char kVersionKey[16] = "VS_VERSION_INFO";
+// VS_VERSIONINFO: its length, the length of its value, its type, the key
+// "VS_VERSION_INFO" in UTF-16, padding to a DWORD boundary, then VS_FIXEDFILEINFO.
+const size_t kFixedInfoOffset = 40;
+const char16_t kVersionKey[] = u"VS_VERSION_INFO";
 
 bool readAt(int fd, uint64_t offset, void* out, size_t size) {
   size_t done = 0;
@@ -125,9 +192,9 @@ bool readAt(int fd, uint64_t offset, void* out, size_t size) {
 }
 
 // The bytes of an exported data symbol of an ELF file, found through its dynamic symbol
-// table. Every offset and size read from the file is checked against the file.
+// table.
 template <class Ehdr, class Shdr, class Sym>
-bool readElfSymbol(int fd, uint64_t fileSize, const char* wanted, void* out, size_t size) {
+bool readElfSymbol(int fd, uint64_t fileSize, const char* wanted, std::vector<BYTE>& out) {
   Ehdr eh;
   if (!readAt(fd, 0, &eh, sizeof eh)) return false;
   if (eh.e_shentsize != sizeof(Shdr) || eh.e_shnum == 0 || eh.e_shoff > fileSize ||
@@ -148,21 +215,34 @@ bool readElfSymbol(int fd, uint64_t fileSize, const char* wanted, void* out, siz
     if (!readAt(fd, symtab.sh_offset, symbols.data(), symbols.size() * sizeof(Sym))) return false;
     for (const Sym& s : symbols) {
       if (s.st_name >= strtab.sh_size || std::strcmp(&names[s.st_name], wanted) != 0) continue;
-      if (s.st_size != size || s.st_shndx == SHN_UNDEF || s.st_shndx >= sections.size()) return false;
+      if (s.st_size == 0 || s.st_size > kMaxResourceFile || s.st_shndx == SHN_UNDEF || s.st_shndx >= sections.size())
+        return false;
       const Shdr& data = sections[s.st_shndx];
       if (data.sh_type == SHT_NOBITS || s.st_value < data.sh_addr || s.st_value - data.sh_addr > data.sh_size ||
-          size > data.sh_size - (s.st_value - data.sh_addr))
+          s.st_size > data.sh_size - (s.st_value - data.sh_addr))
         return false;
       uint64_t offset = data.sh_offset + (s.st_value - data.sh_addr);
-      if (offset > fileSize || size > fileSize - offset) return false;
-      return readAt(fd, offset, out, size);
+      if (offset > fileSize || s.st_size > fileSize - offset) return false;
+      out.resize(s.st_size);
+      return readAt(fd, offset, out.data(), out.size());
     }
   }
   return false;
 }
 
-// The version record of the file; false with the reason in GetLastError().
-bool versionOfFile(LPCSTR fileName, VS_FIXEDFILEINFO& info) {
+// A VS_VERSIONINFO block that holds its fixed part: its header, key and signature agree.
+bool isVersionBlock(const BYTE* block, size_t size) {
+  if (size < kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO)) return false;
+  if (word(block) > size || word(block) < kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO) ||
+      word(block + 2) != sizeof(VS_FIXEDFILEINFO))
+    return false;
+  for (size_t i = 0; i < sizeof kVersionKey / sizeof kVersionKey[0]; ++i)
+    if (word(block + 6 + 2 * i) != kVersionKey[i]) return false;
+  return dword(block + kFixedInfoOffset) == VS_FFI_SIGNATURE;
+}
+
+// The version resource of the file; false with the reason in GetLastError().
+bool versionOfFile(LPCSTR fileName, std::vector<BYTE>& version) {
   if (!fileName || !*fileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
@@ -175,30 +255,38 @@ bool versionOfFile(LPCSTR fileName, VS_FIXEDFILEINFO& info) {
   }
   struct stat st;
   unsigned char ident[EI_NIDENT] = {0};
-  bool found = false;
+  std::vector<BYTE> file;
+  bool read = false;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readAt(fd, 0, ident, sizeof ident) &&
       std::memcmp(ident, ELFMAG, SELFMAG) == 0 && ident[EI_DATA] == ELFDATA2LSB) {
     uint64_t size = (uint64_t)st.st_size;
     if (ident[EI_CLASS] == ELFCLASS64)
-      found = readElfSymbol<Elf64_Ehdr, Elf64_Shdr, Elf64_Sym>(fd, size, ZWIN_VERSION_INFO_SYMBOL, &info, sizeof info);
+      read = readElfSymbol<Elf64_Ehdr, Elf64_Shdr, Elf64_Sym>(fd, size, kResourceSymbol, file);
     else if (ident[EI_CLASS] == ELFCLASS32)
-      found = readElfSymbol<Elf32_Ehdr, Elf32_Shdr, Elf32_Sym>(fd, size, ZWIN_VERSION_INFO_SYMBOL, &info, sizeof info);
+      read = readElfSymbol<Elf32_Ehdr, Elf32_Shdr, Elf32_Sym>(fd, size, kResourceSymbol, file);
   }
   close(fd);
-  if (!found || info.dwSignature != VS_FFI_SIGNATURE) {
-    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-    return false;
+  std::vector<ResourceEntry> entries;
+  if (read && readResourceFile(file.data(), file.size(), entries)) {
+    for (const ResourceEntry& entry : entries) {
+      if (!entry.type.numeric || entry.type.id != kTypeVersion || !entry.name.numeric ||
+          entry.name.id != VS_VERSION_INFO || !isVersionBlock(entry.data, entry.size))
+        continue;
+      version.assign(entry.data, entry.data + entry.size);
+      return true;
+    }
   }
-  return true;
+  SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+  return false;
 }
 
 }  // namespace
 
 DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle) {
   if (handle) *handle = 0;
-  VS_FIXEDFILEINFO info;
-  if (!versionOfFile(fileName, info)) return 0;
-  return sizeof(VersionBlock);
+  std::vector<BYTE> version;
+  if (!versionOfFile(fileName, version)) return 0;
+  return (DWORD)version.size();
 }
 
 BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD handle, DWORD length, LPVOID data) {
@@ -206,17 +294,13 @@ BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD handle, DWORD length, LPVOID dat
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (length < sizeof(VersionBlock)) {  // a cut block could not be read safely later
+  std::vector<BYTE> version;
+  if (!versionOfFile(fileName, version)) return FALSE;
+  if (length < version.size()) {  // a cut block could not be read safely later
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
-  VersionBlock block;
-  std::memset(&block, 0, sizeof block);
-  if (!versionOfFile(fileName, block.value)) return FALSE;
-  block.wLength = sizeof block;
-  block.wValueLength = sizeof block.value;
-  std::memcpy(block.szKey, kVersionKey, sizeof kVersionKey);
-  std::memcpy(data, &block, sizeof block);
+  std::memcpy(data, version.data(), version.size());
   return TRUE;
 }
 
@@ -225,9 +309,8 @@ BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, UINT* length
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const VersionBlock* b = static_cast<const VersionBlock*>(block);
-  if (b->wLength != sizeof *b || std::memcmp(b->szKey, kVersionKey, sizeof kVersionKey) != 0 ||
-      b->value.dwSignature != VS_FFI_SIGNATURE) {
+  const BYTE* b = static_cast<const BYTE*>(block);
+  if (!isVersionBlock(b, word(b))) {
     SetLastError(ERROR_INVALID_DATA);
     return FALSE;
   }
@@ -235,7 +318,7 @@ BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, UINT* length
     SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return FALSE;
   }
-  *buffer = const_cast<VS_FIXEDFILEINFO*>(&b->value);
-  *length = sizeof b->value;
+  *buffer = const_cast<BYTE*>(b + kFixedInfoOffset);
+  *length = sizeof(VS_FIXEDFILEINFO);
   return TRUE;
 }

@@ -2,7 +2,6 @@
 // actions from the host's input lines, and EndDialog.
 #include "ui_internal.h"
 #include "winhost.h"
-#include "winres.h"
 #include "base_internal.h"
 
 #include <cstdio>
@@ -37,9 +36,9 @@ int duY(Window* d, int y) { return dialogUnitsToPixels(y, dialogBaseUnits(d).y, 
 
 // A dialog with a font of its own measures in that font's base units; the Windows dialog
 // fonts at 8 points give 6 x 13 pixels. Sizes beyond a poster's are taken as 72 points.
-void setBaseUnits(Window* d, const DLGTEMPLATEZ* t) {
-  if (!(t->style & DS_SETFONT) || t->pointSize == 0) return;
-  const int points = t->pointSize > 72 ? 72 : t->pointSize;
+void setBaseUnits(Window* d, const DialogTemplate& t) {
+  if (!(t.style & DS_SETFONT) || t.pointSize == 0) return;
+  const int points = t.pointSize > 72 ? 72 : t.pointSize;
   d->baseX = dialogUnitsToPixels(kDialogFontBaseX, points, 8);
   d->baseY = dialogUnitsToPixels(kDialogFontBaseY, points, 8);
 }
@@ -59,11 +58,11 @@ void measureItems(Window* dialog, Window* list) {
   }
 }
 
-void createControl(Window* dialog, const DLGITEMTEMPLATEZ& item) {
-  std::string cls = item.className ? item.className : "STATIC";
+void createControl(Window* dialog, const DialogItem& item) {
+  std::string cls = item.className.empty() ? "STATIC" : item.className;
   Window* c = create(kindOfClass(cls), cls, (item.style | WS_CHILD) & ~WS_POPUP, dialog->handle);
   c->id = item.id;
-  c->text = item.text ? item.text : "";
+  c->text = item.text;
   int x = duX(dialog, item.x), y = duY(dialog, item.y);
   int cy = c->kind == Kind::Combo ? comboHeight(dialog) : duY(dialog, item.cy);
   c->rect = RECT{x, y, x + duX(dialog, item.cx), y + cy};
@@ -77,23 +76,23 @@ void createControl(Window* dialog, const DLGITEMTEMPLATEZ& item) {
   }
 }
 
-Window* createDialog(const DLGTEMPLATEZ* t, HWND owner, DLGPROC proc, LPARAM param) {
-  Window* d = create(Kind::Dialog, "#32770", (t->style & ~(WS_CHILD | WS_VISIBLE)) | WS_POPUP, owner);
-  d->text = t->caption ? t->caption : "";
+Window* createDialog(const DialogTemplate& t, HWND owner, DLGPROC proc, LPARAM param) {
+  Window* d = create(Kind::Dialog, "#32770", (t.style & ~(WS_CHILD | WS_VISIBLE)) | WS_POPUP, owner);
+  d->text = t.caption;
   d->proc = proc;
   d->initParam = param;
   setBaseUnits(d, t);
-  int cx = duX(d, t->cx) + 2 * nonClientLeft(d);
-  int cy = duY(d, t->cy) + nonClientTop(d) + nonClientLeft(d);
-  POINT origin{duX(d, t->x), duY(d, t->y)};
+  int cx = duX(d, t.cx) + 2 * nonClientLeft(d);
+  int cy = duY(d, t.cy) + nonClientTop(d) + nonClientLeft(d);
+  POINT origin{duX(d, t.x), duY(d, t.y)};
   if (find(owner)) ClientToScreen(owner, &origin);
-  if (t->style & DS_CENTER) {
+  if (t.style & DS_CENTER) {
     RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (find(owner)) GetWindowRect(owner, &area);
     origin = POINT{(area.left + area.right - cx) / 2, (area.top + area.bottom - cy) / 2};
   }
   d->rect = RECT{origin.x, origin.y, origin.x + cx, origin.y + cy};
-  for (int i = 0; t->items && i < t->itemCount; ++i) createControl(d, t->items[i]);
+  for (const DialogItem& item : t.items) createControl(d, item);
   return d;
 }
 
@@ -221,9 +220,13 @@ INT_PTR runModal(Window* d) {
 
 using namespace zui;
 
-INT_PTR DialogBoxIndirectParamA(HINSTANCE, const DLGTEMPLATEZ* dialogTemplate, HWND owner, DLGPROC proc,
-                                LPARAM param) {
-  if (!dialogTemplate) return -1;
+namespace {
+
+// A template in memory that is no resource is read as Windows reads it, trusting the
+// caller; this bounds how far.
+const size_t kTemplateInMemory = 64 * 1024;
+
+INT_PTR runDialog(const DialogTemplate& dialogTemplate, HWND owner, DLGPROC proc, LPARAM param) {
   if (owner && !find(owner)) {
     // The real call fails the same way; say so, since callers rarely look at -1.
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -246,19 +249,39 @@ INT_PTR DialogBoxIndirectParamA(HINSTANCE, const DLGTEMPLATEZ* dialogTemplate, H
   return result;
 }
 
+}  // namespace
+
+INT_PTR DialogBoxIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param) {
+  if (!dialogTemplate) return -1;
+  size_t size = zwin::resourceSizeAt(dialogTemplate);
+  DialogTemplate t;
+  if (!readDialogTemplate(dialogTemplate, size ? size : kTemplateInMemory, t)) {
+    SetLastError(ERROR_INVALID_DATA);
+    say("DialogBox: the dialog template is malformed; no dialog.\n");
+    return -1;
+  }
+  return runDialog(t, owner, proc, param);
+}
+
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param) {
-  HRSRC found = FindResourceA(instance, templateName, RT_DIALOG);
+  const std::string name = IS_INTRESOURCE(templateName)
+                               ? "#" + std::to_string(reinterpret_cast<uintptr_t>(templateName))
+                               : std::string(templateName ? templateName : "");
+  HRSRC found = templateName ? FindResourceA(instance, templateName, RT_DIALOG) : nullptr;
   HGLOBAL data = found ? LoadResource(instance, found) : nullptr;
   const void* locked = data ? LockResource(data) : nullptr;
-  if (locked && SizeofResource(instance, found) < sizeof(DLGTEMPLATEZ)) locked = nullptr;  // not a template
   if (!locked) {
-    std::string name = IS_INTRESOURCE(templateName)
-                           ? "#" + std::to_string(reinterpret_cast<uintptr_t>(templateName))
-                           : std::string(templateName);
     say("DialogBox: no dialog template " + name + " in the module.\n");
     return -1;
   }
-  return DialogBoxIndirectParamA(instance, static_cast<const DLGTEMPLATEZ*>(locked), owner, proc, param);
+  DialogTemplate t;
+  if (!readDialogTemplate(locked, SizeofResource(instance, found), t)) {
+    SetLastError(ERROR_INVALID_DATA);
+    say("DialogBox: the dialog template " + name + " is malformed; no dialog.\n");
+    return -1;
+  }
+  return runDialog(t, owner, proc, param);
 }
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {

@@ -55,6 +55,26 @@ constexpr int kDialogFontBaseY = 13;
 // The dialog font's height in pixels at 8 points (96 pixels per inch).
 constexpr double kDialogFontPixels = 8 * 96 / 72.0;
 
+// A dialog template as read from its resource bytes (ui_template.cpp): the dialog and its
+// controls, texts in UTF-8.
+struct DialogItem {
+  std::string className;  // "BUTTON", "STATIC", "COMBOBOX", "LISTBOX", ...
+  std::string text;
+  int id = 0;
+  DWORD style = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+};
+struct DialogTemplate {
+  DWORD style = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+  std::string caption;
+  WORD pointSize = 0;
+  std::string fontName;
+  std::vector<DialogItem> items;
+};
+// Reads a DLGTEMPLATEEX or DLGTEMPLATE of `size` bytes; false when it is cut or malformed.
+bool readDialogTemplate(const void* data, size_t size, DialogTemplate& out);
+
 Window* find(HWND handle);  // null for a handle that is not (or no longer) a window
 Window* create(Kind kind, const std::string& className, DWORD style, HWND parent);
 void destroy(HWND handle);  // the window and its children

@@ -8,14 +8,8 @@
 #include <vector>
 
 #include "hosttest.h"
-#include "templates.h"
 #include "unitdialog.h"
 #include "windows.h"
-#include "winres.h"
-
-ZWIN_RESOURCE_TABLE_BEGIN
-ZWIN_RESOURCE(RT_DIALOG_ID, "DLG_VIEW_XDATA", &kViewXdataTemplate, sizeof kViewXdataTemplate)
-ZWIN_RESOURCE_TABLE_END
 
 namespace {
 

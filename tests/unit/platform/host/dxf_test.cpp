@@ -163,9 +163,9 @@ TEST_F(Dxf, MalformedFilesAreRefusedWithLineAndLeaveNothing) {
       "  0\nSECTION\n  2\nENTITIES\n  0\nINSERT\n  2\nNoSuchBlock\n  0\nENDSEC\n  0\nEOF\n",
       "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n1001\nZEPH\n1002\n}\n  0\nENDSEC\n  0\nEOF\n",
       "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\n",
-      // Files this host cannot read: older than R2000, a block that inserts itself
-      // (directly or through another), a version it does not know.
-      "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n  0\nENDSEC\n  0\nEOF\n",
+      // Files this host cannot read: older than R12, a block that inserts itself
+      // (directly or through another), a version it does not know, a cut binary file.
+      "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1006\n  0\nENDSEC\n  0\nEOF\n",
       "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nR14\n  0\nENDSEC\n  0\nEOF\n",
       "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nA\n  0\nINSERT\n  2\nA\n  0\nENDBLK\n  0\nENDSEC\n  0\nEOF\n",
       "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nA\n  0\nINSERT\n  2\nB\n  0\nENDBLK\n"
@@ -185,7 +185,7 @@ TEST_F(Dxf, MalformedFilesAreRefusedWithLineAndLeaveNothing) {
   std::wstring why;
   writeText(in, bad[7]);
   db.dxfIn(wide(in).c_str(), &why);
-  EXPECT_NE(why.find(L"older than R2000"), std::wstring::npos);
+  EXPECT_NE(why.find(L"older than R12"), std::wstring::npos);
   writeText(in, bad[10]);
   db.dxfIn(wide(in).c_str(), &why);
   EXPECT_EQ(why, L"line 24: block \"A\" inserts itself through other blocks");
@@ -283,7 +283,8 @@ TEST_F(Dxf, ForeignDrawingComesBackWhole) {
                            "100\nAcDbLine\n 10\n0.0\n", " 39\n2.5\n", "1001\nOTHER\n1002\n{\n1004\n0A0B\n1071\n7\n1002\n}\n",
                            "  0\nSECTION\n  2\nTHUMBNAILIMAGE\n 90\n2\n310\n0102\n  0\nENDSEC\n  0\nEOF\n"})
     EXPECT_NE(first.find(kept), std::string::npos) << kept;
-  EXPECT_EQ(first.find("written by another program"), std::string::npos);
+  // Comments come back at the head of the file.
+  EXPECT_EQ(first.find("999\nwritten by another program\n999\na comment between entities\n  0\nSECTION\n"), 0u);
   // Read and written again, the file stays the same.
   AcDbDatabase db(false);
   ASSERT_EQ(db.dxfIn(wide(out).c_str()), Acad::eOk);
@@ -326,7 +327,10 @@ TEST_F(Dxf, CodePagesOfTheFileAreReadAndWritten) {
     layers->close();
     ASSERT_EQ(db.dxfOut(wide(out).c_str()), Acad::eOk);
     std::string written = readText(out);
-    EXPECT_NE(written.find("  8\n" + c.written + "\n"), std::string::npos) << c.version;
+    // The entity names its layer as the file did; the layer the host made for it is
+    // written in the host's form.
+    EXPECT_NE(written.find("  8\n" + c.name + "\n"), std::string::npos) << c.version;
+    EXPECT_NE(written.find("  2\n" + c.written + "\n"), std::string::npos) << c.version;
     EXPECT_NE(written.find("  9\n$ACADVER\n  1\n" + std::string(c.version) + "\n  9\n$DWGCODEPAGE\n  3\n" + c.page),
               std::string::npos)
         << c.page;
@@ -337,4 +341,160 @@ TEST_F(Dxf, CodePagesOfTheFileAreReadAndWritten) {
     EXPECT_TRUE(layers->has(c.expected.c_str()) && layers->has(L"\u00dc\u20ac")) << c.page;
     layers->close();
   }
+}
+
+// What the host models keeps the file's own form while the host leaves it as it was: the
+// host once wrote every number its own way (an angle came back in its last digits, so a
+// second save differed), dropped explicit defaults, and wrote a layer's colour 0 as 1 and
+// a linetype's name in the table's letter case. A value the host changes is written anew.
+TEST_F(Dxf, ValuesComeBackAsTheFileWroteThemUntilChanged) {
+  const std::string entities =
+      "  2\nENTITIES\n"
+      "  0\nLINE\n  5\n2a\n330\n1F\n100\nAcDbEntity\n  8\nwalls\n  6\nBYLAYER\n 62\n256\n100\nAcDbLine\n"
+      " 10\n1.50\n 20\n2\n 11\n1e1\n 21\n-0.25\n 31\n0.0\n210\n0\n220\n0\n230\n1\n"
+      "  0\nINSERT\n  5\n2F\n330\n1F\n100\nAcDbEntity\n  8\n0\n100\nAcDbBlockReference\n  2\nunit1\n"
+      " 10\n100\n 20\n50.0\n 30\n0.0\n 41\n1.5\n 50\n33.3\n";
+  std::string text = drawing(entities);
+  text.replace(text.find("  0\nTABLE\n  2\nBLOCK_RECORD"), 0,
+               "  0\nTABLE\n  2\nLAYER\n  0\nLAYER\n  5\n30\n  2\nWalls\n 70\n     0\n 62\n0\n  6\ncontinuous\n  0\nENDTAB\n");
+  writeText(in, text);
+  AcDbDatabase db(false);
+  ASSERT_EQ(db.dxfIn(wide(in).c_str()), Acad::eOk);
+  ASSERT_EQ(db.dxfOut(wide(out).c_str()), Acad::eOk);
+  std::string first = readText(out);
+  EXPECT_EQ(section(first, "ENTITIES"), entities);
+  EXPECT_NE(first.find("  2\nWalls\n 70\n     0\n 62\n0\n  6\ncontinuous\n"), std::string::npos);
+  AcDbLayerTableRecord* layer = nullptr;
+  AcDbLayerTable* layers = nullptr;
+  db.getLayerTable(layers, AcDb::kForRead);
+  ASSERT_EQ(layers->getAt(L"Walls", (AcDbSymbolTableRecord*&)layer, AcDb::kForRead), Acad::eOk);
+  EXPECT_EQ(layer->color().colorIndex(), 0);
+  layer->close();
+  layers->close();
+
+  AcDbObjectId id;
+  AcDbLine* line = nullptr;
+  ASSERT_EQ(db.getAcDbObjectId(id, false, AcDbHandle(0x2A)), Acad::eOk);
+  ASSERT_EQ(acdbOpenObject(line, id, AcDb::kForWrite), Acad::eOk);
+  line->setStartPoint(AcGePoint3d(3, 2, 0));
+  line->close();
+  AcDbBlockReference* ref = nullptr;
+  ASSERT_EQ(db.getAcDbObjectId(id, false, AcDbHandle(0x2F)), Acad::eOk);
+  ASSERT_EQ(acdbOpenObject(ref, id, AcDb::kForWrite), Acad::eOk);
+  ref->setRotation(M_PI / 2);
+  ref->close();
+  ASSERT_EQ(db.dxfOut(wide(out).c_str()), Acad::eOk);
+  std::string changed = section(readText(out), "ENTITIES");
+  EXPECT_NE(changed.find(" 10\n3.0\n 20\n2\n 11\n1e1\n"), std::string::npos) << changed;
+  EXPECT_NE(changed.find(" 41\n1.5\n 50\n90.0\n"), std::string::npos) << changed;
+  EXPECT_NE(changed.find("  8\nwalls\n  6\nBYLAYER\n 62\n256\n"), std::string::npos) << changed;
+}
+
+// A file whose blocks have no block records (several libraries write them so): the host
+// makes the records, and the BLOCK and ENDBLK keep their handles, flags and paper-space
+// mark (they once got new handles and lost their groups when the record was numbered).
+TEST_F(Dxf, BlocksWithoutRecordsKeepTheirEnds) {
+  const std::string blocks =
+      "  0\nSECTION\n  2\nBLOCKS\n"
+      "  0\nBLOCK\n  5\n21\n100\nAcDbEntity\n  8\n0\n100\nAcDbBlockBegin\n  2\n*U1\n 70\n1\n 10\n0.0\n 20\n0.0\n 30\n0.0\n"
+      "  3\n*U1\n  0\nLINE\n  5\n22\n  8\n0\n 10\n0\n 20\n0\n 30\n0\n 11\n1\n 21\n1\n 31\n0\n"
+      "  0\nENDBLK\n  5\n23\n100\nAcDbEntity\n  8\n0\n100\nAcDbBlockEnd\n"
+      "  0\nBLOCK\n  5\n1C\n100\nAcDbEntity\n 67\n1\n  8\n0\n100\nAcDbBlockBegin\n  2\n*Paper_Space\n 70\n0\n"
+      " 10\n0.0\n 20\n0.0\n 30\n0.0\n  3\n*Paper_Space\n  0\nENDBLK\n  5\n1D\n100\nAcDbEntity\n 67\n1\n  8\n0\n"
+      "100\nAcDbBlockEnd\n  0\nENDSEC\n";
+  writeText(in, "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  0\nENDSEC\n" + blocks +
+                    "  0\nSECTION\n  2\nENTITIES\n  0\nINSERT\n  5\n2F\n  8\n0\n  2\n*U1\n 10\n0\n 20\n0\n"
+                    "  0\nENDSEC\n  0\nEOF\n");
+  std::string first;
+  {
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.dxfIn(wide(in).c_str()), Acad::eOk);
+    ASSERT_EQ(db.dxfOut(wide(out).c_str()), Acad::eOk);
+    first = readText(out);
+  }
+  for (const char* kept : {"  0\nBLOCK\n  5\n21\n", " 70\n1\n", "  0\nENDBLK\n  5\n23\n", "  0\nBLOCK\n  5\n1C\n",
+                           "  0\nENDBLK\n  5\n1D\n330\n"})
+    EXPECT_NE(first.find(kept), std::string::npos) << kept;
+  EXPECT_NE(section(first, "BLOCKS").find("100\nAcDbEntity\n 67\n1\n  8\n0\n100\nAcDbBlockEnd\n"), std::string::npos);
+  AcDbDatabase db(false);
+  ASSERT_EQ(db.dxfIn(wide(out).c_str()), Acad::eOk);
+  ASSERT_EQ(db.dxfOut(wide(in).c_str()), Acad::eOk);
+  EXPECT_EQ(readText(in), first);
+}
+
+// Files the host once refused: R12 (no handles, no subclass markers, layouts' blocks named
+// $MODEL_SPACE), binary files, and a header whose variables go on after its ENDSEC. Each
+// is read; a save writes R2000 text and says what it changed.
+TEST_F(Dxf, OlderBinaryAndLooseFilesAreRead) {
+  writeText(in, "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n  0\nENDSEC\n  9\n$INSUNITS\n 70\n6\n"
+                "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  8\n0\n  2\n$MODEL_SPACE\n 70\n0\n 10\n0\n 20\n0\n"
+                "  0\nENDBLK\n  8\n0\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  8\n0\n 10\n1\n 20\n2\n"
+                " 40\n2.5\n  1\nVentil\n  0\nLINE\n  8\n0\n 10\n0\n 20\n0\n 11\n1\n 21\n1\n  0\nENDSEC\n  0\nEOF\n");
+  AcDbDatabase db(false);
+  std::wstring why;
+  ASSERT_EQ(db.dxfIn(wide(in).c_str(), &why), Acad::eOk) << std::string(why.begin(), why.end());
+  EXPECT_EQ(why, L"line 12: header variables after the end of the HEADER section, read as part of it");
+  ASSERT_EQ(db.dxfOut(wide(out).c_str(), &why), Acad::eOk);
+  EXPECT_EQ(why, L"Drawing upgraded from R12 (AC1009) to R2000 (AC1015).");
+  std::string saved = readText(out);
+  EXPECT_NE(saved.find("  9\n$ACADVER\n  1\nAC1015\n"), std::string::npos);
+  EXPECT_NE(saved.find("  9\n$INSUNITS\n 70\n6\n"), std::string::npos);
+  EXPECT_EQ(saved.find("$MODEL_SPACE"), std::string::npos);
+  size_t text = saved.find("  0\nTEXT\n  5\n");
+  ASSERT_NE(text, std::string::npos);
+  EXPECT_EQ(saved.compare(saved.find("\n330\n", text), 5, "\n330\n"), 0);  // an owner after its new handle
+  ASSERT_EQ(db.dxfOut(wide(out).c_str(), &why), Acad::eOk);
+  EXPECT_TRUE(why.empty());  // said once
+
+  // The same groups in binary form: a cut one is refused at its byte.
+  const std::string binary = std::string("AutoCAD Binary DXF\r\n\x1a\0", 22) + std::string("\0\0SECTION\0", 10) +
+                             std::string("\x02\0ENTITIES\0", 11) + std::string("\0\0LINE\0", 7) +
+                             std::string("\x0a\0", 2) + std::string(8, '\0') + std::string("\0\0ENDSEC\0", 9);
+  writeText(in, binary + std::string("\0\0EOF\0", 6));
+  AcDbDatabase bin(false);
+  ASSERT_EQ(bin.dxfIn(wide(in).c_str(), &why), Acad::eOk) << std::string(why.begin(), why.end());
+  ASSERT_EQ(bin.dxfOut(wide(out).c_str(), &why), Acad::eOk);
+  EXPECT_EQ(why, L"Saved as text DXF (the drawing was opened as binary DXF).");
+  EXPECT_NE(readText(out).find("100\nAcDbLine\n 10\n0.0\n"), std::string::npos);
+  writeText(in, binary.substr(0, 56));
+  AcDbDatabase cut(false);
+  EXPECT_EQ(cut.dxfIn(wide(in).c_str(), &why), Acad::eBadDxfSequence);
+  EXPECT_EQ(why, L"byte 50: file ends inside a group (truncated)");
+  // A text with a line break would be groups of its own once saved as text.
+  writeText(in, binary.substr(0, 50) + std::string("\x08\0a\nb\0", 6) + binary.substr(50));
+  AcDbDatabase broken(false);
+  EXPECT_EQ(broken.dxfIn(wide(in).c_str(), &why), Acad::eBadDxfSequence);
+  EXPECT_EQ(why, L"byte 50: text with a line break in it");
+}
+
+// The drawing's extents are each entity's exact box (an elliptical arc's, one across its
+// start angle too, a circle's without an outline's error), and follow every change to the
+// drawing made after a save measured them (they are kept between saves).
+TEST_F(Dxf, ExtentsAreExactAndFollowChanges) {
+  writeText(in, drawing("  2\nENTITIES\n"
+                        "  0\nELLIPSE\n  5\n2A\n  8\n0\n 10\n0\n 20\n0\n 30\n0\n 11\n4\n 21\n0\n 31\n0\n 40\n0.5\n"
+                        " 41\n0\n 42\n1.5707963267948966\n"
+                        "  0\nELLIPSE\n  5\n2B\n  8\n0\n 10\n0\n 20\n-10\n 30\n0\n 11\n0\n 21\n3\n 31\n0\n"
+                        " 40\n0.3333333333333333\n 41\n4.71238898038469\n 42\n1.5707963267948966\n"
+                        "  0\nCIRCLE\n  5\n2C\n  8\n0\n 10\n10\n 20\n0\n 30\n0\n 40\n2\n"));
+  AcDbDatabase db(false);
+  ASSERT_EQ(db.dxfIn(wide(in).c_str()), Acad::eOk);
+  auto extents = [&] {
+    EXPECT_EQ(db.dxfOut(wide(out).c_str()), Acad::eOk);
+    std::string text = readText(out);
+    size_t at = text.find("$EXTMIN\n"), end = text.find('\n', text.find(" 30\n", text.find("$EXTMAX\n")) + 4);
+    return at == std::string::npos || end == std::string::npos ? "" : text.substr(at, end + 1 - at);
+  };
+  EXPECT_EQ(extents(), "$EXTMIN\n 10\n-1.0\n 20\n-10.0\n 30\n0.0\n  9\n$EXTMAX\n 10\n12.0\n 20\n2.0\n 30\n0.0\n");
+  AcDbObjectId id;
+  AcDbCircle* circle = nullptr;
+  ASSERT_EQ(db.getAcDbObjectId(id, false, AcDbHandle(0x2C)), Acad::eOk);
+  ASSERT_EQ(acdbOpenObject(circle, id, AcDb::kForWrite), Acad::eOk);
+  circle->setRadius(5);
+  circle->close();
+  EXPECT_EQ(extents(), "$EXTMIN\n 10\n-1.0\n 20\n-10.0\n 30\n0.0\n  9\n$EXTMAX\n 10\n15.0\n 20\n5.0\n 30\n0.0\n");
+  ASSERT_EQ(acdbOpenObject(circle, id, AcDb::kForWrite), Acad::eOk);
+  circle->erase();
+  circle->close();
+  EXPECT_EQ(extents(), "$EXTMIN\n 10\n-1.0\n 20\n-10.0\n 30\n0.0\n  9\n$EXTMAX\n 10\n4.0\n 20\n2.0\n 30\n0.0\n");
 }

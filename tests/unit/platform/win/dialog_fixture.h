@@ -5,23 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "test_dialog.h"
 #include "windows.h"
 #include "winhost.h"
 
-extern const DLGTEMPLATEZ kTestDialog;
-
-// Ids of the test dialog.
-enum {
-  ID_APPLY = 3,
-  ID_PICTURE = 100,
-  ID_LIST = 200,
-  ID_COMBO = 210,
-  ID_LOCKED_COMBO = 211,
-  ID_HIDDEN_COMBO = 212,
-  ID_LEFT_TEXT = 301,
-  ID_RIGHT_TEXT = 303,
-  ID_FRAME = 456,
-};
+// The test dialog, compiled from test_dialog.rc into the test program's resources.
+extern const DLGTEMPLATE& kTestDialog;
 
 // What the test procedure saw and how it behaves.
 struct TestDialogState {

@@ -27,6 +27,17 @@ TEST(ModuleResources, DialogByNameOrNumberFromTheModule) {
   FreeLibrary(module);
 }
 
+// A dialog resource whose bytes are no template (its counts ask for more than it holds)
+// is refused within its own bytes.
+TEST(ModuleResources, BytesThatAreNoTemplateAreRefused) {
+  HMODULE module = LoadLibraryA("ZwinTestMod.dll");
+  ASSERT_NE(module, nullptr);
+  FakeHost host;
+  EXPECT_EQ(DialogBoxParamA(module, "DLG_TEST", nullptr, testDialogProc, 0), -1);
+  EXPECT_TRUE(host.saw("DialogBox: the dialog template DLG_TEST is malformed; no dialog.\n")) << host.output;
+  FreeLibrary(module);
+}
+
 TEST(ModuleResources, VersionTextJoinsTheNumbersThatAreNotZero) {
   struct Case {
     const char* file;

@@ -95,8 +95,11 @@ TEST(Modules, LoadByUpperCasedPathThenFindByNameAndPath) {
   EXPECT_EQ(ERROR_RESOURCE_TYPE_NOT_FOUND, GetLastError());
   HRSRC version = FindResourceA(module, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
   ASSERT_NE(nullptr, version);
-  EXPECT_EQ(0xFEEF04BDu, ((const VS_FIXEDFILEINFO*)LockResource(LoadResource(module, version)))->dwSignature);
-  // The program has no table of its own; the module's is not taken for it.
+  LPVOID fixed = nullptr;
+  UINT fixedLength = 0;
+  ASSERT_TRUE(VerQueryValueA(LockResource(LoadResource(module, version)), "\\", &fixed, &fixedLength));
+  EXPECT_EQ(0xFEEF04BDu, static_cast<const VS_FIXEDFILEINFO*>(fixed)->dwSignature);
+  // The program has no resources of its own; the module's are not taken for it.
   EXPECT_EQ(nullptr, FindResourceA(nullptr, "DLG_TEST", RT_DIALOG));
 
   HMODULE second = LoadLibraryA("zwintestmod.dll");  // a bare name: beside the program

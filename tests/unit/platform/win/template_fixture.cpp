@@ -1,23 +1,18 @@
 #include "dialog_fixture.h"
 
-static const DLGITEMTEMPLATEZ kItems[] = {
-    {"BUTTON", "Frame", ID_FRAME, BS_GROUPBOX | WS_VISIBLE, 3, 3, 194, 98},
-    {"STATIC", "Left text", ID_LEFT_TEXT, SS_LEFT | WS_VISIBLE, 8, 15, 60, 8},
-    {"STATIC", "Centred", IDC_STATIC, SS_CENTER | WS_VISIBLE, 70, 15, 60, 8},
-    {"STATIC", "Right", ID_RIGHT_TEXT, SS_RIGHT | WS_VISIBLE, 130, 15, 60, 8},
-    {"COMBOBOX", "", ID_COMBO, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_VISIBLE, 8, 30, 90, 60},
-    {"COMBOBOX", "", ID_LOCKED_COMBO, CBS_DROPDOWNLIST | WS_VISIBLE | WS_DISABLED, 104, 30, 90, 60},
-    {"COMBOBOX", "", ID_HIDDEN_COMBO, CBS_DROPDOWNLIST | WS_DISABLED, 104, 48, 90, 60},
-    {"STATIC", "", ID_PICTURE, SS_OWNERDRAW | WS_BORDER | WS_VISIBLE, 8, 50, 60, 45},
-    {"LISTBOX", "", ID_LIST,
-     LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_VSCROLL | WS_TABSTOP |
-         WS_VISIBLE,
-     3, 104, 194, 25},
-    {"BUTTON", "OK", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 20, 132, 50, 14},
-    {"BUTTON", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 80, 132, 50, 14},
-    {"BUTTON", "Apply", ID_APPLY, BS_PUSHBUTTON | WS_VISIBLE | WS_DISABLED, 140, 132, 50, 14},
-};
+#include <cstdio>
+#include <cstdlib>
 
-const DLGTEMPLATEZ kTestDialog = {
-    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, "Template caption", "MS Sans Serif", 8,
-    0, 0, 200, 150, kItems, static_cast<int>(sizeof kItems / sizeof kItems[0])};
+namespace {
+// The test dialog from this program's own resources (test_dialog.rc).
+const DLGTEMPLATE& testDialog() {
+  HRSRC found = FindResourceA(nullptr, "DLG_TEST", RT_DIALOG);
+  if (!found) {
+    std::fputs("the test program carries no DLG_TEST among its resources\n", stderr);
+    std::abort();
+  }
+  return *static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(nullptr, found)));
+}
+}  // namespace
+
+const DLGTEMPLATE& kTestDialog = testDialog();

@@ -1,4 +1,4 @@
-// Saving a file through a temporary beside it (see standin.h). A save holds an exclusive
+// The stand-ins' file operations (standin.h) on POSIX systems. A save holds an exclusive
 // lock on its temporary from creation to rename; a temporary nobody holds whose process is
 // gone is a dead save's, and the next save of the file removes it.
 #include "standin.h"
@@ -100,6 +100,43 @@ bool writeAll(int fd, const void* data, size_t size) {
     done += (size_t)n;
   }
   return true;
+}
+
+bool fileStamp(const std::string& path, int64_t& stamp, int64_t& size) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0) return false;
+  stamp = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  size = int64_t(st.st_size);
+  return true;
+}
+
+FILE* openForReading(const std::string& path) { return fopen(path.c_str(), "rbe"); }
+
+FILE* openPlainFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
+    close(fd);
+    errno = EINVAL;
+    return nullptr;
+  }
+  FILE* f = fdopen(fd, "rb");
+  if (!f) close(fd);
+  return f;
+}
+
+int openAppendFile(const std::string& path) {
+  // O_NONBLOCK: a FIFO at the name does not block the open; it is then refused.
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
 }
 
 int removeDeadTemporaries(const std::string& path) {
