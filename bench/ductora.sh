@@ -30,5 +30,5 @@ for run in range(benchlib.runs()):
     shutil.rmtree(folder)
 print(p.stderr.decode().strip().replace("ductora_bench: ", "ours: "))
 print(f"10000 set calls and one save: {ours:.3f} s; TinyXML's edits and save: {reference:.3f} s (last run)")
-benchlib.report("ductora", 1.5, ratios)
+benchlib.report("ductora", 1.2, ratios)
 PY

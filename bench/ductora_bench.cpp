@@ -85,9 +85,9 @@ double timeOurs(DuServer& s, const std::vector<std::string>& parts, const std::s
   for (int i = 0; i < kCalls; ++i) {
     const size_t p = size_t(i) % handles.size();
     LONG result = 0;
-    if (i % 3 == 0) {
-      BSTR value = bridgeText(parts[(p + 1) % parts.size()]);
-      app->SetString(handles[p], list, value, &result);
+    if (i % 3 == 0) {  // a custom part's package: its stub
+      BSTR value = bridgeText(parts[p | 1]);
+      app->SetString(handles[p & ~size_t(1)], list, value, &result);
       SysFreeString(value);
     } else if (i % 3 == 1) {
       app->SetString(handles[p], move, all, &result);
@@ -112,11 +112,12 @@ double timeReference(const std::string& project, const std::vector<std::string>&
   TiXmlElement* list = doc.RootElement()->FirstChildElement("Parts");
   const double start = now();
   for (int i = 0; i < kCalls; ++i) {
-    const std::string& handle = parts[size_t(i) % parts.size()];
+    const size_t p = size_t(i) % parts.size();
+    const std::string& handle = parts[i % 3 == 0 ? p & ~size_t(1) : p];
     TiXmlElement* part = list->FirstChildElement("Part");
     while (part && handle != part->Attribute("handle")) part = part->NextSiblingElement("Part");
     if (!part) return -1;
-    if (i % 3 == 0) part->SetAttribute("partList", parts[(size_t(i) + 1) % parts.size()]);
+    if (i % 3 == 0) part->SetAttribute("partList", parts[p | 1]);
     else if (i % 3 == 1) part->SetAttribute("move", "All");
     else part->SetAttribute("system", 1);
   }

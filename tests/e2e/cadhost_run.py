@@ -77,12 +77,21 @@ auditor = doc.audit()
 out = {"errors": [str(e.message) for e in auditor.errors],
        "fixes": [str(e.message) for e in auditor.fixes],
        "entities": [], "blocks": {}}
+from ezdxf import bbox
 def entity(e):
     xd = {}
     if e.xdata:
         for app, tags in e.xdata.data.items():
             xd[app] = [[t.code, t.value if not isinstance(t.value, tuple) else list(t.value)] for t in tags][1:]
-    return {"type": e.dxftype(), "handle": e.dxf.handle, "layer": e.dxf.layer, "xdata": xd}
+    # An entity ezdxf does not know (a custom one) keeps its groups as read.
+    layer = e.dxf.layer if e.dxf.hasattr("layer") else e.xtags.get_subclass("AcDbEntity").get_first_value(8, "0")
+    out = {"type": e.dxftype(), "handle": e.dxf.handle, "layer": layer, "xdata": xd}
+    if e.proxy_graphic:  # what programs without the entity's class draw
+        shown = list(e.virtual_entities())
+        box = bbox.extents(shown)
+        out["proxy"] = sorted(v.dxftype() for v in shown)
+        out["extents"] = [list(box.extmin), list(box.extmax)] if box.has_data else []
+    return out
 for e in doc.modelspace():
     out["entities"].append(entity(e))
 for b in doc.blocks:
@@ -105,6 +114,42 @@ def ezdxf_audit(path):
     """(True, []) when ezdxf loads the drawing and audit() finds no error."""
     info = ezdxf_read(path)
     return not info["errors"], info["errors"]
+
+
+_DRAWN = r"""
+import json, sys, ezdxf
+from ezdxf.addons.drawing import Frontend, RenderContext
+from ezdxf.addons.drawing.backend import Backend
+out = {}
+class Recorder(Backend):
+    def add(self, *points):
+        d = out.setdefault(self.entity_stack[0][0].dxf.handle.upper(), {"lines": 0, "min": [1e300] * 2, "max": [-1e300] * 2})
+        d["lines"] += 1
+        for p in points:
+            for i in range(2):
+                d["min"][i], d["max"][i] = min(d["min"][i], p[i]), max(d["max"][i], p[i])
+    def draw_point(self, pos, properties): self.add(pos)
+    def draw_line(self, start, end, properties): self.add(start, end)
+    def draw_filled_polygon(self, points, properties): self.add(*points)
+    def draw_text(self, *args, **kwargs): pass
+    def get_font_measurements(self, *args, **kwargs): return None
+    def get_text_line_width(self, *args, **kwargs): return 0.0
+    def set_background(self, color): pass
+    def clear(self): pass
+doc = ezdxf.readfile(sys.argv[1])
+Frontend(RenderContext(doc), Recorder()).draw_layout(doc.modelspace(), finalize=True)
+print(json.dumps(out))
+"""
+
+
+def ezdxf_drawn(path):
+    """What ezdxf's drawing add-on draws of each model-space entity, by handle: how many lines
+    and points, and their extents in plan ([x, y] min and max)."""
+    p = subprocess.run([EZDXF_PYTHON, "-c", _DRAWN, path], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                       timeout=600)
+    if p.returncode != 0:
+        raise AssertionError("ezdxf could not draw %s:\n%s" % (path, p.stderr.decode("utf-8", "replace")))
+    return json.loads(p.stdout.decode("utf-8"))
 
 
 def ezdxf_entities(path):

@@ -67,20 +67,34 @@ def record(out):
 _PARTS = r"""
 import json, sys, ezdxf
 from ezdxf import bbox
+from ezdxf.math import Matrix44, Vec3
 doc = ezdxf.readfile(sys.argv[1])
 out = {}
-for e in doc.modelspace().query("INSERT"):
-    box = bbox.extents([e])
-    out[e.dxf.handle.upper()] = {"block": e.dxf.name, "kinds": sorted(x.dxftype() for x in doc.blocks.get(e.dxf.name)),
-                                 "insert": list(e.dxf.insert), "rotation": e.dxf.rotation,
-                                 "min": list(box.extmin), "max": list(box.extmax)}
-print(json.dumps(out))
+for e in doc.modelspace().query("DURAPART"):
+    own = {t.code: t.value for t in e.xtags.get_subclass("DURAPart")}
+    box = bbox.extents(e.virtual_entities())
+    part = {"class": own[1], "block": own.get(2, ""), "position": list(own[10]), "direction": list(own[11]),
+            "kinds": sorted(v.dxftype() for v in e.virtual_entities()), "min": list(box.extmin),
+            "max": list(box.extmax)}
+    if part["block"]:  # where the block stands in the part's frame, x its direction and z its normal
+        x, z = Vec3(own[11]).normalize(), Vec3(own[210]).normalize()
+        frame = Matrix44.ucs(x, z.cross(x), z, Vec3(own[10]))
+        block = bbox.extents(doc.blocks.get(part["block"]))
+        lo, hi = block.extmin, block.extmax
+        corners = [Vec3(hi.x if k & 1 else lo.x, hi.y if k & 2 else lo.y, hi.z if k & 4 else lo.z) for k in range(8)]
+        placed = bbox.BoundingBox(frame.transform_vertices(corners))
+        part["block_min"], part["block_max"] = list(placed.extmin), list(placed.extmax)
+    out[e.dxf.handle.upper()] = part
+inserts = [i.dxf.name for i in doc.modelspace().query("INSERT")]
+print(json.dumps({"parts": out, "inserts": inserts}))
 """
 
 
 def drawn(path):
-    """The block references of the drawing by handle: block name, kinds of its entities,
-    insertion point, rotation and extents in the drawing (ezdxf's view)."""
+    """The Ductora parts of the drawing by handle, as a program without Ductora sees them:
+    their own groups (class, block, position, direction), the kinds of what their proxy
+    graphics draw and its extents (and for a part drawn from a block, that block's extents
+    in the part's frame); and the blocks model space inserts."""
     p = subprocess.run([EZDXF_PYTHON, "-c", _PARTS, path], stdout=subprocess.PIPE, check=True)
     return json.loads(p.stdout.decode("utf-8"))
 
@@ -188,28 +202,30 @@ for name, handle, connections in parts[1:]:
 info = ezdxf_read(drawing)
 check(not info["errors"], "ezdxf audit: %s" % info["errors"])
 entities = {e["handle"]: e for e in info["entities"]}
-refs = drawn(drawing)
+shown = drawn(drawing)
+refs = shown["parts"]
 unit_ref = refs.get(unit, {})
-check(unit_ref.get("block") == "Zephyr1" and unit_ref["insert"] == [6000, 2500, 0] and
-      abs(unit_ref["rotation"] - 90) < 1e-9 and "DUCTORA" in entities[unit]["xdata"] and
-      [h for h, r in refs.items() if r["block"] == "Zephyr1"] == [unit],
-      "the unit's part draws its block where the reference stood, and the reference is gone: %s" % unit_ref)
+check(unit_ref.get("block") == "Zephyr1" and unit_ref["position"] == [6000, 2500, 0] and
+      unit_ref["direction"] == [0, 1, 0] and "DUCTORA" in entities[unit]["xdata"] and "Zephyr1" not in shown["inserts"] and
+      all(abs(a - b) < 1e-6 for a, b in zip(unit_ref["min"] + unit_ref["max"],
+                                             unit_ref["block_min"] + unit_ref["block_max"])),
+      "the unit's part shows its block where the reference stood, and the reference is gone: %s" % unit_ref)
 for name, handle, connections in parts[1:]:
     ref, branch = refs.get(handle, {}), connections[sorted(connections)[0]][1]
     ends = [numbers(wcs(r, "Position", k)) for r, h, _ in branches if h == branch for k in (0, 1)]
-    check(ref.get("block") == "DUCTORA_" + handle and "3DFACE" in ref["kinds"] and len(ends) == 2 and
-          all(inside(p, ref) for p in ends), "%s draws its model between its inlet and outlet: %s" % (name, ref))
+    check(ref.get("class") == "DURACustomPart" and not ref["block"] and "POLYLINE" in ref["kinds"] and len(ends) == 2
+          and all(inside(p, ref) for p in ends), "%s shows its model between its inlet and outlet: %s" % (name, ref))
 for request, handle, _ in fans:
     ref = refs.get(handle, {})
     size = [hi - lo for lo, hi in zip(ref.get("min", [0] * 3), ref.get("max", [0] * 3))]
-    check(ref.get("kinds") == ["CIRCLE", "CIRCLE", "LINE", "LINE", "LINE", "LINE"] and
+    check(ref.get("kinds") == ["POLYLINE"] * 6 and
           abs(sorted(size)[1] - 315) < 1e-6 and inside(numbers(wcs(request, "Position")), ref),
-          "a stub draws a 315 spigot at its connection: %s" % ref)
+          "a stub shows a 315 spigot at its connection: %s" % ref)
 for request, handle, _ in ducts:
     ref = refs.get(handle, {})
-    check(ref.get("kinds") == ["CIRCLE", "CIRCLE", "LINE", "LINE", "LINE", "LINE"] and
+    check(ref.get("kinds") == ["POLYLINE"] * 6 and
           all(inside(numbers(wcs(request, "Position", k)), ref) for k in (0, 1)),
-          "a duct draws its run from end to end: %s" % ref)
+          "a duct shows its run from end to end: %s" % ref)
 check(all(h in entities and "DUCTORA" in entities[h]["xdata"] for h in project if h in journal_text),
       "every part made is in the saved drawing")
 

@@ -48,8 +48,10 @@ check(("duct end %s created" % handle) in out, "the handle is announced", out)
 info = ezdxf_read(drawing)
 check(not info["errors"], "ezdxf audit: %s" % info["errors"], out)
 points = [e for e in info["entities"] if e["handle"].upper() == handle]
-check(len(points) == 1 and points[0]["type"] == "POINT", "the duct end is a point of the drawing", out)
-check("DUCTORA" in points[0]["xdata"], "the point carries DUCTORA extended data", out)
+check(len(points) == 1 and points[0]["type"] == "DURAPART" and points[0]["proxy"] == ["POINT"] and
+      points[0]["extents"][0] == [1000, 2000, 0], "the duct end is a part of the drawing, shown as a point: %s"
+      % points, out)
+check("DUCTORA" in points[0]["xdata"], "the part carries DUCTORA extended data", out)
 
 with open(journal, encoding="utf-8") as f:
     lines = f.read().splitlines()

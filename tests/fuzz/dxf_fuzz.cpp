@@ -10,20 +10,10 @@
 #include <string>
 
 #include "hostimpl.h"
+#include "saved_drawing.h"
 
 namespace {
-// The drawing as the host saves it; false when writing failed.
-bool saved(AcDbDatabase& db, std::string& text) {
-  char* buf = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&buf, &size);
-  if (!f) return false;
-  bool ok = cadhost::dxfWrite(&db, f);
-  std::fclose(f);
-  text.assign(buf, size);
-  std::free(buf);
-  return ok;
-}
+using fuzzdxf::saved;
 
 [[noreturn]] void fail(const char* what, const std::wstring& why) {
   std::fprintf(stderr, "dxf_fuzz: %s: %s\n", what, cadhost::toUtf8(why).c_str());

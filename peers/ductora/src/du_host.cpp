@@ -1,15 +1,14 @@
-// Every Ductora part is an entity of the drawing carrying extended data of the
-// application "DUCTORA" (its class and type), and it draws what Ductora holds:
-//   duct end                  a point
-//   custom part from a block  a reference to that block, where the part stands
-//   custom part from a model  a reference to the block DUCTORA_<handle> of its display list
-//   custom part, no geometry  a reference to the block DUCTORA_PART (a point at its base)
-//   stub, duct                a reference to the block DUCTORA_<handle> of its spigots or run
-// The project names parts by these entities' handles.
+// Every Ductora part is an entity of the drawing, of Ductora's class DURAPart
+// (du_entity.h), carrying extended data of the application "DUCTORA" (its class and
+// type); the project names parts by these entities' handles. Drawings made before parts
+// had a class of their own hold them as points (duct ends) and block references (the block
+// of a custom part, or DUCTORA_<handle> holding the part's shapes): those are still found
+// and drawn again where they stand.
 #include "du_host.h"
 #include <cmath>
 #include <vector>
 #include "arxhost.h"
+#include "du_entity.h"
 #include "du_shape.h"
 #include "du_text.h"
 #include "windows.h"
@@ -52,26 +51,6 @@ bool attachXData(AcDbEntity* entity, const DuPart& part) {
 AcGePoint3d toPoint(const DuVec& v) { return AcGePoint3d(v.x, v.y, v.z); }
 AcGeVector3d toVector(const DuVec& v) { return AcGeVector3d(v.x, v.y, v.z); }
 
-AcDbEntity* entityOf(const DuShape& s) {
-  switch (s.kind) {
-    case DuShape::POINT:
-      return new AcDbPoint(toPoint(s.p[0]));
-    case DuShape::LINE:
-      return new AcDbLine(toPoint(s.p[0]), toPoint(s.p[1]));
-    case DuShape::CIRCLE:
-      return new AcDbCircle(toPoint(s.p[0]), toVector(s.normal), s.radius);
-    case DuShape::ELLIPSE:
-      return new AcDbEllipse(toPoint(s.p[0]), toVector(s.normal), toVector(s.axis), s.ratio, s.start, s.end);
-    case DuShape::FACE:
-      if (s.corners == 4)
-        return new AcDbFace(toPoint(s.p[0]), toPoint(s.p[1]), toPoint(s.p[2]), toPoint(s.p[3]), s.visible[0],
-                            s.visible[1], s.visible[2], s.visible[3]);
-      return new AcDbFace(toPoint(s.p[0]), toPoint(s.p[1]), toPoint(s.p[2]), s.visible[0], s.visible[1],
-                          s.visible[2], false);
-  }
-  return nullptr;
-}
-
 // The block of that name emptied (made when missing) and filled with the shapes; its id,
 // or the null id with error set.
 AcDbObjectId fillBlock(AcDbDatabase* db, const std::wstring& name, const std::vector<DuShape>& shapes,
@@ -105,7 +84,7 @@ AcDbObjectId fillBlock(AcDbDatabase* db, const std::wstring& name, const std::ve
     delete it;
   }
   for (const DuShape& s : shapes) {
-    AcDbEntity* e = entityOf(s);
+    AcDbEntity* e = du_shape_entity(s);
     if (!e) continue;
     if (block->appendAcDbEntity(e) == Acad::eOk) e->close();
     else delete e;
@@ -122,6 +101,11 @@ AcDbObjectId blockNamed(AcDbDatabase* db, const std::wstring& name) {
   table->getAt(name.c_str(), id);
   table->close();
   return id;
+}
+
+bool blockExists(const std::string& name) {
+  AcDbDatabase* db = workingDatabase();
+  return db && !blockNamed(db, du_wide(name)).isNull();
 }
 
 // The block a part's reference shows (made or filled as needed); null id with error set.
@@ -163,6 +147,14 @@ void place(AcDbBlockReference* ref, const DuPart& part) {
 }
 
 bool drawPart(AcDbEntity* entity, const DuPart& part, const std::string& handle, std::string& error) {
+  if (DURAPart* own = DURAPart::cast(entity)) {
+    if (!part.blockName.empty() && !blockExists(part.blockName)) {
+      error = "the drawing has no block " + part.blockName;
+      return false;
+    }
+    du_entity_take(*own, part);
+    return true;
+  }
   AcDbBlockReference* ref = AcDbBlockReference::cast(entity);
   if (!ref) {
     if (AcDbPoint* point = AcDbPoint::cast(entity)) point->setPosition(toPoint(part.position));
@@ -176,20 +168,13 @@ bool drawPart(AcDbEntity* entity, const DuPart& part, const std::string& handle,
   return true;
 }
 
-std::string handleOf(AcDbObjectId id) {
-  ACHAR buf[40];
-  return id.handle().getIntoAsciiBuffer(buf, 40) ? du_narrow(buf) : "";
-}
-
 std::string createEntity(const DuPart& part, std::string& error) {
   AcDbDatabase* db = workingDatabase();
   if (!db) {
     error = "there is no drawing";
     return "";
   }
-  AcDbEntity* entity = nullptr;
-  if (part.className == "DURAPathwayConnector") entity = new AcDbPoint(toPoint(part.position));
-  else entity = new AcDbBlockReference(toPoint(part.position), AcDbObjectId());
+  AcDbEntity* entity = new DURAPart;
   if (entity->setLayer(du_wide(part.layer).c_str()) != Acad::eOk) entity->setLayer(L"0");
   if (!attachXData(entity, part)) {
     delete entity;
@@ -210,7 +195,7 @@ std::string createEntity(const DuPart& part, std::string& error) {
     error = "the entity cannot be added to model space";
     return "";
   }
-  const std::string handle = handleOf(id);
+  const std::string handle = du_entity_handle(entity);
   if (handle.empty() || !drawPart(entity, part, handle, error)) {
     entity->erase(true);
     entity->close();
@@ -254,11 +239,6 @@ bool entityAlive(const DuPart& part) {
               du_narrow(xd->rbnext->resval.rstring) == part.className;
   acutRelRb(xd);
   return ours;
-}
-
-bool blockExists(const std::string& name) {
-  AcDbDatabase* db = workingDatabase();
-  return db && !blockNamed(db, du_wide(name)).isNull();
 }
 
 std::string drawingPath() {

@@ -46,3 +46,4 @@ bool du_journaling(const DuServer& server);
 void du_journal_close(DuServer& server);
 // A text argument for the journal: quoted with escapes, whole.
 std::string du_journal_text(const std::string& text);
+void du_journal_quote(std::string& out, const std::string& text);  // the same, appended

@@ -1,6 +1,6 @@
 // The journal NAME.ductora.log: one line per call, appended, so tests can see what the
-// server was asked and what it answered. The file stays open between calls; each line
-// goes out in one write, so a line is never half there.
+// server was asked and what it answered. The file stays open between calls; lines wait in
+// memory and go out whole, several in one write, so a line is never half there.
 #include <cerrno>
 #include <cstdio>
 #include <unistd.h>
@@ -14,7 +14,12 @@ bool needsEscape(unsigned char c) { return c < 0x20 || c == 0x7f || c == '"' || 
 
 std::string du_journal_text(const std::string& text) {
   std::string out;
-  out.reserve(text.size() + 2);
+  du_journal_quote(out, text);
+  return out;
+}
+
+void du_journal_quote(std::string& out, const std::string& text) {
+  out.reserve(out.size() + text.size() + 2);
   out += '"';
   // Runs without escapes (all of a hexadecimal chunk) are copied whole.
   size_t start = 0;
@@ -38,10 +43,17 @@ std::string du_journal_text(const std::string& text) {
   }
   out.append(text, start, std::string::npos);
   out += '"';
-  return out;
+}
+
+void du_journal_flush(DuServer& s) {
+  // The journal is a witness, never a reason to refuse a call.
+  if (s.journal.fd >= 0 && !s.journal.pending.empty())
+    standin::writeAll(s.journal.fd, s.journal.pending.data(), s.journal.pending.size());
+  s.journal.pending.clear();
 }
 
 void du_journal_close(DuServer& s) {
+  du_journal_flush(s);
   if (s.journal.fd >= 0) ::close(s.journal.fd);
   s.journal.fd = -1;
   s.journal.path.clear();
@@ -57,9 +69,8 @@ void du_journal(DuServer& s, const std::string& line) {
     s.journal.path = path;
     s.journal.fd = standin::openAppendFile(path);
   }
-  // The journal is a witness, never a reason to refuse a call.
-  if (s.journal.fd >= 0) {
-    const std::string whole = line + "\n";
-    standin::writeAll(s.journal.fd, whole.data(), whole.size());
-  }
+  if (s.journal.fd < 0) return;
+  s.journal.pending += line;
+  s.journal.pending += '\n';
+  if (s.journal.pending.size() >= kDuJournalBuffer) du_journal_flush(s);
 }

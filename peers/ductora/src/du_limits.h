@@ -24,6 +24,9 @@ const double kDuMaxSound = 300;
 const double kDuMaxBendCoefficient = 100;
 const double kDuMaxFlow = 1e7;          // pressure demand (Pa) or airflow (l/s)
 const int kDuMaxSystemTypeId = 3;       // 0 supply, 1 extract, 2 exhaust, 3 outdoor
+// A duct's end meets a connection within this distance: well below any duct's size, above
+// the rounding of positions sent with six decimals and computed from rounded directions.
+const double kDuJoinTolerance = 0.1;
 
 // Byte buffers between AllocBinary and FreeBinary: one buffer, all open ones together,
 // and how many may be open at once.
@@ -42,6 +45,9 @@ const size_t kDuMaxProjectSize = 1024L * 1024 * 1024;  // bytes read at most
 const size_t kDuMaxQueryLength = 512;
 const size_t kDuMaxQuerySegments = 12;
 const int kDuMaxQueryIndex = 999999;
+
+// Journal lines wait in memory up to this many bytes (see du_journal_flush).
+const size_t kDuJournalBuffer = 64 * 1024;
 
 // Refusal rules of the project's <Server refuse="...">.
 const size_t kDuMaxRefusals = 64;

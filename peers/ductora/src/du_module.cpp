@@ -2,12 +2,14 @@
 // automation objects in the running object table (as the project's switches say), adds
 // its commands and listens for the drawing's saves (the project is written with the
 // drawing); on unload it takes them out again.
+#include <climits>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include "aced.h"
 #include "arxhost.h"
 #include "du_com.h"
+#include "du_entity.h"
 #include "du_host.h"
 #include "du_internal.h"
 #include "du_text.h"
@@ -19,6 +21,27 @@ DuServer* g_server = nullptr;
 
 void print(const std::string& text) { acutPrintf(L"%ls", du_wide(text).c_str()); }
 
+bool askText(const ACHAR* prompt, std::string& out) {
+  ACHAR buf[4096];
+  if (acedGetString(1, prompt, buf, 4096) != RTNORM) return false;
+  out = du_narrow(buf);
+  return true;
+}
+
+// A whole number from lo to hi; asked again until it is one, false on Escape.
+bool askWhole(const ACHAR* prompt, long lo, long hi, int& value) {
+  for (;;) {
+    std::string text;
+    if (!askText(prompt, text)) return false;
+    int v = 0;
+    if (du_parse_int(text, v) && v >= lo && v <= hi) {
+      value = v;
+      return true;
+    }
+    print("Requires a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) + ".\n");
+  }
+}
+
 // The project is written when the drawing is: after each save the host makes.
 struct SaveReactor : AcEditorReactor {
   void saveComplete(AcDbDatabase* db, const ACHAR* actualName) override {
@@ -29,6 +52,10 @@ struct SaveReactor : AcEditorReactor {
     } catch (const std::exception& e) {
       print(std::string("Ductora: the project was not saved with the drawing: ") + e.what() + "\n");
     }
+  }
+  // What the command asked of Ductora is in the journal when the command has ended.
+  void commandEnded(const ACHAR*) override {
+    if (g_server) du_journal_flush(*g_server);
   }
 };
 SaveReactor* g_reactor = nullptr;
@@ -78,7 +105,7 @@ void doDuctEnd() {
   int system = 0;
   ads_real pressure = 0, airflow = 0;
   if (acedGetPoint(nullptr, L"\nDuct end position: ", p) != RTNORM) return;
-  if (acedGetInt(L"\nSystem id: ", &system) != RTNORM) return;
+  if (!askWhole(L"\nSystem id: ", INT_MIN, INT_MAX, system)) return;
   if (acedGetReal(L"\nPressure demand [Pa]: ", &pressure) != RTNORM) return;
   if (acedGetReal(L"\nAirflow [l/s]: ", &airflow) != RTNORM) return;
   std::string handle;
@@ -125,13 +152,6 @@ void doList() {
   print(out);
 }
 
-bool askText(const ACHAR* prompt, std::string& out) {
-  ACHAR buf[4096];
-  if (acedGetString(1, prompt, buf, 4096) != RTNORM) return false;
-  out = du_narrow(buf);
-  return true;
-}
-
 bool askOnOff(const ACHAR* prompt, bool& value) {
   ACHAR kw[32];
   acedInitGet(1, L"On Off");
@@ -157,16 +177,15 @@ void doProject() {
   DuProject& p = g_server->project;
   if (choice == L"Version") {
     int v = 0;
-    if (acedGetInt(L"\nVersion number: ", &v) != RTNORM) return;
-    if (v < 0) return print("Ductora: a version number is not negative.\n");
+    if (!askWhole(L"\nVersion number: ", 0, INT_MAX, v)) return;
     p.version = v;
   } else if (choice == L"Open" || choice == L"Close") {
     p.open = choice == L"Open";
   } else if (choice == L"System") {
     DuSystem s;
     int type = 0;
-    if (acedGetInt(L"\nSystem id: ", &s.id) != RTNORM || acedGetInt(L"\nSystem type id: ", &type) != RTNORM ||
-        !askText(L"\nSystem name: ", s.name))
+    if (!askWhole(L"\nSystem id: ", INT_MIN, INT_MAX, s.id) ||
+        !askWhole(L"\nSystem type id: ", 0, kDuMaxSystemTypeId, type) || !askText(L"\nSystem name: ", s.name))
       return;
     s.typeId = std::to_string(type);
     bool replaced = false;
@@ -204,6 +223,20 @@ void doProject() {
   print("Ductora: project updated (saved with the drawing).\n");
 }
 
+// A part read from the drawing draws what the project holds for it.
+bool fillEntity(DURAPart& entity) {
+  if (!g_server) return false;
+  if (!g_server->loaded) du_sync(*g_server);
+  const DuPart* part = du_find_part(g_server->project, du_entity_handle(&entity));
+  if (!part || part->className != entity.partClass) return false;
+  du_entity_take(entity, *part);
+  return true;
+}
+
+void partErased(const std::string& handle) {
+  if (g_server) du_part_erased(*g_server, handle);
+}
+
 void cmdRegister() { guarded(doRegister); }
 void cmdDuctEnd() { guarded(doDuctEnd); }
 void cmdList() { guarded(doList); }
@@ -229,6 +262,9 @@ extern "C" ACHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, v
         linker->registerAppMDIAware(appId);
       }
       addCommands();
+      du_set_entity_hooks({fillEntity, partErased});
+      DURAPart::rxInit();
+      acrxBuildClassHierarchy();
       if (!g_reactor) g_reactor = new SaveReactor;
       if (AcEditor* editor = acedEditor) editor->addReactor(g_reactor);
       applySwitches();
@@ -243,6 +279,9 @@ extern "C" ACHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, v
       if (AcEditor* editor = acedEditor) editor->removeReactor(g_reactor);
       delete g_reactor;
       g_reactor = nullptr;
+      // The parts in the drawing are kept as they would be saved, before the code goes.
+      deleteAcRxClass(DURAPart::desc());
+      du_set_entity_hooks({});
       if (g_server) {
         du_register_objects(g_server, false, false);
         if (AcEdCommandStack* stack = acedRegCmds) stack->removeGroup(kGroup);

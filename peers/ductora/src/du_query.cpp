@@ -1,6 +1,7 @@
 // The query language: "/Name/Name[index]/..." paths, and "Count(path)" for the length of
 // a list. Each known path is one row of a table with its getter and, where a value may be
 // changed, its setter. A path is read with any method whose kind its value converts to.
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -159,7 +160,8 @@ long setDirection(Ctx& c, const DuValue& v, DuVec DuPart::*member, const DuVec D
 }
 
 long setPartList(Ctx& c, const DuValue& v) {
-  // Handles separated by single spaces; a handle of a part erased since is kept as given.
+  // Handles separated by single spaces, each a connection stub made on this part; one the
+  // drawing has erased since still counts (the package keeps what its part had).
   std::string list;
   size_t pos = 0;
   const std::string& t = v.text;
@@ -169,6 +171,12 @@ long setPartList(Ctx& c, const DuValue& v) {
     std::string handle;
     if (!du_normalize_handle(t.substr(pos, end - pos), handle))
       return du_fail(c.server, DU_BAD_VALUE, "A product package lists drawing handles separated by single spaces.");
+    const DuPart* member = du_find_part(c.server.project, handle);
+    if (!member || member->functionName.empty() || member->parentPart != c.part->handle)
+      return du_fail(c.server, DU_BAD_VALUE, "The package of " + c.part->handle + " cannot list " + handle + ": " +
+                                                 (member ? "it is not a connection stub made on " + c.part->handle
+                                                         : std::string("no Ductora part has that handle")) +
+                                                 " (/Part/Package/PartList).");
     list += (list.empty() ? "" : " ") + handle;
     pos = end + 1;
     if (end < t.size() && pos == t.size())
@@ -185,12 +193,21 @@ long setMove(Ctx& c, const DuValue& v) {
   return DU_OK;
 }
 
+// *Model_Space, *Paper_Space, *Paper_Space0 ... in any letter case.
+bool layoutBlock(const std::string& name) {
+  std::string upper;
+  for (char ch : name) upper += char(std::toupper((unsigned char)ch));
+  return upper == "*MODEL_SPACE" || upper.compare(0, 12, "*PAPER_SPACE") == 0;
+}
+
 long setBlockName(Ctx& c, const DuValue& v) {
   long rc = onlyFirst(c, "geometry source");
   if (rc != DU_OK) return rc;
   if (v.text.empty() || v.text.size() > kDuMaxUserText ||
       (c.server.hooks.blockExists && !c.server.hooks.blockExists(v.text)))
     return du_fail(c.server, DU_BAD_VALUE, "The drawing has no block \"" + v.text.substr(0, 80) + "\".");
+  if (layoutBlock(v.text))
+    return du_fail(c.server, DU_BAD_VALUE, "The block " + v.text + " is a layout of the drawing, not a part's geometry.");
   c.part->blockName = v.text;
   c.part->gmModel.clear();
   return DU_OK;

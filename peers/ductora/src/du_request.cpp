@@ -1,8 +1,9 @@
 // The XML requests: <CreatePart> (custom parts and ducts), <CreateConnectionStub>
 // ("Fan", "Plug", "NBranch"), <ManageProductData>, and the line-type definition. Each
 // kind has its table of elements (du_schema.h); what the tables cannot say (the shape's
-// sizes, parts and systems that must exist, a normal that is not along the direction)
-// is checked here before anything changes.
+// sizes, parts and systems that must exist, a normal that is not along the direction, a
+// duct that fits its serie and the connections it joins) is checked here before anything
+// changes.
 #include <climits>
 #include "du_internal.h"
 #include "du_limits.h"
@@ -122,6 +123,78 @@ struct Reading {
     if (parallel(direction, normal)) return fail("The normal of " + where + " lies along its direction.");
     return true;
   }
+
+  // The duct's shape is its serie's: a serie of diameters is round, one of WxH sizes
+  // rectangular (a serie of both, or of none, takes either).
+  bool serieShape(const DuPart& duct, const DuSerie& serie) {
+    int round = 0, rectangular = 0;
+    for (const std::string& size : serie.sizes) (size.find_first_of("xX") == std::string::npos ? round : rectangular)++;
+    const int shape = round && !rectangular ? 0 : rectangular && !round ? 1 : duct.shape;
+    if (shape == duct.shape) return true;
+    return fail("The duct serie \"" + serie.id + "\" is " + (shape ? "rectangular" : "round") + ", the duct " +
+                sizeText(duct.shape, duct.width, duct.height, duct.diameter) + " (/CreatePart/Part/Shape/ID).");
+  }
+
+  // End k of the duct meets the part `to`: a connection stub at one of its connections, of
+  // the duct's size and system, or a duct end where it stands, of the duct's system; and
+  // no other duct is joined there already.
+  bool joins(const DuPart& duct, size_t k, const DuPart& to) {
+    const DuConnection& end = duct.connections[k];
+    const std::string where = " (/CreatePart/Part/Connection[" + std::to_string(k + 1) + "])";
+    const std::string endName = "End " + std::to_string(k + 1) + " of the duct";
+    const bool stub = !to.functionName.empty();
+    if (!stub && to.className != "DURAPathwayConnector")
+      return fail(endName + " meets " + to.handle + ", a " + to.className +
+                  "; a duct joins connection stubs and duct ends" + where + ".");
+    std::string places;
+    const DuConnection* at = joint(end, to, places);
+    if (!at)
+      return fail(endName + " is at " + du_format_vec(end.position) + ", not where " + to.handle + " is joined (" +
+                  places + ")" + where + ".");
+    const std::string size = sizeText(duct.shape, duct.width, duct.height, duct.diameter);
+    if (stub && size != sizeText(at->shape, at->width, at->height, at->diameter))
+      return fail(endName + " is " + size + ", the connection of " + to.handle + " it meets " +
+                  sizeText(at->shape, at->width, at->height, at->diameter) + where + ".");
+    if (to.systemId != duct.systemId)
+      return fail("The duct is of system " + std::to_string(duct.systemId) + ", " + to.handle + " at its end " +
+                  std::to_string(k + 1) + " of system " + std::to_string(to.systemId) + where + ".");
+    const DuVec place = stub ? at->position : to.position;
+    if (const DuPart* other = ductAt(to.handle, place))
+      return fail("The connection of " + to.handle + " at " + du_format_vec(place) + " is joined to the duct " +
+                  other->handle + " already" + where + ".");
+    return true;
+  }
+
+  // Where a duct's end meets `to`: the stub's connection at the end, or (a duct end) the
+  // end itself when it stands there; null when it is not there. places: where it could.
+  static const DuConnection* joint(const DuConnection& end, const DuPart& to, std::string& places) {
+    if (to.functionName.empty()) {
+      places = du_format_vec(to.position);
+      return du_length(du_sub(to.position, end.position)) <= kDuJoinTolerance ? &end : nullptr;
+    }
+    const DuConnection* at = nullptr;
+    for (const DuConnection& c : to.connections) {
+      if (du_length(du_sub(c.position, end.position)) <= kDuJoinTolerance) at = &c;
+      places += (places.empty() ? "" : "; ") + du_format_vec(c.position);
+    }
+    return at;
+  }
+
+  // A duct in the drawing with an end joined to the part at that place.
+  const DuPart* ductAt(const std::string& handle, const DuVec& place) {
+    for (const DuPart& other : server.project.parts) {
+      const bool alive = !server.hooks.entityAlive || server.hooks.entityAlive(other);
+      if (other.typeDefine != "EWAPART_DUCT" || !alive) continue;
+      for (const DuConnection& c : other.connections)
+        if (c.connectedTo == handle && du_length(du_sub(c.position, place)) <= kDuJoinTolerance) return &other;
+    }
+    return nullptr;
+  }
+
+  static std::string sizeText(int shape, int width, int height, int diameter) {
+    return shape ? "rectangular " + std::to_string(width) + "x" + std::to_string(height)
+                 : "round " + std::to_string(diameter);
+  }
 };
 
 bool readCustomPart(Reading& r, const TiXmlElement* e, DuPart& p) {
@@ -150,12 +223,13 @@ bool readDuct(Reading& r, const TiXmlElement* e, DuPart& p) {
   p.lockedSize = du_whole(e, "Locked/Size", 0) == 1;
   DuConnection size;
   if (!r.system(p.systemId, false) || !r.size(e, "duct", size)) return false;
-  if (!du_find_serie(r.server.project, p.serieId))
-    return r.fail("The project has no duct serie \"" + p.serieId + "\".");
+  const DuSerie* serie = du_find_serie(r.server.project, p.serieId);
+  if (!serie) return r.fail("The project has no duct serie \"" + p.serieId + "\".");
   p.shape = size.shape;
   p.width = size.width;
   p.height = size.height;
   p.diameter = size.diameter;
+  if (!r.serieShape(p, *serie)) return false;
   int index = 0;
   for (const TiXmlElement* c = e->FirstChildElement("Connection"); c; c = c->NextSiblingElement("Connection")) {
     DuConnection end = size;
@@ -170,6 +244,11 @@ bool readDuct(Reading& r, const TiXmlElement* e, DuPart& p) {
   const DuVec run = du_sub(p.connections[1].position, p.connections[0].position);
   if (du_length(run) < kDuMinVectorLength) return r.fail("The two ends of a duct cannot be at the same point.");
   if (!r.placement(run, p.normal, "the duct (its run from end 1 to end 2)")) return false;
+  for (size_t k = 0; k < 2; ++k) {
+    const std::string& to = p.connections[k].connectedTo;
+    const DuPart* part = to.empty() ? nullptr : du_find_part(r.server.project, to);
+    if (part && !r.joins(p, k, *part)) return false;
+  }
   p.position = p.connections[0].position;
   p.direction = du_unit(run);
   p.connections[0].direction = du_scale(p.direction, -1);
@@ -205,6 +284,10 @@ bool readStub(Reading& r, const TiXmlElement* e, DuPart& p) {
     k.direction = du_vector(c, "Direction/WCS");
     k.normal = du_vector(c, "Normal/WCS");
     if (!r.size(c, where, k) || !r.placement(k.direction, k.normal, where)) return false;
+    if (k.shape ? k.width == 0 || k.height == 0 : k.diameter == 0)
+      return r.fail("Connection " + std::to_string(index) + " of the stub has no size: its " +
+                    (k.shape ? "<Width> and <Height>" : "<Diameter>") + " must not be 0 (/CreateConnectionStub/"
+                    "Connections/Connection[" + std::to_string(index) + "]).");
     p.connections.push_back(k);
   }
   if (p.connections.size() != wanted)

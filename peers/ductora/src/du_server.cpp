@@ -65,16 +65,38 @@ void begin(DuServer& s) {
   ++s.calls;
 }
 
-long finish(DuServer& s, const std::string& call, long result, const std::string& out = "") {
-  std::string line = call + " -> " + std::to_string(result);
-  if (!out.empty()) line += " " + out;
-  if (result != DU_OK) line += " error=" + du_journal_text(s.lastError);
+long finish(DuServer& s, std::string line, long result, const std::string& out = "") {
+  line += " -> ";
+  line += std::to_string(result);
+  if (!out.empty()) {
+    line += ' ';
+    line += out;
+  }
+  if (result != DU_OK) {
+    line += " error=";
+    du_journal_quote(line, s.lastError);
+  }
   du_journal(s, line);
   return result;
 }
 
-std::string args(const std::string& handle, const std::string& query) {
-  return " handle=" + du_journal_text(handle) + " query=" + du_journal_text(query);
+// A get or set call's journal line up to its value: built in one text, as there is one
+// line per call.
+std::string callLine(const char* method, const std::string& handle, const std::string& query) {
+  std::string line;
+  line.reserve(96 + handle.size() + query.size());
+  line += method;
+  line += " handle=";
+  du_journal_quote(line, handle);
+  line += " query=";
+  du_journal_quote(line, query);
+  return line;
+}
+
+std::string quoted(const char* name, const std::string& value) {
+  std::string out = name;
+  du_journal_quote(out, value);
+  return out;
 }
 
 // Get and set calls: the refusal rules see the method and the query.
@@ -154,6 +176,7 @@ long du_drawing_saved(DuServer& s, const std::string& drawingPath) {
   }
   du_journal(s, "DrawingSaved path=" + du_journal_text(drawingPath) + " -> " + std::to_string(rc) +
                     (rc == DU_OK ? "" : " error=" + du_journal_text(s.lastError)));
+  du_journal_flush(s);
   return rc;
 }
 
@@ -243,7 +266,7 @@ long du_get_string(DuServer& s, const std::string& handle, const std::string& q,
   v.kind = DU_TEXT;
   const long rc = query(s, "GetString", handle, q, v, false);
   if (rc == DU_OK) value = v.text;
-  return finish(s, "GetString" + args(handle, q), rc, rc == DU_OK ? "value=" + du_journal_text(value) : "");
+  return finish(s, callLine("GetString", handle, q), rc, rc == DU_OK ? quoted("value=", value) : "");
 }
 
 long du_set_string(DuServer& s, const std::string& handle, const std::string& q, const std::string& value) {
@@ -252,7 +275,10 @@ long du_set_string(DuServer& s, const std::string& handle, const std::string& q,
   v.kind = DU_TEXT;
   v.text = value;
   const long rc = query(s, "SetString", handle, q, v, true);
-  return finish(s, "SetString" + args(handle, q) + " value=" + du_journal_text(value), rc);
+  std::string line = callLine("SetString", handle, q);
+  line += " value=";
+  du_journal_quote(line, value);
+  return finish(s, std::move(line), rc);
 }
 
 long du_get_number(DuServer& s, const std::string& handle, const std::string& q, double& value) {
@@ -261,7 +287,7 @@ long du_get_number(DuServer& s, const std::string& handle, const std::string& q,
   v.kind = DU_NUMBER;
   const long rc = query(s, "GetNumber", handle, q, v, false);
   if (rc == DU_OK) value = v.number;
-  return finish(s, "GetNumber" + args(handle, q), rc, rc == DU_OK ? "value=" + num(value) : "");
+  return finish(s, callLine("GetNumber", handle, q), rc, rc == DU_OK ? "value=" + num(value) : "");
 }
 
 long du_set_number(DuServer& s, const std::string& handle, const std::string& q, double value) {
@@ -270,7 +296,7 @@ long du_set_number(DuServer& s, const std::string& handle, const std::string& q,
   v.kind = DU_NUMBER;
   v.number = value;
   const long rc = query(s, "SetNumber", handle, q, v, true);
-  return finish(s, "SetNumber" + args(handle, q) + " value=" + num(value), rc);
+  return finish(s, callLine("SetNumber", handle, q) + " value=" + num(value), rc);
 }
 
 long du_get_point(DuServer& s, const std::string& handle, const std::string& q, DuVec& value) {
@@ -279,7 +305,7 @@ long du_get_point(DuServer& s, const std::string& handle, const std::string& q, 
   v.kind = DU_POINT;
   const long rc = query(s, "GetPoint", handle, q, v, false);
   if (rc == DU_OK) value = v.point;
-  return finish(s, "GetPoint" + args(handle, q), rc, rc == DU_OK ? "value=" + vec(value) : "");
+  return finish(s, callLine("GetPoint", handle, q), rc, rc == DU_OK ? "value=" + vec(value) : "");
 }
 
 long du_set_point(DuServer& s, const std::string& handle, const std::string& q, const DuVec& value) {
@@ -288,7 +314,7 @@ long du_set_point(DuServer& s, const std::string& handle, const std::string& q, 
   v.kind = DU_POINT;
   v.point = value;
   const long rc = query(s, "SetPoint", handle, q, v, true);
-  return finish(s, "SetPoint" + args(handle, q) + " value=" + vec(value), rc);
+  return finish(s, callLine("SetPoint", handle, q) + " value=" + vec(value), rc);
 }
 
 long du_create_part(DuServer& s, const std::string& request, std::string& handle) {
@@ -413,4 +439,20 @@ long du_add_duct_end(DuServer& s, const DuVec& position, int systemId, double pr
   return finish(s, "AddDuctEnd position=" + vec(position) + " system=" + std::to_string(systemId) +
                        " pressure=" + num(pressure) + " airflow=" + num(airflow),
                 rc, rc == DU_OK ? "handle=" + du_journal_text(handle) : "");
+}
+
+void du_part_erased(DuServer& s, const std::string& handleText) {
+  std::string handle, stubs;
+  if (!du_normalize_handle(handleText, handle) || !s.hooks.eraseEntity) return;
+  if (!s.loaded) du_sync(s);
+  std::vector<std::string> children;
+  for (const DuPart& p : s.project.parts)
+    if (p.parentPart == handle && !p.functionName.empty() && (!s.hooks.entityAlive || s.hooks.entityAlive(p)))
+      children.push_back(p.handle);
+  for (const std::string& child : children) {
+    s.hooks.eraseEntity(child);
+    stubs += (stubs.empty() ? "" : " ") + child;
+  }
+  if (!stubs.empty())
+    du_journal(s, "Erased handle=" + du_journal_text(handle) + " -> 0 stubs=" + du_journal_text(stubs));
 }

@@ -6,7 +6,9 @@
 // Results: DU_OK (0) done; any other value is a refusal and lastError says why in a
 // sentence a user can read.
 //
-// Journal NAME.ductora.log, one line per call, every text whole:
+// Journal NAME.ductora.log, one line per call, every text whole. Lines reach the file
+// together: at the end of each command the user gives the host (du_journal_flush), at the
+// drawing's save, when the journal closes, and whenever kDuJournalBuffer bytes wait.
 //   METHOD name=value ... -> RESULT [out=value] [error="lastError"]
 // e.g.  GetNumber handle="" query="Count(/Project/Ductwork/System)" -> 0 value=2
 //       WriteBinary id=1 offset=10240 hexText="0A1B..." -> 0
@@ -61,10 +63,11 @@ struct DuBinary {
   std::vector<uint8_t> bytes;
 };
 
-// The journal file, kept open between calls.
+// The journal file, kept open between calls, and the whole lines not yet written to it.
 struct DuJournal {
   std::string path;
   int fd = -1;
+  std::string pending;
 };
 
 struct DuServer {
@@ -88,6 +91,10 @@ struct DuServer {
   DuJournal journal;
   ~DuServer();
 };
+
+// Writes the journal's waiting lines (one write for all of them: a write per call cost a
+// set call most of its time).
+void du_journal_flush(DuServer& server);
 
 // Loads the project of the working drawing when the drawing changed since the last call,
 // or when the file changed on disk (the drawing's file did not: a project saved with its
@@ -123,6 +130,10 @@ long du_not_supported(DuServer& server, const std::string& method, const std::st
 // A call that failed before it reached the server (a text it could not take, memory):
 // lastError and the journal say so; returns code.
 long du_refuse_call(DuServer& server, const std::string& method, long code, const std::string& message);
+
+// A part's entity is being erased: the connection stubs made on it are erased with it
+// (journal "Erased handle=H -> 0 stubs="A B"" when it had any).
+void du_part_erased(DuServer& server, const std::string& handle);
 
 // Adds a duct end (class "DURAPathwayConnector", type "EWAPART_UNTYPEDFITTING"): DU_OK
 // with its handle, or a refusal.

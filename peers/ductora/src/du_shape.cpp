@@ -169,3 +169,12 @@ std::vector<DuShape> du_connection_shapes(const DuPart& part) {
   }
   return out;
 }
+
+std::vector<DuShape> du_part_shapes(const DuPart& part) {
+  if (part.typeDefine == "EWAPART_CUSTOM" && !part.gmModel.empty()) return du_display_list_shapes(part.gmModel);
+  if (part.typeDefine == "EWAPART_CUSTOM" && !part.blockName.empty()) return {};
+  if (part.typeDefine != "EWAPART_CUSTOM" && !part.connections.empty()) return du_connection_shapes(part);
+  DuShape point;
+  point.kind = DuShape::POINT;
+  return {point};
+}

@@ -34,3 +34,7 @@ std::vector<DuShape> du_display_list_shapes(const std::vector<uint8_t>& bytes);
 // end, four lines along), rectangular as a box (width across, height along the normal),
 // a connection of no size as one line. Coordinates relative to the part's position.
 std::vector<DuShape> du_connection_shapes(const DuPart& part);
+// What a part draws besides a block it is made of: a custom part its display list (in its
+// own frame), a stub or a duct its connection shapes, a duct end or a custom part without
+// geometry a point where it stands.
+std::vector<DuShape> du_part_shapes(const DuPart& part);

@@ -1,4 +1,5 @@
 #include "du_text.h"
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -127,15 +128,23 @@ bool du_parse_hex(const std::string& text, std::vector<uint8_t>& bytes) {
   return false;
 }
 
+// The two digits of every byte value, looked up at once: a display list of megabytes is
+// most of a project file.
 void du_append_hex(std::string& out, const std::vector<uint8_t>& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  const size_t at = out.size();
-  out.resize(at + 2 * bytes.size());
+  static const auto pairs = [] {
+    std::array<char, 512> t{};
+    static const char digits[] = "0123456789ABCDEF";
+    for (int b = 0; b < 256; ++b) {
+      t[size_t(2 * b)] = digits[b >> 4];
+      t[size_t(2 * b + 1)] = digits[b & 15];
+    }
+    return t;
+  }();
+  const size_t at = out.size(), n = bytes.size();
+  out.resize(at + 2 * n);
   char* hex = &out[at];
-  for (uint8_t b : bytes) {
-    *hex++ = digits[b >> 4];
-    *hex++ = digits[b & 15];
-  }
+  const uint8_t* from = bytes.data();
+  for (size_t i = 0; i < n; ++i) std::memcpy(hex + 2 * i, &pairs[2 * size_t(from[i])], 2);
 }
 
 std::string du_format_number(double value) {

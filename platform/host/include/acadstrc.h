@@ -8,6 +8,7 @@ enum ErrorStatus {
   eNotApplicable = 2,
   eInvalidInput = 3,
   eOutOfMemory = 5,
+  eEndOfFile = 9,
   eKeyNotFound = 22,
   eDuplicateKey = 23,
   eInvalidIndex = 24,

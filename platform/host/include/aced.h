@@ -1,7 +1,7 @@
 // The editor's notifications to applications: an application adds an AcEditorReactor to
 // acedEditor and hears when the drawing is saved (the host's QSAVE, SAVE, SAVEAS and any
 // save it makes when it closes a drawing), as applications that keep data of their own
-// beside the drawing need to.
+// beside the drawing need to, and when a command the user gave has ended.
 #pragma once
 #include <string>
 #include <vector>
@@ -22,6 +22,8 @@ class ACHOST_API AcEditorReactor : public AcRxEventReactor {
   virtual void saveComplete(AcDbDatabase* db, const ACHAR* actualName);
   // The save failed: the file on disk is as it was.
   virtual void abortSave(AcDbDatabase* db);
+  // A command given at the command prompt has ended (however it ended).
+  virtual void commandEnded(const ACHAR* cmdStr);
 };
 
 class ACHOST_API AcEditor : public AcRxObject {
@@ -48,4 +50,6 @@ namespace cadhost {
 // (dxfOut), names the drawing after it, and tells them how it ended (saveComplete or
 // abortSave). eOk, or the failure of dxfOut with message.
 ACHOST_API Acad::ErrorStatus saveDrawing(AcDbDatabase* db, const std::wstring& path, std::wstring* message);
+// Tells the editor reactors that the command given at the prompt has ended.
+ACHOST_API void commandEnded(const std::wstring& name);
 }

@@ -7,48 +7,18 @@
 #include "acadstrc.h"
 #include "acge.h"
 #include "adesk.h"
+#include "acgi.h"
+#include "rxboiler.h"
 
 struct resbuf;
 class AcDbDatabase;
 class AcDbObject;
+class AcDbDxfFiler;
 struct AcDbStub;  // the database's record of one object: handle, object, open state
 
 namespace AcDb {
 enum OpenMode { kForRead = 0, kForWrite = 1, kForNotify = 2 };
 }
-
-// --- run-time classes -------------------------------------------------------
-
-class ACHOST_API AcRxClass {
- public:
-  AcRxClass(const ACHAR* name, AcRxClass* parent, const char* dxfName)
-      : m_name(name), m_parent(parent), m_dxfName(dxfName) {}
-  const ACHAR* name() const { return m_name; }
-  AcRxClass* myParent() const { return m_parent; }
-  const char* dxfName() const { return m_dxfName; }
-  bool isDerivedFrom(const AcRxClass* other) const;
-
- private:
-  const ACHAR* m_name;
-  AcRxClass* m_parent;
-  const char* m_dxfName;
-};
-
-#define ACRX_DECLARE_MEMBERS(CLASS)                                             \
-  static AcRxClass* desc();                                                     \
-  static CLASS* cast(const AcRxObject* p) {                                     \
-    return (p && p->isKindOf(CLASS::desc())) ? const_cast<CLASS*>(static_cast<const CLASS*>(p)) \
-                                             : nullptr;                         \
-  }                                                                             \
-  AcRxClass* isA() const override
-
-class ACHOST_API AcRxObject {
- public:
-  virtual ~AcRxObject();
-  static AcRxClass* desc();
-  virtual AcRxClass* isA() const;
-  bool isKindOf(const AcRxClass* cls) const;
-};
 
 // --- ids and handles -------------------------------------------------------------
 
@@ -106,7 +76,7 @@ struct AcDbXDataApp {
   std::vector<AcDbXDataItem> items;
 };
 
-class ACHOST_API AcDbObject : public AcRxObject {
+class ACHOST_API AcDbObject : public AcGiDrawable {
  public:
   ACRX_DECLARE_MEMBERS(AcDbObject);
   AcDbObject();
@@ -121,7 +91,8 @@ class ACHOST_API AcDbObject : public AcRxObject {
 
   // Ends this opening. A new object that is not in a database cannot be closed (delete it).
   Acad::ErrorStatus close();
-  Acad::ErrorStatus erase(bool erasing = true);  // object must be open for write
+  // The object must be open for write; its class's subErase may refuse (its status then).
+  Acad::ErrorStatus erase(bool erasing = true);
   bool isErased() const;
   bool isReadEnabled() const;
   bool isWriteEnabled() const;
@@ -143,6 +114,15 @@ class ACHOST_API AcDbObject : public AcRxObject {
   const std::vector<AcDbXDataApp>& xDataApps() const { return m_xdata; }
   std::vector<AcDbXDataApp>& xDataApps() { return m_xdata; }
   void setIds(AcDbObjectId id, AcDbObjectId owner) { m_id = id; m_owner = owner; }
+
+  // A custom class's own groups in a DXF file (dbfiler.h). The host's own classes have none
+  // here: eOk, nothing read or written.
+  virtual Acad::ErrorStatus dxfInFields(AcDbDxfFiler* filer);
+  virtual Acad::ErrorStatus dxfOutFields(AcDbDxfFiler* filer) const;
+
+ protected:
+  // Called by erase (the object open for write) before it changes: eOk lets it go on.
+  virtual Acad::ErrorStatus subErase(Adesk::Boolean erasing);
 
  private:
   AcDbObjectId m_id;
@@ -185,6 +165,11 @@ class ACHOST_API AcDbEntity : public AcDbObject {
   // Host side: the names of its layer and linetype records.
   const std::wstring& layerName() const;
   const std::wstring& linetypeName() const;
+
+ protected:
+  // The entities the host models draw their shape (a block reference its block's entities);
+  // any other entity draws nothing unless its class says otherwise.
+  Adesk::Boolean subWorldDraw(AcGiWorldDraw* mode) override;
 
  private:
   AcDbObjectId m_layer;     // null: layer "0"

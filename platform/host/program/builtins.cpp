@@ -192,7 +192,7 @@ void eraseCommand() {
   if (!pick(id)) return;
   AcDbObject* o = nullptr;
   if (acdbOpenAcDbObject(o, id, AcDb::kForWrite) == Acad::eOk) {
-    o->erase();
+    if (o->erase() != Acad::eOk) out("The object cannot be erased.\n");
     o->close();
   }
 }
@@ -206,7 +206,8 @@ void listEntity(AcDbObjectId id) {
     return;
   }
   const DxfEntityKind* kind = dxfKindOf(e);
-  out(std::string(kind ? kind->dxfName : "ENTITY") + "  handle " + toUtf8(handleText(id.handle())) + "  layer " +
+  const char* type = kind ? kind->dxfName : *e->isA()->dxfName() ? e->isA()->dxfName() : "ENTITY";
+  out(std::string(type) + "  handle " + toUtf8(handleText(id.handle())) + "  layer " +
       toUtf8(e->layerName()) + "\n");
   for (size_t i = 0; kind && i < kind->fieldCount; ++i) {
     const DxfField& f = kind->fields[i];
@@ -246,6 +247,8 @@ bool runCommandLine(const std::string& line) {
   if (equalsNoCase(name, L"QUIT") || equalsNoCase(name, L"EXIT")) return false;
   if (!runCommand(name, rest))
     acutPrintf(L"Unknown command \"%s\".  Press F1 for help.\n", upper(name).c_str());
+  else
+    commandEnded(upper(name));
   return true;
 }
 

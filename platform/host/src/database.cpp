@@ -167,6 +167,12 @@ std::vector<AcDbObjectId> AcDbDatabase::allObjectIds() const {
 
 Adesk::UInt64 AcDbDatabase::handseed() const { return m_impl->nextHandle; }
 
+std::vector<AcDbDatabase*> cadhost::liveDatabases() {
+  std::vector<AcDbDatabase*> out;
+  for (const AcDbDatabase* db : ::liveDatabases()) out.push_back(const_cast<AcDbDatabase*>(db));
+  return out;
+}
+
 AcDbDatabase* AcDbHostApplicationServices::workingDatabase() const { return gWorkingDb; }
 void AcDbHostApplicationServices::setWorkingDatabase(AcDbDatabase* db) { gWorkingDb = db; }
 AcDbHostApplicationServices* acdbHostApplicationServices() {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include "customentity.h"
 #include "dxf_reader.h"
 #include "dxf_writer.h"
 #include "dxflimits.h"
@@ -185,6 +186,7 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
     }
     last = target;
     if (const DxfEntityKind* kind = dxfKindNamed(g.value)) entity(kind, gs, target, g.line);
+    else if (AcRxClass* cls = cadhost::customEntityClass(g.value)) customEntity(cls, g.value, gs, target, g.line);
     else
       target->entities().push_back(
           foreignObject(g.value, gs, true, g.line, target->objectId(), cadhost::equalsNoCase(target->name(), L"*Model_Space")));

@@ -84,6 +84,10 @@ class Reader {
   std::vector<Group> entities(AcDbBlockTableRecord* btr, bool section);
   void entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcDbBlockTableRecord* btr, size_t line);
   void foreignEntity(const std::string& type, const std::vector<Group>& gs, AcDbBlockTableRecord* btr, size_t line);
+  // customentity_dxf.cpp: an entity of a class a module added (kept as read when its own
+  // groups do not read).
+  void customEntity(AcRxClass* cls, const std::string& type, const std::vector<Group>& gs, AcDbBlockTableRecord* btr,
+                    size_t line);
   void setProperties(AcDbEntity* e, const std::wstring& layer, const std::wstring& linetype, int color, size_t line);
   void noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, const std::vector<const Group*>& taken,
                         DxfKept& kept, DxfEntityRead& read);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include "customentity.h"
 #include "dxf_tokens.h"
 #include "dxf_writer.h"
 #include "dxflimits.h"
@@ -192,7 +193,10 @@ void writeEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool
     return;
   }
   const DxfEntityKind* kind = dxfKindOf(e);
-  if (!kind) return;
+  if (!kind) {
+    if (cadhost::isCustomEntity(e)) dxf::writeCustomEntity(c, e, owner, paper);
+    return;
+  }
   const DxfEntityRead& fromFile = e->objectId().stub()->read;
   Writer& w = c.w;
   ObjectOut o(w, kind->dxfName, e->objectId().handle().value(), owner, kept);
@@ -346,17 +350,17 @@ void writeDrawing(WriteContext& c) {
   writeSectionsAfter(c, "OBJECTS");
   c.w.str(0, "EOF");
 }
+}  // namespace
 
-dxf::Codec drawingCodec(const AcDbDatabase::Impl& d) {
+namespace dxf {
+Codec drawingCodec(const AcDbDatabase::Impl& d) {
   if (!d.file.read) return dxf::Codec();
   const auto* version = d.file.headerVar("$ACADVER");
   const auto* page = d.file.headerVar("$DWGCODEPAGE");
   return dxf::Codec::forDrawing(version && !version->empty() ? version->front().value : "AC1015",
                                 page && !page->empty() ? page->front().value : "");
 }
-}  // namespace
 
-namespace dxf {
 bool reserveFileHandles(AcDbDatabase* db) {
   AcDbDatabase::Impl& d = *db->impl();
   reserveTableHandles(d);
@@ -382,7 +386,7 @@ std::string releaseName(const std::string& acadver) {
 
 namespace cadhost {
 bool dxfWrite(AcDbDatabase* db, FILE* f) {
-  dxf::Codec codec = drawingCodec(*db->impl());
+  dxf::Codec codec = dxf::drawingCodec(*db->impl());
   dxf::Writer w(f, codec);
   WriteContext c{db, db->impl(), w, false, {}, {}, {}};
   writeDrawing(c);

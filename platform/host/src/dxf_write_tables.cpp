@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include "customentity.h"
 #include "dxf_tokens.h"
 #include "dxf_writer.h"
 
@@ -417,6 +418,7 @@ void writeClasses(WriteContext& c) {
       w.integer(281, 0);
     }
   }
+  writeCustomClasses(c);
   w.str(0, "ENDSEC");
 }
 

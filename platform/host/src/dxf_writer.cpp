@@ -90,7 +90,8 @@ void Writer::point(int c, const double* v, int dims) {
 }
 
 void Writer::flush() {
-  if (!m_buf.empty() && std::fwrite(m_buf.data(), 1, m_buf.size(), m_file) != m_buf.size()) m_ok = false;
+  if (m_sink) m_sink->append(m_buf);
+  else if (!m_buf.empty() && std::fwrite(m_buf.data(), 1, m_buf.size(), m_file) != m_buf.size()) m_ok = false;
   m_buf.clear();
 }
 

@@ -13,6 +13,8 @@ namespace dxf {
 class Writer {
  public:
   Writer(FILE* f, const Codec& codec) : m_file(f), m_codec(codec) { m_buf.reserve(1 << 20); }
+  // Into a text instead of a file.
+  Writer(std::string& sink, const Codec& codec) : m_file(nullptr), m_sink(&sink), m_codec(codec) {}
   ~Writer() { flush(); }
 
   void str(int c, std::string_view s);  // a value as it stands (file bytes, whole)
@@ -48,6 +50,7 @@ class Writer {
   }
   void modelled(int c, std::string_view s);
   FILE* m_file;
+  std::string* m_sink = nullptr;
   const Codec& m_codec;
   std::string m_buf;
   bool m_ok = true;
@@ -98,6 +101,8 @@ void writeClasses(WriteContext& c);
 void writeTables(WriteContext& c);
 void writeObjects(WriteContext& c);
 
+// The code page a drawing is written in: R2000 for a new drawing, else as it was read.
+Codec drawingCodec(const AcDbDatabase::Impl& d);
 // The version a drawing is saved in when it was read in an older one.
 extern const char kSavedVersion[];
 // The version ($ACADVER) a drawing read from an older file had, or "".

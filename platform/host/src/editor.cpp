@@ -23,6 +23,7 @@ AcRxClass* AcEditor::isA() const { return desc(); }
 void AcEditorReactor::beginSave(AcDbDatabase*, const ACHAR*) {}
 void AcEditorReactor::saveComplete(AcDbDatabase*, const ACHAR*) {}
 void AcEditorReactor::abortSave(AcDbDatabase*) {}
+void AcEditorReactor::commandEnded(const ACHAR*) {}
 
 struct AcEditor::Impl {
   std::vector<AcRxEventReactor*> reactors;
@@ -74,4 +75,8 @@ Acad::ErrorStatus cadhost::saveDrawing(AcDbDatabase* db, const std::wstring& pat
   db->setFileName(path);
   tell([&](AcEditorReactor* r) { r->saveComplete(db, path.c_str()); });
   return es;
+}
+
+void cadhost::commandEnded(const std::wstring& name) {
+  tell([&](AcEditorReactor* r) { r->commandEnded(name.c_str()); });
 }

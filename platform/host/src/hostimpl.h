@@ -66,6 +66,8 @@ struct DxfKept {
   // opened in the file.
   std::vector<std::pair<const char*, int>> sections;
   int extraFlags = 0;  // bits of group 70 the host does not model (layers)
+  // A custom entity's proxy graphics as read: written back while it draws nothing itself.
+  std::string proxyGraphics;
   // Values in another form than the host's ("1.50", "BYLAYER", an angle's own digits, a
   // name's letter case): each is written as read while the host would write the same text
   // as it did when the file was read, that is while the value is unchanged. (A value the
@@ -75,7 +77,9 @@ struct DxfKept {
   // host's own, so that the object reads back the same.
   std::vector<DxfGroup> shadowed;
   // Nothing to keep of a modelled object but its fields (an entity that needs no DxfKept).
-  bool empty() const { return groups.empty() && asRead.empty() && shadowed.empty() && !extraFlags; }
+  bool empty() const {
+    return groups.empty() && asRead.empty() && shadowed.empty() && !extraFlags && proxyGraphics.empty();
+  }
   // The value of the first kept group of that code; false when there is none.
   bool find(int code, std::string_view* value = nullptr) const;
 };
@@ -222,6 +226,9 @@ class AcDbForeignEntity : public AcDbEntity {
 };
 
 namespace cadhost {
+// Every database that lives now.
+std::vector<AcDbDatabase*> liveDatabases();
+
 // Text helpers.
 std::string toUtf8(const std::wstring& w);
 std::wstring fromUtf8(const std::string& s);

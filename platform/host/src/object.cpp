@@ -29,10 +29,17 @@ Acad::ErrorStatus AcDbObject::erase(bool erasing) {
   AcDbStub* s = m_id.stub();
   if (!s) return Acad::eNotInDatabase;
   if (!s->writer) return Acad::eNotOpenForWrite;
+  if (s->erased == erasing) return Acad::eOk;
+  Acad::ErrorStatus es = subErase(erasing);
+  if (es != Acad::eOk) return es;
   s->erased = erasing;
   noteWrite(s);
   return Acad::eOk;
 }
+
+Acad::ErrorStatus AcDbObject::subErase(Adesk::Boolean) { return Acad::eOk; }
+Acad::ErrorStatus AcDbObject::dxfInFields(AcDbDxfFiler*) { return Acad::eOk; }
+Acad::ErrorStatus AcDbObject::dxfOutFields(AcDbDxfFiler*) const { return Acad::eOk; }
 
 bool AcDbObject::isErased() const { return m_id.isErased(); }
 bool AcDbObject::isReadEnabled() const {

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 #include "adslib.h"
+#include "customentity.h"
 #include "dxfschema.h"
 #include "hostimpl.h"
 
@@ -47,15 +48,14 @@ class Extents {
 
   void add(const AcDbEntity* e, Box& box) {
     if (auto* ref = AcDbBlockReference::cast(e)) {
-      const Box& b = block(ref->blockTableRecord());
-      if (b.empty()) return;
-      AcGeMatrix3d t = ref->blockTransform();
-      for (int k = 0; k < 8; ++k)
-        box.add(AcGePoint3d(k & 1 ? b.hi[0] : b.lo[0], k & 2 ? b.hi[1] : b.lo[1], k & 4 ? b.hi[2] : b.lo[2]).transformBy(t));
+      addBlock(ref->blockTableRecord(), ref->blockTransform(), box);
       return;
     }
     const DxfEntityKind* kind = dxfKindOf(e);
-    if (!kind) return;
+    if (!kind) {
+      if (cadhost::isCustomEntity(e)) addDrawn(e, box);
+      return;
+    }
     AcGePoint3d lo, hi;
     if (kind->extents) {
       if (!kind->extents(e, lo, hi)) return;
@@ -69,7 +69,33 @@ class Extents {
     }
   }
 
+  // A block's box carried into place by t.
+  void addBlock(AcDbObjectId id, const AcGeMatrix3d& t, Box& box) {
+    const Box& b = block(id);
+    if (b.empty()) return;
+    for (int k = 0; k < 8; ++k)
+      box.add(AcGePoint3d(k & 1 ? b.hi[0] : b.lo[0], k & 2 ? b.hi[1] : b.lo[1], k & 4 ? b.hi[2] : b.lo[2]).transformBy(t));
+  }
+
  private:
+  // What a custom entity draws; one that draws nothing now counts as the graphics it was
+  // read with.
+  void addDrawn(const AcDbEntity* e, Box& box) {
+    std::vector<cadhost::GiPrimitive> drawn;
+    cadhost::drawnPrimitives(e, AcGeMatrix3d::kIdentity, false, drawn);
+    const DxfKept* kept = e->objectId().stub() ? e->objectId().stub()->dxf.get() : nullptr;
+    AcGePoint3d lo, hi;
+    if (drawn.empty() && kept && cadhost::proxyGraphicsExtents(kept->proxyGraphics, lo, hi)) {
+      box.add(lo);
+      box.add(hi);
+    }
+    for (const cadhost::GiPrimitive& p : drawn) {
+      if (p.kind == cadhost::GiPrimitive::kBlock) addBlock(p.block, p.transform, box);
+      const bool round = p.kind == cadhost::GiPrimitive::kCircle || p.kind == cadhost::GiPrimitive::kArc;
+      for (const AcGePoint3d& q : round ? cadhost::arcPoints(p) : p.points) box.add(q);
+    }
+  }
+
   std::unordered_map<AcDbStub*, Box> m_blocks;
   std::unordered_set<AcDbStub*> m_open;
   bool m_cut = false;  // a block was left out
@@ -116,6 +142,28 @@ const Box& Extents::block(AcDbObjectId id) {
   return m_blocks[stub] = b;
 }
 
+// Distance in the XY plane from the pick point to what a custom entity draws; a block it
+// draws counts as the block's box.
+double drawnDistance(Extents& extents, const AcDbEntity* e, const AcGePoint3d& p) {
+  std::vector<cadhost::GiPrimitive> drawn;
+  cadhost::drawnPrimitives(e, AcGeMatrix3d::kIdentity, false, drawn);
+  double best = DBL_MAX;
+  for (cadhost::GiPrimitive& d : drawn) {
+    if (d.kind == cadhost::GiPrimitive::kBlock) {
+      Box box;
+      extents.addBlock(d.block, d.transform, box);
+      if (!box.empty()) best = std::min(best, box.distance(p));
+      continue;
+    }
+    std::vector<AcGePoint3d> line =
+        d.kind == cadhost::GiPrimitive::kCircle || d.kind == cadhost::GiPrimitive::kArc ? cadhost::arcPoints(d) : d.points;
+    if (d.kind == cadhost::GiPrimitive::kPolygon && !line.empty()) line.push_back(line.front());
+    if (line.size() == 1) best = std::min(best, std::hypot(p.x - line[0].x, p.y - line[0].y));
+    for (size_t i = 1; i < line.size(); ++i) best = std::min(best, segmentDistance2d(p, line[i - 1], line[i]));
+  }
+  return best;
+}
+
 // Distance in the XY plane from the pick point to the entity's shape; a block reference
 // counts as its extents box, a face as its inside too.
 double pickDistance(Extents& extents, const AcDbEntity* e, const AcGePoint3d& p) {
@@ -125,6 +173,7 @@ double pickDistance(Extents& extents, const AcDbEntity* e, const AcGePoint3d& p)
     return box.empty() ? DBL_MAX : box.distance(p);
   }
   const DxfEntityKind* kind = dxfKindOf(e);
+  if (!kind && cadhost::isCustomEntity(e)) return drawnDistance(extents, e, p);
   if (!kind || !kind->outline) return DBL_MAX;
   Outline out;
   kind->outline(e, out);

@@ -26,7 +26,8 @@ bool AcRxObject::isKindOf(const AcRxClass* cls) const { return isA()->isDerivedF
   }                                                        \
   AcRxClass* CLASS::isA() const { return desc(); }
 
-HOST_RX_CLASS(AcDbObject, AcRxObject, "")
+HOST_RX_CLASS(AcGiDrawable, AcRxObject, "")
+HOST_RX_CLASS(AcDbObject, AcGiDrawable, "")
 HOST_RX_CLASS(AcDbEntity, AcDbObject, "")
 HOST_RX_CLASS(AcDbSymbolTableRecord, AcDbObject, "")
 HOST_RX_CLASS(AcDbSymbolTable, AcDbObject, "TABLE")

@@ -11,11 +11,16 @@
 // It reads the unit back from its extended data, opens the model database, reads the
 // connection geometry, calls dc_create_objects, writes the extended data on the unit's
 // object again and prints the record ("dcobjects: ..." lines).
+//   DCREQUEST
+//     Call [CreatePart/CreateConnectionStub/SetString]:  one call through the bridge
+//     Handle: / Query: (SetString)  Text:  the part, the query and the value, or the request
+// prints "dcrequest: result N handle H" and, when refused, "dcrequest: error TEXT".
 #include <string>
 
 #include "adslib.h"
 #include "arxhost.h"
 #include "blocks.h"
+#include "bridge.h"
 #include "custompart.h"
 #include "device.h"
 #include "modeldb.h"
@@ -133,11 +138,37 @@ void createObjects() {
   printRecord(unit);
 }
 
+std::string ask(const ACHAR* prompt) {
+  ACHAR buf[65536];
+  return acedGetString(1, prompt, buf, 65536) == RTNORM ? narrow(buf) : "";
+}
+
+void sendRequest() {
+  acedInitGet(1, L"CreatePart CreateConnectionStub SetString");
+  ACHAR call[32] = {0};
+  if (acedGetKword(L"Call [CreatePart/CreateConnectionStub/SetString]: ", call, 32) != RTNORM) return;
+  const std::string method = narrow(call);
+  const std::string handleIn = method == "SetString" ? ask(L"Handle: ") : "";
+  const std::string query = method == "SetString" ? ask(L"Query: ") : "";
+  const std::string text = ask(L"Text: ");
+  try {
+    DuctoraBridge bridge;
+    std::string handle;
+    const long rc = method == "CreatePart"             ? bridge.createPart(text.c_str(), handle)
+                    : method == "CreateConnectionStub" ? bridge.createConnectionStub(text.c_str(), handle)
+                                                       : bridge.setString(handleIn.c_str(), query.c_str(), text.c_str());
+    printMessage("dcrequest: result %ld handle %s\n", rc, handle.c_str());
+    if (rc != 0) printMessage("dcrequest: error %s\n", bridge.lastError().c_str());
+  } catch (const char* why) {
+    printMessage("dcrequest: %s\n", why);
+  }
+}
 }  // namespace
 
 extern "C" ACHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId) {
   if (msg == AcRx::kInitAppMsg) {
     acedRegCmds->addCommand(L"DCOBJECTS_CMDS", L"DCOBJECTS", L"DCOBJECTS", ACRX_CMD_MODAL, createObjects);
+    acedRegCmds->addCommand(L"DCOBJECTS_CMDS", L"DCREQUEST", L"DCREQUEST", ACRX_CMD_MODAL, sendRequest);
     acrxDynamicLinker->unlockApplication(appId);
     acrxDynamicLinker->registerAppMDIAware(appId);
   } else if (msg == AcRx::kUnloadAppMsg) {

@@ -53,7 +53,11 @@ class DuctoraTest : public ::testing::Test {
   void saveDrawing() { ASSERT_EQ(du_drawing_saved(server, drawing.path), DU_OK) << server.lastError; }
 
   std::string projectFile() const { return folder + "/plant.ductora.xml"; }
-  std::string journalFile() const { return folder + "/plant.ductora.log"; }
+  // The journal with every line written so far.
+  std::string journalFile() {
+    du_journal_flush(server);
+    return folder + "/plant.ductora.log";
+  }
   std::string read(const std::string& path) const {
     std::ifstream f(path);
     std::stringstream s;
@@ -90,6 +94,21 @@ class DuctoraTest : public ::testing::Test {
                              "<CustomPartType>Unit &amp; co</CustomPartType><Description>Unit &amp; co</Description>"
                              "<Geometry><Layer><Name>0</Name></Layer></Geometry></Part></CreatePart>",
                              h),
+              DU_OK)
+        << server.lastError;
+    return h;
+  }
+
+  // A Fan stub on the part: one round connection at the origin.
+  std::string fanStub(const std::string& parent) {
+    std::string h;
+    EXPECT_EQ(du_create_connection_stub(
+                  server,
+                  "<CreateConnectionStub><Function><Name>Fan</Name></Function><ParentPart>" + parent +
+                      "</ParentPart><System><ID>3</ID></System><Connections><Connection><Position><WCS>0 0 0</WCS>"
+                      "</Position><Direction><WCS>1 0 0</WCS></Direction><Normal><WCS>0 0 1</WCS></Normal><Shape><ID>"
+                      "0</ID></Shape><Diameter>125</Diameter></Connection></Connections></CreateConnectionStub>",
+                  h),
               DU_OK)
         << server.lastError;
     return h;

@@ -167,6 +167,7 @@ TEST_F(DuctoraTest, ProjectGoesAlongWhenTheDrawingIsSavedUnderANewName) {
   saveDrawing();
   std::string s;
   ASSERT_EQ(du_get_string(server, h, "/Part/Class/Name", s), DU_OK);
+  du_journal_flush(server);
   EXPECT_NE(read(folder + "/copy.ductora.log").find("GetString handle=\"" + h + "\""), std::string::npos);
   DuProject copy;
   std::string error;

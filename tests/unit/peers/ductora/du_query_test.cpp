@@ -92,18 +92,33 @@ TEST_F(DuctoraTest, UnknownAndErasedPartsDoNotAnswer) {
 
 TEST_F(DuctoraTest, SettersCheckTheirValues) {
   writeSampleProject();
-  std::string h = customPart();
+  std::string h = customPart(), other = customPart();
   std::string s;
-  EXPECT_EQ(du_set_string(server, h, "/Part/Package/PartList", "1a2 1B3"), DU_OK);
+  // A package lists stubs made on its part (one erased since still counts), nothing else.
+  drawing.next = 0x1A2;
+  const std::string fan = fanStub(h), plug = fanStub(h), foreign = fanStub(other);
+  ASSERT_EQ(fan + " " + plug, "1A2 1A3");
+  drawing.erased.insert(plug);
+  EXPECT_EQ(du_set_string(server, h, "/Part/Package/PartList", "1a2 1A3"), DU_OK) << server.lastError;
   ASSERT_EQ(du_get_string(server, h, "/Part/Package/PartList", s), DU_OK);
-  EXPECT_EQ(s, "1A2 1B3");
+  EXPECT_EQ(s, "1A2 1A3");
   EXPECT_EQ(du_set_string(server, h, "/Part/Package/PartList", ""), DU_OK);
-  for (const char* bad : {"1A2  1B3", "1A2 ", " 1A2", "1A2,1B3", "xyz"})
+  for (const char* bad : {"1A2  1A3", "1A2 ", " 1A2", "1A2,1A3", "xyz"})
     EXPECT_EQ(du_set_string(server, h, "/Part/Package/PartList", bad), DU_BAD_VALUE) << bad;
+  EXPECT_EQ(du_set_string(server, h, "/Part/Package/PartList", fan + " " + foreign), DU_BAD_VALUE);
+  EXPECT_EQ(server.lastError, "The package of " + h + " cannot list " + foreign + ": it is not a connection stub made "
+                              "on " + h + " (/Part/Package/PartList).");
+  EXPECT_EQ(du_set_string(server, h, "/Part/Package/PartList", other + " " + fan), DU_BAD_VALUE);
+  EXPECT_EQ(du_set_string(server, h, "/Part/Package/PartList", "FFFF"), DU_BAD_VALUE);
+  EXPECT_NE(server.lastError.find("no Ductora part has that handle"), std::string::npos);
+  ASSERT_EQ(du_get_string(server, h, "/Part/Package/PartList", s), DU_OK);
+  EXPECT_EQ(s, "");
   EXPECT_EQ(du_set_string(server, h, "/Part/Package/Behaviour/MOVE", "All"), DU_OK);
   EXPECT_EQ(du_set_string(server, h, "/Part/Package/Behaviour/MOVE", "Sometimes"), DU_BAD_VALUE);
   EXPECT_EQ(du_set_string(server, h, "/Part/Geometry/Source[0]/Block/Name", "Zephyr1"), DU_OK);
   EXPECT_EQ(du_set_string(server, h, "/Part/Geometry/Source[0]/Block/Name", "Missing"), DU_BAD_VALUE);
+  drawing.blocks.insert("*Model_Space");  // a layout draws the whole drawing, the part in it
+  EXPECT_EQ(du_set_string(server, h, "/Part/Geometry/Source[0]/Block/Name", "*Model_Space"), DU_BAD_VALUE);
   EXPECT_EQ(du_set_string(server, h, "/Part/Geometry/Source[1]/Block/Name", "Zephyr1"), DU_NO_INDEX);
   EXPECT_EQ(du_set_number(server, h, "/Part/System/ID", 4), DU_OK);
   EXPECT_EQ(du_set_number(server, h, "/Part/System/ID", 9), DU_BAD_VALUE);
@@ -152,7 +167,7 @@ TEST_F(DuctoraTest, SettersCheckTheirValues) {
   DuProject reread;
   std::string error;
   ASSERT_EQ(du_project_load(projectFile(), reread, error), 0) << error;
-  ASSERT_EQ(reread.parts.size(), 1u);
+  ASSERT_EQ(reread.parts.size(), 5u);  // the part, the other and three stubs
   EXPECT_EQ(reread.parts[0].systemId, 4);
   EXPECT_EQ(reread.parts[0].blockName, "Zephyr1");
   EXPECT_EQ(reread.parts[0].moveBehaviour, "All");

@@ -48,33 +48,70 @@ TEST_F(DuctoraTest, CustomPartFromTheClientsRequest) {
   EXPECT_EQ(p.y, 20);
 }
 
-TEST_F(DuctoraTest, StubsAndDuctJoinParts) {
+// Before, a duct was taken whatever it met: a round duct in a rectangular serie, an end
+// beside the connection it named, of another size or system, a second duct on a joined
+// connection, a custom part as a connection; and a stub of no size.
+TEST_F(DuctoraTest, DuctsJoinOnlyConnectionsThatFit) {
   writeSampleProject();
-  std::string unit = customPart();
-  std::string fan, branch, duct;
+  const std::string unit = customPart();
+  std::string rectAtOrigin = kRectConnection;
+  rectAtOrigin.replace(rectAtOrigin.find("1300.000000"), 11, "0.000000");
+  std::string fan, other, branch, duct, s;
   ASSERT_EQ(du_create_connection_stub(
                 server,
-                stubRequest("Fan", unit, 3, kRoundConnection,
+                stubRequest("Fan", unit, 3, rectAtOrigin,
                             "<Sound><Attenuation><dB>1.000000 0.000000 0.000000 0.000000 0.000000 0.000000 "
                             "0.000000 0.000000</dB></Attenuation></Sound>"),
                 fan),
             DU_OK)
       << server.lastError;
-  std::string s;
   ASSERT_EQ(du_get_string(server, fan, "/Part/ExternalPart/Function/Name", s), DU_OK);
   EXPECT_EQ(s, "Fan");
-  double n;
-  ASSERT_EQ(du_get_number(server, fan, "/Part/System/ID", n), DU_OK);
-  EXPECT_EQ(n, 3);
+  ASSERT_EQ(du_create_connection_stub(server, stubRequest("Fan", unit, 4, rectAtOrigin), other), DU_OK);
   ASSERT_EQ(du_create_connection_stub(server, stubRequest("NBranch", unit, 3, kRoundConnection + kRectConnection),
                                       branch),
             DU_OK)
       << server.lastError;
+  const std::string end = ductEnd();
+  const std::string joined = "(/CreatePart/Part/Connection[1]).", joined2 = "(/CreatePart/Part/Connection[2]).";
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {ductRequest(fan, branch, "SR"), "The duct serie \"SR\" is round, the duct rectangular 400x200 "
+                                       "(/CreatePart/Part/Shape/ID)."},
+      {ductRequest(fan, branch, "RECT", "1200.000000 0.000000 0.000000"),
+       "End 2 of the duct is at 1200 0 0, not where " + branch + " is joined (0 0 0; 1300 0 0) " + joined2},
+      {ductRequest(branch, ""), "End 1 of the duct is rectangular 400x200, the connection of " + branch +
+                                    " it meets round 315 " + joined},
+      {ductRequest(other, ""), "The duct is of system 3, " + other + " at its end 1 of system 4 " + joined},
+      {ductRequest(unit, ""), "End 1 of the duct meets " + unit + ", a DURACustomPart; a duct joins connection stubs "
+                              "and duct ends " + joined},
+      {ductRequest(end, ""), "End 1 of the duct is at 0 0 0, not where " + end + " is joined (1000 2000 0) " + joined},
+  };
+  for (const auto& c : refused) {
+    EXPECT_EQ(du_create_part(server, c.first, duct), DU_BAD_REQUEST) << c.first;
+    EXPECT_EQ(server.lastError, c.second);
+  }
   ASSERT_EQ(du_create_part(server, ductRequest(fan, branch), duct), DU_OK) << server.lastError;
   ASSERT_EQ(du_get_string(server, duct, "/Part/Connection[1]/ConnectedTo", s), DU_OK);
   EXPECT_EQ(s, branch);
-  // A duct end that meets no stub yet is allowed.
-  ASSERT_EQ(du_create_part(server, ductRequest("", branch), duct), DU_OK) << server.lastError;
+  // One duct to a connection; once that duct is erased, another may take its place.
+  EXPECT_EQ(du_create_part(server, ductRequest(fan, ""), s), DU_BAD_REQUEST);
+  EXPECT_EQ(server.lastError, "The connection of " + fan + " at 0 0 0 is joined to the duct " + duct + " already " +
+                                  joined);
+  EXPECT_EQ(du_create_part(server, ductRequest("", branch), s), DU_BAD_REQUEST);
+  drawing.erased.insert(duct);
+  EXPECT_EQ(du_create_part(server, ductRequest(fan, ""), s), DU_OK) << server.lastError;
+  // A stub of no size.
+  std::string none = kRoundConnection;
+  none.replace(none.find("315"), 3, "0");
+  EXPECT_EQ(du_create_connection_stub(server, stubRequest("Fan", unit, 3, none), s), DU_BAD_REQUEST);
+  EXPECT_EQ(server.lastError, "Connection 1 of the stub has no size: its <Diameter> must not be 0 "
+                              "(/CreateConnectionStub/Connections/Connection[1]).");
+  EXPECT_EQ(du_create_connection_stub(server, stubRequest("NBranch", unit, 3, kRoundConnection +
+                                                          std::string(kRectConnection).replace(kRectConnection.find(
+                                                              "<Height>200"), 11, "<Height>0")),
+                                      s),
+            DU_BAD_REQUEST);
+  EXPECT_NE(server.lastError.find("Connection 2 of the stub has no size"), std::string::npos);
 }
 
 TEST_F(DuctoraTest, RequestsThatAreRefused) {

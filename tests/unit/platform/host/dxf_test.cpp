@@ -8,6 +8,7 @@
 #include <sstream>
 #include "arxhost.h"
 #include "hosttest.h"
+#include "test_temp.h"
 
 namespace {
 std::string tempPath(const char* name) {
@@ -16,13 +17,6 @@ std::string tempPath(const char* name) {
 
 void writeText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }

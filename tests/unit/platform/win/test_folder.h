@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include "test_temp.h"  // readText
 
 struct TestFolder {
   std::string path;
@@ -19,13 +20,6 @@ struct TestFolder {
 inline void writeText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
-}
-
-inline std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 inline bool fileExists(const std::string& path) {
