@@ -316,14 +316,11 @@ void writeCustomEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner
   if (graphics.empty() && kept) graphics = kept->proxyGraphics;
   if (!graphics.empty()) {
     w.integer(version(*c.d) >= "AC1027" ? 160 : 92, (long long)graphics.size());
-    static const char digits[] = "0123456789ABCDEF";
+    const auto* bytes = reinterpret_cast<const unsigned char*>(graphics.data());
     std::string hex;
     for (size_t at = 0; at < graphics.size(); at += kProxyChunkBytes) {
       hex.clear();
-      for (size_t k = at; k < std::min(graphics.size(), at + kProxyChunkBytes); ++k) {
-        hex += digits[(unsigned char)graphics[k] >> 4];
-        hex += digits[(unsigned char)graphics[k] & 15];
-      }
+      dxf::appendHex(hex, bytes + at, std::min(graphics.size() - at, kProxyChunkBytes));
       w.str(310, hex);
     }
   }

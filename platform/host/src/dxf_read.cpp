@@ -407,14 +407,8 @@ bool Reader::sameName(const std::string& read, const std::wstring& name) const {
 }
 
 std::string Reader::handleText(Adesk::UInt64 h) const {
-  char tmp[20];
-  char* end = tmp + sizeof tmp;
-  char* p = end;
-  do {
-    *--p = "0123456789ABCDEF"[h & 15];
-    h >>= 4;
-  } while (h);
-  return std::string(p, end);
+  char tmp[kHandleChars];
+  return std::string(handleChars(h, tmp));
 }
 
 // An object the host does not model: every group kept as read, its handle (5, or 105 in

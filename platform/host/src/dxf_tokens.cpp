@@ -132,12 +132,8 @@ bool Tokenizer::nextBinary(Group& g) {
     case Binary::kChunk: {
       size_t n = little(1);
       need(n);
-      static const char kDigits[] = "0123456789ABCDEF";
-      g.value.resize(2 * n);
-      for (size_t i = 0; i < n; ++i) {
-        g.value[2 * i] = kDigits[d[m_pos + i] >> 4];
-        g.value[2 * i + 1] = kDigits[d[m_pos + i] & 15];
-      }
+      g.value.clear();
+      appendHex(g.value, d + m_pos, n);
       m_pos += n;
       break;
     }
@@ -235,6 +231,24 @@ bool FileData::read(const std::string& path, std::wstring* message) {
     }
   }
   return false;
+}
+
+std::string_view handleChars(Adesk::UInt64 h, char* out) {
+  char* const end = out + kHandleChars;
+  char* p = end;
+  do {
+    *--p = "0123456789ABCDEF"[h & 15];
+    h >>= 4;
+  } while (h);
+  return std::string_view(p, end - p);
+}
+
+void appendHex(std::string& out, const unsigned char* bytes, size_t n) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  for (size_t i = 0; i < n; ++i) {
+    out += kDigits[bytes[i] >> 4];
+    out += kDigits[bytes[i] & 15];
+  }
 }
 
 void appendCode(std::string& out, int code) {

@@ -91,6 +91,13 @@ void appendCode(std::string& out, int code);  // the code and its line alone
 // The group of `text` (in that form) at `at`, which moves past it; false at the end.
 bool nextGroup(std::string_view text, size_t& at, int& code, std::string_view& value);
 
+// The host's text of a handle: upper-case hexadecimal without leading zeros, in `out`
+// (kHandleChars of room).
+const size_t kHandleChars = 16;
+std::string_view handleChars(Adesk::UInt64 h, char* out);
+// Appends two upper-case hexadecimal digits for each of n bytes (a binary chunk's text).
+void appendHex(std::string& out, const unsigned char* bytes, size_t n);
+
 // The host's text of a number: the shortest that reads back as the same double, with
 // ".0" after a whole number; an angle in degrees from radians. `out` holds kNumberChars.
 const size_t kNumberChars = 40;

@@ -75,14 +75,8 @@ void Writer::integer(int c, long long v) {
 }
 
 void Writer::handle(int c, Adesk::UInt64 h) {
-  char tmp[24];
-  char* end = tmp + sizeof tmp;
-  char* p = end;
-  do {
-    *--p = "0123456789ABCDEF"[h & 15];
-    h >>= 4;
-  } while (h);
-  modelled(c, std::string_view(p, end - p));
+  char tmp[kHandleChars];
+  modelled(c, handleChars(h, tmp));
 }
 
 void Writer::point(int c, const double* v, int dims) {
