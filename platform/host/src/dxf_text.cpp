@@ -144,13 +144,24 @@ std::wstring Codec::decode(const std::string& bytes) const {
 }
 
 void Codec::append(std::string& out, const std::wstring& text) const {
+  const size_t start = out.size();
+  appendEach(out, text, false);
+  // A double-byte code page reads a lone lead byte together with the byte after it, so
+  // characters written one by one can read back as others: a text that would not read
+  // back the same is written with every character beyond ASCII escaped.
+  if (!m_conv || decode(out.substr(start)) == text) return;
+  out.resize(start);
+  appendEach(out, text, true);
+}
+
+void Codec::appendEach(std::string& out, const std::wstring& text, bool escapeBeyondAscii) const {
   for (size_t i = 0; i < text.size(); ++i) {
     wchar_t c = text[i];
     if (c == L'\\' && startsEscape(text, i)) {
       out += "\\U+005C";
     } else if (c >= 0x20 && c < 0x80) {
       out += (char)c;
-    } else if (c < 0x20 || (c >= 0xD800 && c < 0xE000) || beyondUnicode((uint32_t)c)) {
+    } else if (c < 0x20 || escapeBeyondAscii || (c >= 0xD800 && c < 0xE000) || beyondUnicode((uint32_t)c)) {
       appendEscape(out, c);
     } else if (m_utf8) {
       out += cadhost::toUtf8(std::wstring(1, c));

@@ -17,7 +17,8 @@ class Codec {
   // becomes the character of the same number.
   std::wstring decode(const std::string& bytes) const;
   // Appends text in the file's form: characters outside the code page and control
-  // characters as \U+XXXX, a backslash that would start such an escape as \U+005C.
+  // characters as \U+XXXX, a backslash that would start such an escape as \U+005C. The
+  // text always reads back as it stands.
   void append(std::string& out, const std::wstring& text) const;
   std::string encode(const std::wstring& text) const;
 
@@ -26,6 +27,8 @@ class Codec {
   const std::string& pageName() const { return m_page; }
 
  private:
+  void appendEach(std::string& out, const std::wstring& text, bool escapeBeyondAscii) const;
+
   struct Converters;
   bool m_utf8 = false;
   std::string m_page = "ANSI_1252";
