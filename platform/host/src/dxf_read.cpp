@@ -249,7 +249,6 @@ AcDbSymbolTable* Reader::makeTable(const std::string& name, Adesk::UInt64 handle
 
 void Reader::tables() {
   Group g;
-  std::set<std::string> seen;
   while (m_tok.next(g)) {
     if (g.code != 0) throw DxfError{"TABLE expected", g.line};
     if (g.value == "ENDSEC") return;
@@ -263,7 +262,7 @@ void Reader::tables() {
       if ((h.code == 5 || h.code == 105) && !handle) handle = toHandle(h);
     }
     if (name.empty()) throw DxfError{"TABLE without a name", g.line};
-    if (!seen.insert(name).second) throw DxfError{"table " + name.substr(0, 40) + " appears twice", g.line};
+    if (!m_tablesSeen.insert(name).second) throw DxfError{"table " + name.substr(0, 40) + " appears twice", g.line};
     AcDbSymbolTable* table = nullptr;
     if (modelledTable(name)) {
       table = makeTable(name, handle, g.line);

@@ -127,6 +127,7 @@ class Reader {
   std::set<Adesk::UInt64> m_reserved;  // BLOCK and ENDBLK handles
   std::set<std::wstring> m_xdataApps;
   std::string m_lastSection;
+  std::set<std::string> m_tablesSeen;  // across TABLES sections: a file names each table once
   bool m_r12 = false;  // a file before R13: its layouts' blocks may be named $MODEL_SPACE, $PAPER_SPACE
   std::string m_warning;
   // Room that serves entity after entity: its groups, its field values and which were
