@@ -171,6 +171,9 @@ TEST_F(Dxf, MalformedFilesAreRefusedWithLineAndLeaveNothing) {
       "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nA\n  0\nINSERT\n  2\nB\n  0\nENDBLK\n"
       "  0\nBLOCK\n  2\nB\n  0\nINSERT\n  2\nC\n  0\nINSERT\n  2\nA\n  0\nENDBLK\n"
       "  0\nBLOCK\n  2\nC\n  0\nENDBLK\n  0\nENDSEC\n  0\nEOF\n",
+      // A table named again in a second TABLES section.
+      "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nVPORT\n  0\nENDTAB\n  0\nENDSEC\n"
+      "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nVPORT\n  0\nENDTAB\n  0\nENDSEC\n  0\nEOF\n",
   };
   for (const char* text : bad) {
     writeText(in, text);
