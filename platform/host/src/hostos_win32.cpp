@@ -1,16 +1,25 @@
 // The host on Windows (hostos.h): the real registry, dialogs and shell, and the system's
-// code-page converters. What a session needs beyond them (its own machine folder, dialogs
-// answered from the script, waiting for the shell's programs) is not built here yet: those
-// calls fail, and the host says so.
+// code-page converters. The machine folder's hives are imported into the registry at the
+// start and written back at the end (machinehives.h); its ProgramData/ is the process's
+// program-data folder. Dialogs answered from the script are not built here yet: that call
+// fails, and the host says so.
 #include "hostos.h"
 
 #include <windows.h>
 #include <io.h>
 
 #include "hostimpl.h"
+#include "machinehives.h"
 
 namespace cadhost {
-int osUseMachineFolder(const std::string&) { return -1; }
+int osUseMachineFolder(const std::string& folder) {
+  const std::wstring programData = fromUtf8(folder) + L"\\ProgramData";
+  // Both the process's environment (for programs it starts) and the C library's copy (getenv).
+  if (!SetEnvironmentVariableW(L"PROGRAMDATA", programData.c_str()) ||
+      _wputenv((L"PROGRAMDATA=" + programData).c_str()) != 0)
+    return -1;
+  return importMachineHives(folder);
+}
 
 int osMakeFolders(const std::string& path) {
   const std::wstring w = fromUtf8(path);
@@ -32,7 +41,7 @@ bool osInputIsTerminal() { return _isatty(0) != 0; }
 
 int osWaitForShellPrograms(unsigned) { return -1; }
 
-void osShutdown() {}
+void osShutdown() { exportMachineHives(); }
 
 struct OsCodePage {
   UINT number = 0;

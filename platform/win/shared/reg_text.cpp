@@ -1,11 +1,12 @@
 // UTF-8 and UTF-16LE for the registry: stored text values and hive files.
 #include "reg_text.h"
 #include <vector>
-#include "base_internal.h"
+#include "standin.h"
 #include "reg_hive.h"
-#include "windows.h"
+#include <windows.h>
 
 namespace zwin {
+using standin::appendUtf8;
 namespace {
 // A byte that is not part of a UTF-8 character travels as the lone surrogate U+DC00 + byte.
 const char32_t kByteEscape = 0xDC00;
