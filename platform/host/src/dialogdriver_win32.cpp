@@ -357,8 +357,9 @@ DialogKind kindOf(HWND dialog) {
 
 void CALLBACK onTick(HWND window, UINT, UINT_PTR, DWORD) {
   DrivenDialog* d = driven(window);
-  // Only the innermost dialog takes lines; an outer one waits while its line runs.
-  if (!d || d->busy || d != &openDialogs.back() || !IsWindowVisible(window)) return;
+  // Only the innermost dialog takes lines; an outer one waits while its line runs. A dialog
+  // its procedure keeps hidden takes them too, or the session would wait for ever.
+  if (!d || d->busy || d != &openDialogs.back()) return;
   d->busy = true;
   if (!d->known) {
     d->known = true;

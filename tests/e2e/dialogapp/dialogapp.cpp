@@ -58,11 +58,18 @@ INT_PTR CALLBACK dialogProc(HWND d, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-void run(const char* name) {
-  acutPrintf(L"dialogapp: %hs gives %d\n", name, (int)DialogBoxParamA(mainModule(), name, adsw_acadMainWnd(), dialogProc, 0));
+// A procedure that ends its dialog on OK only: Cancel and the close box are ignored.
+INT_PTR CALLBACK stubbornProc(HWND d, UINT msg, WPARAM wParam, LPARAM) {
+  if (msg == WM_COMMAND && LOWORD(wParam) == IDOK) EndDialog(d, IDOK);
+  return msg == WM_INITDIALOG || msg == WM_COMMAND;
 }
-void unitDialog() { run("DLG_VIEW_XDATA"); }
-void acceptDialog() { run("DLG_ACCEPT_CHANGES"); }
+
+void run(const char* name, DLGPROC proc) {
+  acutPrintf(L"dialogapp: %hs gives %d\n", name, (int)DialogBoxParamA(mainModule(), name, adsw_acadMainWnd(), proc, 0));
+}
+void unitDialog() { run("DLG_VIEW_XDATA", dialogProc); }
+void acceptDialog() { run("DLG_ACCEPT_CHANGES", dialogProc); }
+void stubbornDialog() { run("DLG_ACCEPT_CHANGES", stubbornProc); }
 
 void messageBoxes() {
   const UINT kinds[] = {MB_YESNOCANCEL | MB_ICONQUESTION, MB_OKCANCEL | MB_ICONEXCLAMATION, MB_ICONHAND};
@@ -97,6 +104,7 @@ extern "C" ACHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, v
   if (msg == AcRx::kInitAppMsg) {
     acedRegCmds->addCommand(L"DIALOGAPP", L"UNITDIALOG", L"UNITDIALOG", ACRX_CMD_MODAL, unitDialog);
     acedRegCmds->addCommand(L"DIALOGAPP", L"ACCEPTDIALOG", L"ACCEPTDIALOG", ACRX_CMD_MODAL, acceptDialog);
+    acedRegCmds->addCommand(L"DIALOGAPP", L"STUBBORN", L"STUBBORN", ACRX_CMD_MODAL, stubbornDialog);
     acedRegCmds->addCommand(L"DIALOGAPP", L"BOXES", L"BOXES", ACRX_CMD_MODAL, messageBoxes);
     acedRegCmds->addCommand(L"DIALOGAPP", L"OPENFILE", L"OPENFILE", ACRX_CMD_MODAL, openFile);
     acrxDynamicLinker->registerAppMDIAware(appId);
