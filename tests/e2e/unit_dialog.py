@@ -168,12 +168,12 @@ check(lines[:2] == ["Unit\tVH-CX-1200",
 check("Message box" not in out.split("Dialog:", 1)[1], "OK closes at once with every system chosen", out)
 
 width, height, rows = png_pixels(snapshot)
-check((width, height) == (818, 698), "the snapshot is the dialog's size: %dx%d" % (width, height), out)
+check((width, height) == (818, 643), "the snapshot is the dialog's size: %dx%d" % (width, height), out)
 grey = lambda p: p == (128, 128, 128)
-check(count(rows, (20, 424, 780, 425), grey) > 700 and count(rows, (20, 443, 780, 444), grey) > 700,
+check(count(rows, (20, 391, 780, 392), grey) > 700 and count(rows, (20, 410, 780, 411), grey) > 700,
       "list lines are framed in grey, neighbours sharing a line")
-check(count(rows, (330, 428, 400, 441), lambda p: sum(p) < 300) > 20, "the unit id stands in the value column")
-picture = (294, 137, 522, 345)
+check(count(rows, (330, 395, 400, 408), lambda p: sum(p) < 300) > 20, "the unit id stands in the value column")
+picture = (294, 125, 522, 317)
 check(count(rows, picture, lambda p: p[2] > 180 and p[0] < 60 and p[1] < 60) > 500,
       "the preview shows the unit with its blue edges")
 info = read_drawing(drawing, out)

@@ -39,8 +39,6 @@ bool osPathExists(const std::string& path) {
 
 bool osInputIsTerminal() { return _isatty(0) != 0; }
 
-int osInstallDialogDriver() { return -1; }
-
 int osWaitForShellPrograms(unsigned) { return -1; }
 
 void osShutdown() { exportMachineHives(); }

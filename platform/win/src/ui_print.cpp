@@ -52,8 +52,10 @@ std::string describeItems(Window* c) {
   return out;
 }
 
+std::string idText(Window* c) { return c->id == IDC_STATIC ? std::string("-") : std::to_string(c->id); }
+
 std::string describeControl(Window* c) {
-  std::string line = "  [" + (c->id == IDC_STATIC ? std::string("-") : std::to_string(c->id)) + "] " + kindName(c);
+  std::string line = "  [" + idText(c) + "] " + kindName(c);
   if (c->style & WS_DISABLED) line += " (disabled)";
   bool picture = c->kind == Kind::Static && (c->style & SS_TYPEMASK) == SS_OWNERDRAW;
   if ((c->kind == Kind::Static && !picture) || c->kind == Kind::Button) line += " " + quoted(c->text);
@@ -68,6 +70,18 @@ std::string describeDialog(Window* dialog) {
   for (HWND h : dialog->children) {
     Window* c = find(h);
     if (c && (c->style & WS_VISIBLE)) out += describeControl(c);
+  }
+  return out;
+}
+
+std::string describeLayout(Window* dialog) {
+  std::string out;
+  for (HWND h : dialog->children) {
+    Window* c = find(h);
+    if (!c || !(c->style & WS_VISIBLE)) continue;
+    const RECT& r = c->rect;
+    out += "  [" + idText(c) + "] " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "\n";
   }
   return out;
 }

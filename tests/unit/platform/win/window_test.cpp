@@ -22,10 +22,10 @@ TEST(Placement, DialogWithoutParentOpensInTheMiddleOfTheScreen) {
   const RECT& r = state.windowAtInit;
   EXPECT_EQ(r.left, (1920 - width(r)) / 2);
   EXPECT_EQ(r.top, (1080 - height(r)) / 2);
-  // 200 x 150 dialog units with the 6 x 13 base units of its 8-point font (150 * 13 / 8
-  // rounded), plus frame and caption bar.
+  // 200 x 150 dialog units with the 6 x 12 base units its 8-point font has in Liberation
+  // Sans, as the real dialog manager measures that font, plus frame and 19-pixel caption.
   EXPECT_EQ(width(r), 300 + 2 * 3);
-  EXPECT_EQ(height(r), 244 + 22 + 2 * 3);
+  EXPECT_EQ(height(r), 225 + 19 + 2 * 3);
 }
 
 TEST(Placement, DialogOpensCentredOnItsOwner) {

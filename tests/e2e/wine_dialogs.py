@@ -1,0 +1,104 @@
+"""Guards the script's dialog driver against the real dialog manager: one script answers the
+main module's two dialogs, message boxes and the open-file dialog in cadhost and in
+cadhost.exe under Wine, up to a dialog that ignores Cancel at the end of the script, and the two transcripts must read alike, every control must stand
+within a pixel of where Wine's dialog manager puts it, and the pictures must be the same size.
+Before, the Windows stand-in measured dialogs in 6 x 13 base units where the same font gives
+6 x 12, and cadhost.exe could not answer a dialog at all."""
+import os
+import re
+import struct
+import subprocess
+import tempfile
+
+from cadhost_run import bin_dir, check, make_machine, run_cadhost, source_dir
+from zephyr_setup import LOADER, remove_at_exit
+
+WINE_BIN = os.path.join(source_dir(), "build-win64", "bin")
+UNITS = os.path.join(source_dir(), "examples", "units")
+
+
+def script(folder):
+    return "\n".join([
+        "UNITDIALOG", "layout", "select 201 Extract air", "select 201 Nothing", "select 203 Supply air", "click 456",
+        "frobnicate", "click 1", "maybe", "no", "snapshot %s/unit.png" % folder, "close",
+        "ACCEPTDIALOG", "layout", "snapshot %s/accept.png" % folder, "escape",
+        "BOXES", "yes", "maybe", "*cancel*", "ok",
+        "OPENFILE", UNITS, "nothere.xml", "VH-CX-1200.xml", "OPENFILE", UNITS, "*cancel*",
+        "STUBBORN"]) + "\n"
+
+
+def run_wine(text, folder):
+    machine = make_machine()
+    path = os.path.join(folder, "script.scr")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+    p = subprocess.run([os.path.join(WINE_BIN, "cadhost-wine"), "--machine", machine, "--load", LOADER, "--load",
+                        os.path.join(WINE_BIN, "dialogapp.arx"), "--script", path], stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE, timeout=900)
+    return p.returncode, p.stdout.decode("utf-8", "replace") + p.stderr.decode("utf-8", "replace")
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    check(head[:8] == b"\x89PNG\r\n\x1a\n", "%s is a PNG" % path)
+    return struct.unpack(">II", head[16:24])
+
+
+def session(out):
+    """The transcript from the first command on, with paths in one form (Wine shows the
+    folder through its drive Z: with backslashes) and without Wine's own notes ("wine: ...",
+    when the file dialog asks for the label of drive Z:)."""
+    out = out[out.index("Command: UNITDIALOG"):]
+    out = re.sub(r"Z:\\[^\n]*", lambda m: m.group(0)[2:].replace("\\", "/"), out)
+    return [line for line in out.splitlines() if not line.startswith("wine: ")]
+
+
+def layouts(lines):
+    """Each layout line's rectangles, dialog by dialog: {id: (left, top, width, height)}."""
+    found, current = [], None
+    for line in lines:
+        m = re.match(r"  \[(\S+)\] (-?\d+),(-?\d+) (\d+)x(\d+)$", line)
+        if line.endswith("Dialog: layout"):
+            current = []
+            found.append(current)
+        elif m and current is not None:
+            current.append((m.group(1), tuple(int(v) for v in m.groups()[1:])))
+        else:
+            current = None
+    return found
+
+
+linux_folder = remove_at_exit(tempfile.mkdtemp(prefix="zephyr_dialogs_linux_"))
+wine_folder = remove_at_exit(tempfile.mkdtemp(prefix="zephyr_dialogs_wine_"))
+rc, linux_out, _ = run_cadhost(script(linux_folder), loads=[LOADER, os.path.join(bin_dir(), "dialogapp.arx")])
+check(rc == 0, "cadhost runs the dialogs: exit %d" % rc, linux_out)
+check(os.path.exists(os.path.join(WINE_BIN, "cadhost-wine")), "the Windows host is built (./run windows)", WINE_BIN)
+rc, wine_out = run_wine(script(wine_folder), wine_folder)
+check(rc == 0, "cadhost.exe runs the dialogs under Wine: exit %d" % rc, wine_out)
+
+linux, wine = session(linux_out), session(wine_out)
+# The two transcripts line by line, the layouts apart (compared within a pixel below).
+plain = lambda lines: [l for l in lines if not re.match(r"  \[\S+\] -?\d+,-?\d+ \d+x\d+$", l)]
+for number, (a, b) in enumerate(zip(plain(linux), plain(wine))):
+    check(a == b.replace(wine_folder, linux_folder), "line %d reads alike:\n  Linux: %s\n  Wine:  %s" % (number, a, b),
+          "\n".join(wine))
+check(len(plain(linux)) == len(plain(wine)), "the transcripts have as many lines", "\n".join(wine))
+for needed in ("dialogapp: 201 chose item 1", "Control 201 has no item \"Nothing\".", "Control 203 is hidden.",
+               "Control 456 is not a button.", "Answer (yes/no): maybe", "Question: Take the unit?",
+               "dialogapp: DLG_VIEW_XDATA gives 2", "dialogapp: box gives 6", "Warning: Go on?", "dialogapp: box gives 2",
+               "Error: Go on?", "File not found: %s/nothere.xml" % UNITS, "dialogapp: open gives 1 VH-CX-1200.xml",
+               "dialogapp: open gives 0 ", "dialogapp: DLG_ACCEPT_CHANGES gives 2",
+               "Input ended: the dialog is closed with Cancel."):
+    check(needed in linux, "the session shows %r" % needed, "\n".join(linux))
+
+linux_layouts, wine_layouts = layouts(linux), layouts(wine)
+check(len(linux_layouts) == 2 and len(wine_layouts) == 2, "both dialogs print their layout", "\n".join(wine))
+for mine, real in zip(linux_layouts, wine_layouts):
+    check([i for i, _ in mine] == [i for i, _ in real], "the same controls are shown", (mine, real))
+    for (control, a), (_, b) in zip(mine, real):
+        check(all(abs(x - y) <= 1 for x, y in zip(a, b)),
+              "control %s stands where the dialog manager puts it: %s here, %s in Wine" % (control, a, b))
+for name in ("unit.png", "accept.png"):
+    mine, real = png_size(os.path.join(linux_folder, name)), png_size(os.path.join(wine_folder, name))
+    check(mine == real, "%s has the real dialog's size: %s here, %s in Wine" % (name, mine, real))
