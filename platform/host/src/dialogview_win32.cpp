@@ -179,6 +179,9 @@ int snapshotDialog(HWND dialog, const std::wstring& path) {
   int rc = -1;
   if (bitmap && pixels) {
     HGDIOBJ old = SelectObject(dc, bitmap);
+    // A dialog answers its first script line before the dialog manager has shown it (it
+    // shows a dialog once its queue is first empty): shown now, as it is about to be.
+    if (!IsWindowVisible(dialog)) ShowWindow(dialog, SW_SHOWNORMAL);
     // The dialog's pending paints first, so the picture shows what a person would see.
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     HDC window = GetWindowDC(dialog);

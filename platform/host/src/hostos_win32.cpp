@@ -119,10 +119,18 @@ bool osPathExists(const std::string& path) {
 bool osInputIsTerminal() { return _isatty(0) != 0; }
 
 int osWaitForShellPrograms(unsigned timeoutMs) {
+  // Wine's browser launch ends as soon as it has started the Linux program, which takes a
+  // moment to hold its file: "none" counts only once it has held for kSettleMs.
+  const DWORD kSettleMs = 2000;
   const DWORD start = GetTickCount();
+  DWORD noneSince = start;
+  bool none = false;
   for (;;) {
     const int running = shellProgramsRunning();
-    if (running == 0 || GetTickCount() - start >= timeoutMs) return running;
+    const DWORD now = GetTickCount();
+    if (running > 0) none = false;
+    else if (!none) none = true, noneSince = now;
+    if ((none && now - noneSince >= kSettleMs) || now - start >= timeoutMs) return running;
     Sleep(100);
   }
 }
