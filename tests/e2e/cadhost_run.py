@@ -41,6 +41,22 @@ def host_module(path):
     return path
 
 
+# The model files the Linux build makes beside its main module (the Windows build has no
+# catalogue of its own): placed beside the Windows main module too, as an installation with
+# local model files has them.
+MODEL_FILES = ("Duratcd.ddtz", "Ventholm_14a.tcdz")
+
+
+def _place_model_files(win):
+    for name in MODEL_FILES:
+        source, target = os.path.join(bin_dir(), name), os.path.join(win, name)
+        if os.path.exists(source) and (not os.path.exists(target) or
+                                       os.path.getmtime(target) < os.path.getmtime(source)):
+            temporary = "%s.%d" % (target, os.getpid())
+            shutil.copy2(source, temporary)
+            os.replace(temporary, target)  # tests side by side never see half a file
+
+
 # cadhost-wine's status when Wine, Xvfb or the prefix could not be had.
 WINE_CANNOT_START = 125
 
@@ -86,12 +102,14 @@ def run_cadhost(script, loads=(), drawing=None, machine=None, user_reg=None, sys
             else:
                 run_env[key] = value
     if win:  # the runner stops a hanging session itself and reports its transcript so far
+        _place_model_files(win)
         run_env["CADHOST_WINE_TIMEOUT"] = str(timeout)
         timeout += 60
     p = subprocess.run(args, cwd=cwd or machine, env=run_env, stdout=subprocess.PIPE,
                        stderr=subprocess.PIPE, timeout=timeout)
     transcript = p.stdout.decode("utf-8", "replace") + p.stderr.decode("utf-8", "replace")
     if win:
+        transcript = transcript.replace("\r\n", "\n")  # a Windows console program's line ends
         check(p.returncode != WINE_CANNOT_START, "the session could not start under Wine", transcript)
         check(p.returncode != 124, "the session under Wine did not end in time", transcript)
     return p.returncode, transcript, machine

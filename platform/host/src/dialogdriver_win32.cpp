@@ -330,7 +330,13 @@ void stepOpenFile(DrivenDialog& d) {
   if (!hasAttributes(folder, true)) return say("The folder " + folder + " does not exist.\n");
   if (named && !hasAttributes(path, false)) return say("File not found: " + path + "\n");
   if (!fileName) return command(dialog, IDCANCEL, BN_CLICKED, GetDlgItem(dialog, IDCANCEL));
-  SetWindowTextW(fileName, fromUtf8(path).c_str());
+  // The dialog takes no "/" in a name: the path goes in whole, as Windows names it (a path
+  // rooted at "/" is on the current drive, which is Wine's Z: for a Unix path).
+  std::wstring typed = fromUtf8(path);
+  wchar_t full[MAX_PATH];
+  const DWORD n = GetFullPathNameW(typed.c_str(), MAX_PATH, full, nullptr);
+  if (n > 0 && n < MAX_PATH) typed = full;
+  SetWindowTextW(fileName, typed.c_str());
   command(dialog, IDOK, BN_CLICKED, GetDlgItem(dialog, IDOK));
 }
 
