@@ -21,23 +21,26 @@ void appendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
-bool decodeUtf8(const std::string& s, size_t i, uint32_t& cp, size_t& len) {
-  unsigned char c = (unsigned char)s[i];
-  if (c < 0x80) { cp = c; len = 1; return true; }
-  int n;
+bool decodeUtf8(const unsigned char* s, size_t n, size_t i, uint32_t& cp, size_t& len) {
+  len = 1;
+  unsigned char c = s[i];
+  if (c < 0x80) {
+    cp = c;
+    return true;
+  }
+  size_t extra;
   uint32_t min;
-  if ((c & 0xE0) == 0xC0) { n = 1; cp = c & 0x1F; min = 0x80; }
-  else if ((c & 0xF0) == 0xE0) { n = 2; cp = c & 0x0F; min = 0x800; }
-  else if ((c & 0xF8) == 0xF0) { n = 3; cp = c & 0x07; min = 0x10000; }
+  if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; min = 0x80; }
+  else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; min = 0x800; }
+  else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; min = 0x10000; }
   else return false;
-  if (i + (size_t)n >= s.size()) return false;
-  for (int k = 1; k <= n; ++k) {
-    unsigned char cc = (unsigned char)s[i + k];
-    if ((cc & 0xC0) != 0x80) return false;
-    cp = (cp << 6) | (cc & 0x3F);
+  if (extra >= n - i) return false;
+  for (size_t k = 1; k <= extra; ++k) {
+    if ((s[i + k] & 0xC0) != 0x80) return false;
+    cp = (cp << 6) | (s[i + k] & 0x3F);
   }
   if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-  len = (size_t)n + 1;
+  len = extra + 1;
   return true;
 }
 
@@ -47,7 +50,7 @@ std::string foldCase(const std::string& text) {
   for (size_t i = 0; i < text.size();) {
     uint32_t cp;
     size_t len;
-    if (!decodeUtf8(text, i, cp, len)) {
+    if (!decodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), i, cp, len)) {
       out += text[i];
       ++i;
       continue;
