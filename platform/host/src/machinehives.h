@@ -9,16 +9,16 @@
 namespace cadhost {
 
 // Writes every key and value of the folder's hive files into the registry, and
-// remembers the folder and which keys the registry held before. A missing file is an
-// empty hive; a file that cannot be read or parsed is reported, left out of the
+// remembers the folder, the files as read and the time the session began. A missing file
+// is an empty hive; a file that cannot be read or parsed is reported, left out of the
 // registry and never written back. 0, or -1 when the registry cannot be written.
 int importMachineHives(const std::string& folder);
 
 // Writes each hive file anew (safely: the old file or the new one, never a mixture) when
 // its keys differ from what was imported: the imported keys as they are now, and every
-// key the session created, with their values. Keys the registry held before the import
-// and the file did not name are the platform's own and are left out. 0, or -1 when a
-// file could not be written (reported).
+// key the session wrote, with their values. Keys the file did not name and the session did
+// not write are the platform's own and are left out. 0, or -1 when a file could not be
+// written (reported).
 int exportMachineHives();
 
 }  // namespace cadhost

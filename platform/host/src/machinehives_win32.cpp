@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
