@@ -7,10 +7,9 @@ Before, the Windows stand-in measured dialogs in 6 x 13 base units where the sam
 import os
 import re
 import struct
-import subprocess
 import tempfile
 
-from cadhost_run import bin_dir, check, make_machine, run_cadhost, source_dir
+from cadhost_run import bin_dir, check, run_cadhost, source_dir
 from zephyr_setup import LOADER, remove_at_exit
 
 WINE_BIN = os.path.join(source_dir(), "build-win64", "bin")
@@ -27,15 +26,14 @@ def script(folder):
         "STUBBORN"]) + "\n"
 
 
-def run_wine(text, folder):
-    machine = make_machine()
-    path = os.path.join(folder, "script.scr")
-    with open(path, "w", encoding="utf-8") as f:
-        f.write(text)
-    p = subprocess.run([os.path.join(WINE_BIN, "cadhost-wine"), "--machine", machine, "--load", LOADER, "--load",
-                        os.path.join(WINE_BIN, "dialogapp.arx"), "--script", path], stdout=subprocess.PIPE,
-                       stderr=subprocess.PIPE, timeout=900)
-    return p.returncode, p.stdout.decode("utf-8", "replace") + p.stderr.decode("utf-8", "replace")
+def run_wine(text):
+    """The session in cadhost.exe under Wine, with the Windows build of each module."""
+    os.environ["ZEPHYR_WIN_BIN"] = WINE_BIN
+    try:
+        rc, out, _ = run_cadhost(text, loads=[LOADER, os.path.join(bin_dir(), "dialogapp.arx")])
+    finally:
+        del os.environ["ZEPHYR_WIN_BIN"]
+    return rc, out
 
 
 def png_size(path):
@@ -74,7 +72,7 @@ wine_folder = remove_at_exit(tempfile.mkdtemp(prefix="zephyr_dialogs_wine_"))
 rc, linux_out, _ = run_cadhost(script(linux_folder), loads=[LOADER, os.path.join(bin_dir(), "dialogapp.arx")])
 check(rc == 0, "cadhost runs the dialogs: exit %d" % rc, linux_out)
 check(os.path.exists(os.path.join(WINE_BIN, "cadhost-wine")), "the Windows host is built (./run windows)", WINE_BIN)
-rc, wine_out = run_wine(script(wine_folder), wine_folder)
+rc, wine_out = run_wine(script(wine_folder))
 check(rc == 0, "cadhost.exe runs the dialogs under Wine: exit %d" % rc, wine_out)
 
 linux, wine = session(linux_out), session(wine_out)
