@@ -1,8 +1,7 @@
 // The host on Windows (hostos.h): the real registry, dialogs and shell, and the system's
 // code-page converters. The machine folder's hives are imported into the registry at the
 // start and written back at the end (machinehives.h); its ProgramData/ is the process's
-// program-data folder. Dialogs answered from the script are not built here yet: that call
-// fails, and the host says so.
+// program-data folder. Dialogs answered from the script: dialogdriver_win32.cpp.
 #include "hostos.h"
 
 #include <windows.h>
