@@ -68,8 +68,6 @@ void command(HWND dialog, int id, WORD code, HWND control) {
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, code), (LPARAM)control);
 }
 
-// ---- modal dialogs of the system's templates
-
 // Finds the control a line names and checks that a user could reach it.
 HWND reachableControl(HWND dialog, const std::string& idText) {
   char* end = nullptr;
@@ -178,8 +176,6 @@ void stepModal(DrivenDialog& d) {
   runModalLine(dialog, line);
 }
 
-// ---- message boxes
-
 struct Answer {
   const char* word;
   int id;
@@ -244,8 +240,6 @@ void stepMessageBox(DrivenDialog& d) {
     if (word == a.word) return answerBox(box, a.id);
   say("Please answer " + choices + ".\n");
 }
-
-// ---- the open-file dialog
 
 // Controls of the system's file dialogs (dlgs.h): the file name, the types, the folder.
 const int kFileNameCombo = 0x47c;  // cmb13
@@ -333,8 +327,6 @@ void stepOpenFile(DrivenDialog& d) {
   SetWindowTextW(fileName, fromUtf8(path).c_str());
   command(dialog, IDOK, BN_CLICKED, GetDlgItem(dialog, IDOK));
 }
-
-// ---- the hook and the timer
 
 bool madeBy(HWND dialog, const wchar_t* module) {
   HMODULE system = GetModuleHandleW(module);
