@@ -82,7 +82,7 @@ for number, (a, b) in enumerate(zip(plain(linux), plain(wine))):
     check(a == b.replace(wine_folder, linux_folder), "line %d reads alike:\n  Linux: %s\n  Wine:  %s" % (number, a, b),
           "\n".join(wine))
 check(len(plain(linux)) == len(plain(wine)), "the transcripts have as many lines", "\n".join(wine))
-for needed in ("dialogapp: 201 chose item 1", "Control 201 has no item \"Nothing\".", "Control 203 is hidden.",
+for needed in ("dialogapp: 201 chose item 1", "Control 201 has no item \"Nothing\".", "Control 203 is disabled.",
                "Control 456 is not a button.", "Answer (yes/no): maybe", "Question: Take the unit?",
                "dialogapp: DLG_VIEW_XDATA gives 2", "dialogapp: box gives 6", "Warning: Go on?", "dialogapp: box gives 2",
                "Error: Go on?", "File not found: %s/nothere.xml" % UNITS, "dialogapp: open gives 1 VH-CX-1200.xml",
