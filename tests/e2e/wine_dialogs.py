@@ -1,15 +1,17 @@
 """Guards the script's dialog driver against the real dialog manager: one script answers the
 main module's two dialogs, message boxes and the open-file dialog in cadhost and in
-cadhost.exe under Wine, up to a dialog that ignores Cancel at the end of the script, and the two transcripts must read alike, every control must stand
-within a pixel of where Wine's dialog manager puts it, and the pictures must be the same size.
-Before, the Windows stand-in measured dialogs in 6 x 13 base units where the same font gives
-6 x 12, and cadhost.exe could not answer a dialog at all."""
+cadhost.exe under Wine, up to a dialog that ignores Cancel at the end of the script. The two
+transcripts must read alike, every control must stand within a pixel of where Wine's dialog
+manager puts it, and the pictures (one taken as the dialog opens) must be the same size with
+the painted picture in the same place. Before, the Windows stand-in measured dialogs in
+6 x 13 base units where the same font gives 6 x 12, and cadhost.exe could not answer a
+dialog at all."""
 import os
 import re
-import struct
 import tempfile
 
 from cadhost_run import bin_dir, check, run_cadhost, source_dir
+from pictures import count, png_pixels
 from zephyr_setup import LOADER, remove_at_exit
 
 WINE_BIN = os.path.join(source_dir(), "build-win64", "bin")
@@ -18,8 +20,8 @@ UNITS = os.path.join(source_dir(), "examples", "units")
 
 def script(folder):
     return "\n".join([
-        "UNITDIALOG", "layout", "select 201 Extract air", "select 201 Nothing", "select 203 Supply air", "click 456",
-        "frobnicate", "click 1", "maybe", "no", "snapshot %s/unit.png" % folder, "close",
+        "UNITDIALOG", "snapshot %s/unit.png" % folder, "layout", "select 201 Extract air", "select 201 Nothing", "select 203 Supply air", "click 456",
+        "frobnicate", "click 1", "maybe", "no", "close",
         "ACCEPTDIALOG", "layout", "snapshot %s/accept.png" % folder, "escape",
         "BOXES", "yes", "maybe", "*cancel*", "ok",
         "OPENFILE", UNITS, "nothere.xml", "VH-CX-1200.xml", "OPENFILE", UNITS, "*cancel*",
@@ -34,13 +36,6 @@ def run_wine(text):
     finally:
         del os.environ["ZEPHYR_WIN_BIN"]
     return rc, out
-
-
-def png_size(path):
-    with open(path, "rb") as f:
-        head = f.read(24)
-    check(head[:8] == b"\x89PNG\r\n\x1a\n", "%s is a PNG" % path)
-    return struct.unpack(">II", head[16:24])
 
 
 def session(out):
@@ -98,5 +93,14 @@ for mine, real in zip(linux_layouts, wine_layouts):
         check(all(abs(x - y) <= 1 for x, y in zip(a, b)),
               "control %s stands where the dialog manager puts it: %s here, %s in Wine" % (control, a, b))
 for name in ("unit.png", "accept.png"):
-    mine, real = png_size(os.path.join(linux_folder, name)), png_size(os.path.join(wine_folder, name))
-    check(mine == real, "%s has the real dialog's size: %s here, %s in Wine" % (name, mine, real))
+    mine, real = png_pixels(os.path.join(linux_folder, name)), png_pixels(os.path.join(wine_folder, name))
+    check(mine[:2] == real[:2], "%s has the real dialog's size: %s here, %s in Wine" % (name, mine[:2], real[:2]))
+# The unit dialog's picture control is painted blue 20 pixels inside its edges: in both
+# pictures the blue stands there (client area at 3, 22 inside the frame and caption).
+left, top = 3 + 290 + 20, 22 + 102 + 20
+inside = (left + 2, top + 2, left + 230 - 40 - 2, top + 194 - 40 - 2)
+blue = lambda p: p[2] > 200 and p[0] < 60 and p[1] < 60
+for folder in (linux_folder, wine_folder):
+    rows = png_pixels(os.path.join(folder, "unit.png"))[2]
+    check(count(rows, inside, blue) == (inside[2] - inside[0]) * (inside[3] - inside[1]),
+          "the painted picture stands where its control is in %s/unit.png" % folder)

@@ -27,11 +27,15 @@ struct DrivenDialog {
   bool known = false;       // kind told (once its procedure is set)
   bool printed = false;
   bool busy = false;        // a line of it runs now (a nested dialog may be open)
+  int hiddenTicks = 0;      // ticks it has been waited for to show
   bool inputEnded = false;  // Escape was pressed for the end of input
 };
 
 const UINT_PTR kDriverTimer = 0x5A44;
 const UINT kTickMs = 10;
+// How long a dialog is waited for to show before its lines run anyway (one its procedure
+// keeps hidden must not hold the session).
+const int kShowTicks = 100;
 HHOOK cbtHook = nullptr;
 // The dialogs now open, the innermost last: only that one takes script lines.
 std::vector<DrivenDialog> openDialogs;
@@ -349,9 +353,10 @@ DialogKind kindOf(HWND dialog) {
 
 void CALLBACK onTick(HWND window, UINT, UINT_PTR, DWORD) {
   DrivenDialog* d = driven(window);
-  // Only the innermost dialog takes lines; an outer one waits while its line runs. A dialog
-  // its procedure keeps hidden takes them too, or the session would wait for ever.
+  // Only the innermost dialog takes lines; an outer one waits while its line runs. The
+  // modal loop may run a tick before it shows the dialog: its lines wait until it shows.
   if (!d || d->busy || d != &openDialogs.back()) return;
+  if (!IsWindowVisible(window) && d->hiddenTicks++ < kShowTicks) return;
   d->busy = true;
   if (!d->known) {
     d->known = true;
