@@ -68,7 +68,12 @@ INT_PTR CALLBACK stubbornProc(HWND d, UINT msg, WPARAM wParam, LPARAM) {
 void run(const char* name, DLGPROC proc) {
   acutPrintf(L"dialogapp: %hs gives %d\n", name, (int)DialogBoxParamA(mainModule(), name, adsw_acadMainWnd(), proc, 0));
 }
-void unitDialog() { run("DLG_VIEW_XDATA", dialogProc); }
+// The system's list lines place their columns in the system font's base units.
+void unitDialog() {
+  const LONG units = GetDialogBaseUnits();
+  acutPrintf(L"dialogapp: base units %d x %d\n", (int)LOWORD(units), (int)HIWORD(units));
+  run("DLG_VIEW_XDATA", dialogProc);
+}
 void acceptDialog() { run("DLG_ACCEPT_CHANGES", dialogProc); }
 void stubbornDialog() { run("DLG_ACCEPT_CHANGES", stubbornProc); }
 
