@@ -328,7 +328,11 @@ void stepOpenFile(DrivenDialog& d) {
   if (!hasAttributes(folder, true)) return say("The folder " + folder + " does not exist.\n");
   if (named && !hasAttributes(path, false)) return say("File not found: " + path + "\n");
   if (!fileName) return command(dialog, IDCANCEL, BN_CLICKED, GetDlgItem(dialog, IDCANCEL));
-  SetWindowTextW(fileName, fromUtf8(path).c_str());
+  // The file name box takes "/" for a character no name may hold: the path goes in with
+  // the platform's own separators.
+  std::wstring typed = fromUtf8(path);
+  std::replace(typed.begin(), typed.end(), L'/', L'\\');
+  SetWindowTextW(fileName, typed.c_str());
   command(dialog, IDOK, BN_CLICKED, GetDlgItem(dialog, IDOK));
 }
 
