@@ -24,7 +24,7 @@ def script(folder):
         "frobnicate", "click 1", "maybe", "no", "close",
         "ACCEPTDIALOG", "layout", "snapshot %s/accept.png" % folder, "escape",
         "BOXES", "yes", "maybe", "*cancel*", "ok",
-        "OPENFILE", UNITS, "nothere.xml", "VH-CX-1200.xml", "OPENFILE", UNITS, "*cancel*",
+        "OPENFILE", UNITS, "nothere.xml", os.path.join(UNITS, "VH-CX-1200.xml"), "OPENFILE", UNITS, "*cancel*",
         "STUBBORN"]) + "\n"
 
 
