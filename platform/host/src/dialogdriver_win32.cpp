@@ -245,7 +245,8 @@ void stepMessageBox(DrivenDialog& d) {
   say("Please answer " + choices + ".\n");
 }
 
-// Controls of the system's file dialogs (dlgs.h): the file name, the types, the folder.
+// Controls of the system's file dialogs (dlgs.h): the file name box (a combo box or an edit
+// box, by the dialog's style) and the file types.
 const int kFileNameCombo = 0x47c;  // cmb13
 const int kFileNameEdit = 0x480;   // edt1
 const int kTypesCombo = 0x470;     // cmb1
