@@ -1,16 +1,17 @@
 """Guards the script's dialog driver against the real dialog manager: one script answers the
 main module's two dialogs, message boxes and the open-file dialog in cadhost and in
-cadhost.exe under Wine, up to a dialog that ignores Cancel at the end of the script, and the two transcripts must read alike, every control must stand
-within a pixel of where Wine's dialog manager puts it, and the pictures must be the same size.
-Before, the Windows stand-in measured dialogs in 6 x 13 base units where the same font gives
-6 x 12, and cadhost.exe could not answer a dialog at all."""
+cadhost.exe under Wine, up to a dialog that ignores Cancel at the end of the script. The two
+transcripts must read alike, every control must stand within a pixel of where Wine's dialog
+manager puts it, and the pictures (one taken as the dialog opens) must be the same size with
+the painted picture in the same place. Before, the Windows stand-in measured dialogs in
+6 x 13 base units where the same font gives 6 x 12, and cadhost.exe could not answer a
+dialog at all."""
 import os
 import re
-import struct
-import subprocess
 import tempfile
 
-from cadhost_run import bin_dir, check, make_machine, run_cadhost, source_dir
+from cadhost_run import bin_dir, check, run_cadhost, source_dir
+from pictures import count, png_pixels
 from zephyr_setup import LOADER, remove_at_exit
 
 WINE_BIN = os.path.join(source_dir(), "build-win64", "bin")
@@ -19,30 +20,22 @@ UNITS = os.path.join(source_dir(), "examples", "units")
 
 def script(folder):
     return "\n".join([
-        "UNITDIALOG", "layout", "select 201 Extract air", "select 201 Nothing", "select 203 Supply air", "click 456",
-        "frobnicate", "click 1", "maybe", "no", "snapshot %s/unit.png" % folder, "close",
+        "UNITDIALOG", "snapshot %s/unit.png" % folder, "layout", "select 201 Extract air", "select 201 Nothing", "select 203 Supply air", "click 456",
+        "frobnicate", "click 1", "maybe", "no", "close",
         "ACCEPTDIALOG", "layout", "snapshot %s/accept.png" % folder, "escape",
         "BOXES", "yes", "maybe", "*cancel*", "ok",
-        "OPENFILE", UNITS, "nothere.xml", "VH-CX-1200.xml", "OPENFILE", UNITS, "*cancel*",
+        "OPENFILE", UNITS, "nothere.xml", os.path.join(UNITS, "VH-CX-1200.xml"), "OPENFILE", UNITS, "*cancel*",
         "STUBBORN"]) + "\n"
 
 
-def run_wine(text, folder):
-    machine = make_machine()
-    path = os.path.join(folder, "script.scr")
-    with open(path, "w", encoding="utf-8") as f:
-        f.write(text)
-    p = subprocess.run([os.path.join(WINE_BIN, "cadhost-wine"), "--machine", machine, "--load", LOADER, "--load",
-                        os.path.join(WINE_BIN, "dialogapp.arx"), "--script", path], stdout=subprocess.PIPE,
-                       stderr=subprocess.PIPE, timeout=900)
-    return p.returncode, p.stdout.decode("utf-8", "replace") + p.stderr.decode("utf-8", "replace")
-
-
-def png_size(path):
-    with open(path, "rb") as f:
-        head = f.read(24)
-    check(head[:8] == b"\x89PNG\r\n\x1a\n", "%s is a PNG" % path)
-    return struct.unpack(">II", head[16:24])
+def run_wine(text):
+    """The session in cadhost.exe under Wine, with the Windows build of each module."""
+    os.environ["ZEPHYR_WIN_BIN"] = WINE_BIN
+    try:
+        rc, out, _ = run_cadhost(text, loads=[LOADER, os.path.join(bin_dir(), "dialogapp.arx")])
+    finally:
+        del os.environ["ZEPHYR_WIN_BIN"]
+    return rc, out
 
 
 def session(out):
@@ -74,7 +67,7 @@ wine_folder = remove_at_exit(tempfile.mkdtemp(prefix="zephyr_dialogs_wine_"))
 rc, linux_out, _ = run_cadhost(script(linux_folder), loads=[LOADER, os.path.join(bin_dir(), "dialogapp.arx")])
 check(rc == 0, "cadhost runs the dialogs: exit %d" % rc, linux_out)
 check(os.path.exists(os.path.join(WINE_BIN, "cadhost-wine")), "the Windows host is built (./run windows)", WINE_BIN)
-rc, wine_out = run_wine(script(wine_folder), wine_folder)
+rc, wine_out = run_wine(script(wine_folder))
 check(rc == 0, "cadhost.exe runs the dialogs under Wine: exit %d" % rc, wine_out)
 
 linux, wine = session(linux_out), session(wine_out)
@@ -84,7 +77,7 @@ for number, (a, b) in enumerate(zip(plain(linux), plain(wine))):
     check(a == b.replace(wine_folder, linux_folder), "line %d reads alike:\n  Linux: %s\n  Wine:  %s" % (number, a, b),
           "\n".join(wine))
 check(len(plain(linux)) == len(plain(wine)), "the transcripts have as many lines", "\n".join(wine))
-for needed in ("dialogapp: 201 chose item 1", "Control 201 has no item \"Nothing\".", "Control 203 is hidden.",
+for needed in ("dialogapp: 201 chose item 1", "Control 201 has no item \"Nothing\".", "Control 203 is disabled.",
                "Control 456 is not a button.", "Answer (yes/no): maybe", "Question: Take the unit?",
                "dialogapp: DLG_VIEW_XDATA gives 2", "dialogapp: box gives 6", "Warning: Go on?", "dialogapp: box gives 2",
                "Error: Go on?", "File not found: %s/nothere.xml" % UNITS, "dialogapp: open gives 1 VH-CX-1200.xml",
@@ -100,5 +93,14 @@ for mine, real in zip(linux_layouts, wine_layouts):
         check(all(abs(x - y) <= 1 for x, y in zip(a, b)),
               "control %s stands where the dialog manager puts it: %s here, %s in Wine" % (control, a, b))
 for name in ("unit.png", "accept.png"):
-    mine, real = png_size(os.path.join(linux_folder, name)), png_size(os.path.join(wine_folder, name))
-    check(mine == real, "%s has the real dialog's size: %s here, %s in Wine" % (name, mine, real))
+    mine, real = png_pixels(os.path.join(linux_folder, name)), png_pixels(os.path.join(wine_folder, name))
+    check(mine[:2] == real[:2], "%s has the real dialog's size: %s here, %s in Wine" % (name, mine[:2], real[:2]))
+# The unit dialog's picture control is painted blue 20 pixels inside its edges: in both
+# pictures the blue stands there (client area at 3, 22 inside the frame and caption).
+left, top = 3 + 290 + 20, 22 + 102 + 20
+inside = (left + 2, top + 2, left + 230 - 40 - 2, top + 194 - 40 - 2)
+blue = lambda p: p[2] > 200 and p[0] < 60 and p[1] < 60
+for folder in (linux_folder, wine_folder):
+    rows = png_pixels(os.path.join(folder, "unit.png"))[2]
+    check(count(rows, inside, blue) == (inside[2] - inside[0]) * (inside[3] - inside[1]),
+          "the painted picture stands where its control is in %s/unit.png" % folder)

@@ -27,11 +27,15 @@ struct DrivenDialog {
   bool known = false;       // kind told (once its procedure is set)
   bool printed = false;
   bool busy = false;        // a line of it runs now (a nested dialog may be open)
+  int hiddenTicks = 0;      // ticks it has been waited for to show
   bool inputEnded = false;  // Escape was pressed for the end of input
 };
 
 const UINT_PTR kDriverTimer = 0x5A44;
 const UINT kTickMs = 10;
+// How long a dialog is waited for to show before its lines run anyway (one its procedure
+// keeps hidden must not hold the session).
+const int kShowTicks = 100;
 HHOOK cbtHook = nullptr;
 // The dialogs now open, the innermost last: only that one takes script lines.
 std::vector<DrivenDialog> openDialogs;
@@ -67,8 +71,6 @@ DWORD styleOf(HWND window) { return (DWORD)GetWindowLongPtrW(window, GWL_STYLE);
 void command(HWND dialog, int id, WORD code, HWND control) {
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, code), (LPARAM)control);
 }
-
-// ---- modal dialogs of the system's templates
 
 // Finds the control a line names and checks that a user could reach it.
 HWND reachableControl(HWND dialog, const std::string& idText) {
@@ -178,8 +180,6 @@ void stepModal(DrivenDialog& d) {
   runModalLine(dialog, line);
 }
 
-// ---- message boxes
-
 struct Answer {
   const char* word;
   int id;
@@ -245,9 +245,8 @@ void stepMessageBox(DrivenDialog& d) {
   say("Please answer " + choices + ".\n");
 }
 
-// ---- the open-file dialog
-
-// Controls of the system's file dialogs (dlgs.h): the file name, the types, the folder.
+// Controls of the system's file dialogs (dlgs.h): the file name box (a combo box or an edit
+// box, by the dialog's style) and the file types.
 const int kFileNameCombo = 0x47c;  // cmb13
 const int kFileNameEdit = 0x480;   // edt1
 const int kTypesCombo = 0x470;     // cmb1
@@ -330,17 +329,13 @@ void stepOpenFile(DrivenDialog& d) {
   if (!hasAttributes(folder, true)) return say("The folder " + folder + " does not exist.\n");
   if (named && !hasAttributes(path, false)) return say("File not found: " + path + "\n");
   if (!fileName) return command(dialog, IDCANCEL, BN_CLICKED, GetDlgItem(dialog, IDCANCEL));
-  // The dialog takes no "/" in a name: the path goes in whole, as Windows names it (a path
-  // rooted at "/" is on the current drive, which is Wine's Z: for a Unix path).
+  // The file name box takes "/" for a character no name may hold: the path goes in with
+  // the platform's own separators.
   std::wstring typed = fromUtf8(path);
-  wchar_t full[MAX_PATH];
-  const DWORD n = GetFullPathNameW(typed.c_str(), MAX_PATH, full, nullptr);
-  if (n > 0 && n < MAX_PATH) typed = full;
+  std::replace(typed.begin(), typed.end(), L'/', L'\\');
   SetWindowTextW(fileName, typed.c_str());
   command(dialog, IDOK, BN_CLICKED, GetDlgItem(dialog, IDOK));
 }
-
-// ---- the hook and the timer
 
 bool madeBy(HWND dialog, const wchar_t* module) {
   HMODULE system = GetModuleHandleW(module);
@@ -363,9 +358,10 @@ DialogKind kindOf(HWND dialog) {
 
 void CALLBACK onTick(HWND window, UINT, UINT_PTR, DWORD) {
   DrivenDialog* d = driven(window);
-  // Only the innermost dialog takes lines; an outer one waits while its line runs. A dialog
-  // its procedure keeps hidden takes them too, or the session would wait for ever.
+  // Only the innermost dialog takes lines; an outer one waits while its line runs. The
+  // modal loop may run a tick before it shows the dialog: its lines wait until it shows.
   if (!d || d->busy || d != &openDialogs.back()) return;
+  if (!IsWindowVisible(window) && d->hiddenTicks++ < kShowTicks) return;
   d->busy = true;
   if (!d->known) {
     d->known = true;

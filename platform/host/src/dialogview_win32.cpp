@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "dialogtext.h"
 #include "hostimpl.h"
 
 namespace cadhost {
@@ -19,21 +20,7 @@ std::wstring className(HWND window) {
   return name;
 }
 
-bool isClass(HWND window, const wchar_t* name) { return lstrcmpiW(className(window).c_str(), name) == 0; }
-
 DWORD styleOf(HWND window) { return (DWORD)GetWindowLongPtrW(window, GWL_STYLE); }
-
-// One printed line per text: line ends are shown as "\n".
-std::string oneLine(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += "\\n";
-    else if (c != '\r') out += c;
-  }
-  return out;
-}
-
-std::string quoted(const std::string& text) { return "\"" + oneLine(text) + "\""; }
 
 // An item of a combo box (CB_GETLBTEXT) or list box (LB_GETTEXT), in UTF-8.
 std::string itemText(HWND control, bool combo, int index) {
@@ -44,55 +31,22 @@ std::string itemText(HWND control, bool combo, int index) {
   return toUtf8(buffer.data());
 }
 
-std::string kindName(HWND control) {
-  const DWORD style = styleOf(control);
-  if (isClass(control, L"Static")) return (style & SS_TYPEMASK) == SS_OWNERDRAW ? "picture" : "text";
-  if (isClass(control, L"ComboBox")) return "combo box";
-  if (isClass(control, L"ListBox")) return "list box";
-  if (!isClass(control, L"Button")) return toUtf8(className(control));
-  const bool checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  switch (style & BS_TYPEMASK) {
-    case BS_DEFPUSHBUTTON: return "default button";
-    case BS_GROUPBOX: return "group box";
-    case BS_CHECKBOX:
-    case BS_AUTOCHECKBOX: return checked ? "check box (checked)" : "check box";
-    case BS_RADIOBUTTON:
-    case BS_AUTORADIOBUTTON: return checked ? "option (chosen)" : "option";
-    default: return "button";
+// The control as a person sees it, read through its own messages.
+DialogControlText textOf(HWND control) {
+  const std::wstring name = className(control);
+  DialogControlText t;
+  t.id = GetDlgCtrlID(control);
+  t.className = toUtf8(name);
+  t.style = styleOf(control);
+  t.text = windowTextUtf8(control);
+  const bool combo = lstrcmpiW(name.c_str(), L"ComboBox") == 0;
+  if (lstrcmpiW(name.c_str(), L"Button") == 0) t.checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  if (combo || lstrcmpiW(name.c_str(), L"ListBox") == 0) {
+    const int count = (int)SendMessageW(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) t.items.push_back(itemText(control, combo, i));
+    if (combo) t.selected = (int)SendMessageW(control, CB_GETCURSEL, 0, 0);
   }
-}
-
-std::string describeItems(HWND control) {
-  const bool combo = isClass(control, L"ComboBox");
-  const int count = (int)SendMessageW(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
-  if (combo) {
-    if (count <= 0) return ", empty";
-    const int selected = (int)SendMessageW(control, CB_GETCURSEL, 0, 0);
-    std::string out = selected >= 0 ? ", selected " + quoted(itemText(control, true, selected)) : ", nothing selected";
-    out += ":";
-    for (int i = 0; i < count; ++i) out += (i ? ", " : " ") + quoted(itemText(control, true, i));
-    return out;
-  }
-  std::string out = ", " + std::to_string(count < 0 ? 0 : count) + (count == 1 ? " line" : " lines");
-  if (count > 0) out += ":";
-  for (int i = 0; i < count; ++i) out += "\n        " + oneLine(itemText(control, false, i));
-  return out;
-}
-
-std::string idText(HWND control) {
-  const WORD id = (WORD)GetDlgCtrlID(control);
-  return id == 0xFFFF ? std::string("-") : std::to_string(id);
-}
-
-std::string describeControl(HWND control) {
-  std::string line = "  [" + idText(control) + "] " + kindName(control);
-  const DWORD style = styleOf(control);
-  if (style & WS_DISABLED) line += " (disabled)";
-  const bool isStatic = isClass(control, L"Static");
-  const bool picture = isStatic && (style & SS_TYPEMASK) == SS_OWNERDRAW;
-  if ((isStatic && !picture) || isClass(control, L"Button")) line += " " + quoted(windowTextUtf8(control));
-  if (isClass(control, L"ComboBox") || isClass(control, L"ListBox")) line += describeItems(control);
-  return line + "\n";
+  return t;
 }
 
 // The dialog's own controls in the order of its template (the order they were made in).
@@ -145,8 +99,8 @@ std::string windowTextUtf8(HWND window) {
 }
 
 std::string describeDialogWindow(HWND dialog) {
-  std::string out = "Dialog " + quoted(windowTextUtf8(dialog)) + "\n";
-  for (HWND c : visibleControls(dialog)) out += describeControl(c);
+  std::string out = dialogCaptionLine(windowTextUtf8(dialog));
+  for (HWND c : visibleControls(dialog)) out += dialogControlLines(textOf(c));
   return out;
 }
 
@@ -156,8 +110,7 @@ std::string describeDialogLayout(HWND dialog) {
     RECT r;
     GetWindowRect(c, &r);
     MapWindowPoints(nullptr, dialog, (POINT*)&r, 2);
-    out += "  [" + idText(c) + "] " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
-           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "\n";
+    out += dialogLayoutLine(GetDlgCtrlID(c), r);
   }
   return out;
 }
@@ -179,9 +132,6 @@ int snapshotDialog(HWND dialog, const std::wstring& path) {
   int rc = -1;
   if (bitmap && pixels) {
     HGDIOBJ old = SelectObject(dc, bitmap);
-    // A dialog answers its first script line before the dialog manager has shown it (it
-    // shows a dialog once its queue is first empty): shown now, as it is about to be.
-    if (!IsWindowVisible(dialog)) ShowWindow(dialog, SW_SHOWNORMAL);
     // The dialog's pending paints first, so the picture shows what a person would see.
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     HDC window = GetWindowDC(dialog);

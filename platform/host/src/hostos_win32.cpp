@@ -3,7 +3,8 @@
 // start and written back at the end (machinehives.h); its ProgramData/ is the process's
 // program-data folder. The programs the session started through the shell are the
 // processes descended from the host that were not there when the session began, and
-// those the platform names in CADHOST_SHELL_PROGRAMS (see foreignShellPrograms).
+// those the platform names in CADHOST_SHELL_PROGRAMS (see foreignShellPrograms). Dialogs
+// answered from the script: dialogdriver_win32.cpp.
 #include "hostos.h"
 
 #include <windows.h>

@@ -45,8 +45,10 @@ constexpr int kBorder = 3;
 constexpr int kCaption = 19;
 // The width of a vertical scroll bar.
 constexpr int kScrollWidth = 17;
-// Base units of the system font (GetDialogBaseUnits, dialogs without a font of their own).
-constexpr int kBaseUnitX = 8;
+// Base units of the system font (GetDialogBaseUnits, dialogs without a font of their own):
+// 7 x 16, as Wine's dialog manager measures its system font (Liberation Sans, 16 pixels
+// high, 7 wide on average).
+constexpr int kBaseUnitX = 7;
 constexpr int kBaseUnitY = 16;
 // The dialog font's height in pixels at 8 points (96 pixels per inch, rounded as MulDiv
 // rounds): the em height a LOGFONT of -11 asks for.

@@ -11,17 +11,18 @@ namespace {
 
 HINSTANCE mainModule() { return GetModuleHandleA("Zephyr_R20_x32.arx"); }
 
-// The unit dialog with three connections shown, their systems to choose, and two list lines.
+// The unit dialog with every control shown (so each one's place is compared), the systems
+// to choose in the combo boxes, and two list lines.
 void fillUnitDialog(HWND d) {
   SetWindowTextA(d, "Dialogs - Unit's information");
-  for (int id : {210, 201, 205}) {
+  for (int id : {210, 211, 201, 202, 203, 204, 205, 206, 207, 208}) {
     HWND c = GetDlgItem(d, id);
     for (const char* t : {"Supply air", "Extract air", "Supply air 2"}) SendMessageA(c, CB_ADDSTRING, 0, (LPARAM)t);
     SendMessageA(c, CB_SETCURSEL, 0, 0);
-    EnableWindow(c, TRUE);
-    ShowWindow(c, SW_SHOW);
+    EnableWindow(c, id != 203);
   }
-  ShowWindow(GetDlgItem(d, 301), SW_SHOW);
+  for (int id : {210, 211, 310, 201, 202, 203, 204, 205, 206, 207, 208, 301, 302, 303, 304, 305, 306, 307, 308})
+    ShowWindow(GetDlgItem(d, id), SW_SHOW);
   SetDlgItemTextA(d, 301, "Exhaust");
   for (const char* t : {"Unit\tVH-CX-1200", "     Description\tAir handling unit"})
     SendDlgItemMessageA(d, 200, LB_ADDSTRING, 0, (LPARAM)t);
@@ -67,7 +68,12 @@ INT_PTR CALLBACK stubbornProc(HWND d, UINT msg, WPARAM wParam, LPARAM) {
 void run(const char* name, DLGPROC proc) {
   acutPrintf(L"dialogapp: %hs gives %d\n", name, (int)DialogBoxParamA(mainModule(), name, adsw_acadMainWnd(), proc, 0));
 }
-void unitDialog() { run("DLG_VIEW_XDATA", dialogProc); }
+// The system's list lines place their columns in the system font's base units.
+void unitDialog() {
+  const LONG units = GetDialogBaseUnits();
+  acutPrintf(L"dialogapp: base units %d x %d\n", (int)LOWORD(units), (int)HIWORD(units));
+  run("DLG_VIEW_XDATA", dialogProc);
+}
 void acceptDialog() { run("DLG_ACCEPT_CHANGES", dialogProc); }
 void stubbornDialog() { run("DLG_ACCEPT_CHANGES", stubbornProc); }
 

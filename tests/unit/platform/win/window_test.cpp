@@ -181,14 +181,14 @@ TEST_F(Controls, VisibilityFollowsTheParents) {
 
 TEST(DialogUnits, BaseUnitsAndMapping) {
   LONG units = GetDialogBaseUnits();
-  EXPECT_EQ(LOWORD(units), 8);
+  EXPECT_EQ(LOWORD(units), 7);
   EXPECT_EQ(HIWORD(units), 16);
   HWND w = popup(0, 0, 10, 10);
   RECT r{4, 8, 541, 412};
   ASSERT_TRUE(MapDialogRect(w, &r));
-  EXPECT_EQ(r.left, 8);
+  EXPECT_EQ(r.left, 7);
   EXPECT_EQ(r.top, 16);
-  EXPECT_EQ(r.right, 1082);
+  EXPECT_EQ(r.right, 947);  // 541 * 7 / 4 rounded
   EXPECT_EQ(r.bottom, 824);
   DestroyWindow(w);
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1920);
