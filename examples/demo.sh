@@ -4,9 +4,16 @@
 # exports the best fit, and the unit is imported, placed on its plinth and made a Ductora
 # part with its stubs, components and ducts.
 # Usage: demo.sh BIN_FOLDER OUT_FOLDER
+# With ZEPHYR_WIN_BIN set to the 64-bit Windows build's bin folder, the session runs there
+# under Wine (cadhost-wine) with the Windows modules; the selector and the scripted browser
+# stay the Linux ones of BIN_FOLDER.
 set -euo pipefail
 bin=$(cd "$1" && pwd)
 out=$2
+host_bin=$bin host=cadhost
+if [ -n "${ZEPHYR_WIN_BIN:-}" ]; then
+  host_bin=$(cd "$ZEPHYR_WIN_BIN" && pwd) host=cadhost-wine
+fi
 examples=$(cd "$(dirname "$0")" && pwd)
 
 rm -rf "$out"
@@ -39,9 +46,9 @@ install="$out/install"
 mkdir -p "$install"
 for name in Zephyr_Load_R20_x32.arx Zephyr_R20_x32.arx ZephyrDC.cuix tekcore.dll tekshape.dll tekpaint.dll \
             teksolid.dll; do
-  cp "$bin/$name" "$install/"
+  cp "$host_bin/$name" "$install/"
 done
-cp "$bin"/lib*.so* "$install/"
+[ "$host" = cadhost-wine ] || cp "$bin"/lib*.so* "$install/"
 
 # The user's settings as the selector's installer leaves them.
 sed "s|^\"ServerRootURL\"=.*|\"ServerRootURL\"=\"$root\"|" "$examples/settings.reg" > "$out/machine/user.reg"
@@ -50,7 +57,7 @@ sed "s|^\"ServerRootURL\"=.*|\"ServerRootURL\"=\"$root\"|" "$examples/settings.r
 export BROWSER="$bin/selector_browser --email demo@example.com --password demo"
 
 sed -e "s|@EXAMPLES@|$examples|g" -e "s|@OUT@|$out|g" "$examples/demo.scr" > "$out/demo.scr"
-"$bin/cadhost" --machine "$out/machine" --load "$install/Zephyr_Load_R20_x32.arx" --load Ductora.arx \
+"$host_bin/$host" --machine "$out/machine" --load "$install/Zephyr_Load_R20_x32.arx" --load Ductora.arx \
   --script "$out/demo.scr" "$out/demo.dxf" | tee "$out/demo.txt"
 
 /usr/bin/python3 "$examples/render.py" "$out/demo.dxf" "$out/demo.png"

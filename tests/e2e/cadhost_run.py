@@ -2,7 +2,10 @@
 
 run_cadhost() makes a fresh machine folder (optionally with user.reg / system.reg text),
 runs <ZEPHYR_BIN>/cadhost with --machine, --load ... and a script, and returns the exit
-code and the transcript. ezdxf_audit() and ezdxf_entities() read a saved drawing with
+code and the transcript. With ZEPHYR_WIN_BIN naming the 64-bit Windows build's bin folder,
+it runs cadhost.exe there under Wine instead (cadhost-wine), and a module of ZEPHYR_BIN is
+loaded as the Windows module of the same name; a session that Wine cannot start fails the
+test. ezdxf_audit() and ezdxf_entities() read a saved drawing with
 ezdxf in Debian's /usr/bin/python3.
 """
 import atexit
@@ -23,6 +26,39 @@ def bin_dir():
 def source_dir():
     return os.environ.get("ZEPHYR_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
 
+
+def win_bin_dir():
+    """The Windows build's bin folder when sessions run under Wine, else None."""
+    return os.environ.get("ZEPHYR_WIN_BIN") or None
+
+
+def host_module(path):
+    """The module path as the session's host loads it: under Wine, a module of the Linux
+    bin folder is the Windows build's module of that name."""
+    win = win_bin_dir()
+    if win and os.path.isabs(path) and os.path.dirname(os.path.realpath(path)) == os.path.realpath(bin_dir()):
+        return os.path.join(win, os.path.basename(path))
+    return path
+
+
+# The model files the Linux build makes beside its main module (the Windows build has no
+# catalogue of its own): placed beside the Windows main module too, as an installation with
+# local model files has them.
+MODEL_FILES = ("Duratcd.ddtz", "Ventholm_14a.tcdz")
+
+
+def _place_model_files(win):
+    for name in MODEL_FILES:
+        source, target = os.path.join(bin_dir(), name), os.path.join(win, name)
+        if os.path.exists(source) and (not os.path.exists(target) or
+                                       os.path.getmtime(target) < os.path.getmtime(source)):
+            temporary = "%s.%d" % (target, os.getpid())
+            shutil.copy2(source, temporary)
+            os.replace(temporary, target)  # tests side by side never see half a file
+
+
+# cadhost-wine's status when Wine, Xvfb or the prefix could not be had.
+WINE_CANNOT_START = 125
 
 _machines = []
 atexit.register(lambda: [shutil.rmtree(m, ignore_errors=True) for m in _machines])
@@ -50,9 +86,10 @@ def run_cadhost(script, loads=(), drawing=None, machine=None, user_reg=None, sys
     script_path = os.path.join(machine, "script.scr")
     with open(script_path, "w", encoding="utf-8") as f:
         f.write(script if script.endswith("\n") or not script else script + "\n")
-    args = [os.path.join(bin_dir(), "cadhost"), "--machine", machine]
+    win = win_bin_dir()
+    args = [os.path.join(win, "cadhost-wine") if win else os.path.join(bin_dir(), "cadhost"), "--machine", machine]
     for module in loads:
-        args += ["--load", module]
+        args += ["--load", host_module(module)]
     args += ["--script", script_path]
     args += list(extra_args)
     if drawing is not None:
@@ -64,9 +101,17 @@ def run_cadhost(script, loads=(), drawing=None, machine=None, user_reg=None, sys
                 run_env.pop(key, None)
             else:
                 run_env[key] = value
+    if win:  # the runner stops a hanging session itself and reports its transcript so far
+        _place_model_files(win)
+        run_env["CADHOST_WINE_TIMEOUT"] = str(timeout)
+        timeout += 60
     p = subprocess.run(args, cwd=cwd or machine, env=run_env, stdout=subprocess.PIPE,
                        stderr=subprocess.PIPE, timeout=timeout)
     transcript = p.stdout.decode("utf-8", "replace") + p.stderr.decode("utf-8", "replace")
+    if win:
+        transcript = transcript.replace("\r\n", "\n")  # a Windows console program's line ends
+        check(p.returncode != WINE_CANNOT_START, "the session could not start under Wine", transcript)
+        check(p.returncode != 124, "the session under Wine did not end in time", transcript)
     return p.returncode, transcript, machine
 
 

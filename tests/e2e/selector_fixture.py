@@ -14,7 +14,7 @@ import shutil
 import tempfile
 import threading
 
-from cadhost_run import bin_dir, source_dir
+from cadhost_run import bin_dir, source_dir, win_bin_dir
 from zephyr_setup import DUCTORA, remove_at_exit
 
 ERROR_PAGE = b"<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n"
@@ -108,7 +108,8 @@ def private_install():
     folder = remove_at_exit(tempfile.mkdtemp(prefix="zephyr_install_"))
     names = ["Zephyr_Load_R20_x32.arx", "Zephyr_R20_x32.arx", "ZephyrDC.cuix", "tekcore.dll", "tekshape.dll",
              "tekpaint.dll", "teksolid.dll"]
-    names += [n for n in os.listdir(bin_dir()) if n.startswith("lib") and ".so" in n]
+    modules = win_bin_dir() or bin_dir()  # the host's own build's modules
+    names += [n for n in os.listdir(modules) if n.startswith("lib") and ".so" in n]
     for name in names:
-        shutil.copy(os.path.join(bin_dir(), name), folder)
+        shutil.copy(os.path.join(modules, name), folder)
     return folder, [os.path.join(folder, names[0]), DUCTORA]

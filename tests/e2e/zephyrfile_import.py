@@ -7,7 +7,7 @@ import re
 import subprocess
 import xml.etree.ElementTree as ET
 
-from cadhost_run import EZDXF_PYTHON, check, make_machine, run_cadhost, source_dir
+from cadhost_run import EZDXF_PYTHON, check, make_machine, run_cadhost, source_dir, win_bin_dir
 from zephyr_setup import MODULES, project_drawing, read_text, settings, user_hive
 
 UNITS = os.path.join(source_dir(), "examples", "units")
@@ -131,7 +131,14 @@ check([i for i in again["inserts"] if i["name"] == "Zephyr1"] == [inserts["Zephy
       out)
 
 hive = re.sub(r"\\\n\s*", "", read_text(os.path.join(machine, "user.reg")))
-stored = re.search(r'^"XMLFilePath"=hex\(1\):([0-9a-f,]*)$', hive, re.M)
-check(stored is not None and bytes(int(d, 16) for d in stored.group(1).split(",")) == SECOND.encode("utf-16-le"),
-      "the last unit file is remembered (as text is stored: UTF-16LE)", hive)
+if win_bin_dir():
+    # Windows names the chosen file with its drive, and its RegSetValueExA stores the zero
+    # after text whose count left it out (the byte after the data), so the value is plain text.
+    stored = re.search(r'^"XMLFilePath"="(.*)"$', hive, re.M)
+    check(stored is not None and stored.group(1) == "Z:" + SECOND.replace("/", "\\\\"),
+          "the last unit file is remembered", hive)
+else:
+    stored = re.search(r'^"XMLFilePath"=hex\(1\):([0-9a-f,]*)$', hive, re.M)
+    check(stored is not None and bytes(int(d, 16) for d in stored.group(1).split(",")) == SECOND.encode("utf-16-le"),
+          "the last unit file is remembered (as text is stored: UTF-16LE)", hive)
 print("ok")

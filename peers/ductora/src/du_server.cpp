@@ -46,9 +46,16 @@ void loadProject(DuServer& s, const std::string& path) {
 
 // A relative drawing name is taken from the folder current now: modules may change the
 // current folder later, and the project must stay beside its drawing.
+// Rooted at "/" or "\\", or at a drive ("C:\\", as Windows names the drawing).
+bool isAbsolutePath(const std::string& path) {
+  if (!path.empty() && (path[0] == '/' || path[0] == '\\')) return true;
+  return path.size() > 2 && std::isalpha((unsigned char)path[0]) && path[1] == ':' &&
+         (path[2] == '/' || path[2] == '\\');
+}
+
 std::string absoluteProjectPath(const std::string& drawing) {
   std::string path = du_project_path(drawing);
-  if (!path.empty() && path[0] != '/') {
+  if (!path.empty() && !isAbsolutePath(path)) {
     char cwd[4096];
     if (::getcwd(cwd, sizeof cwd)) path = std::string(cwd) + "/" + path;
   }

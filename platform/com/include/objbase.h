@@ -32,6 +32,7 @@ inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
 #define E_INVALIDARG ((HRESULT)0x80070057L)
 #define CO_E_CLASSSTRING ((HRESULT)0x800401F3L)
 #define MK_E_UNAVAILABLE ((HRESULT)0x800401E3L)
+#define CO_E_NOTINITIALIZED ((HRESULT)0x800401F0L)
 #define REGDB_E_CLASSNOTREG ((HRESULT)0x80040154L)
 #define ACTIVEOBJECT_STRONG 0x0
 #define ACTIVEOBJECT_WEAK 0x1
@@ -83,6 +84,7 @@ int StringFromGUID2(REFGUID guid, LPWSTR buffer, int size);
 
 // The process-wide running object table. Registering keeps a reference (strong) until
 // revoked; GetActiveObject gives an added reference, MK_E_UNAVAILABLE when not running.
+// Both need COM initialized (CoInitialize), else CO_E_NOTINITIALIZED, as on Windows.
 HRESULT RegisterActiveObject(IUnknown* object, REFCLSID clsid, DWORD flags, DWORD* registration);
 HRESULT RevokeActiveObject(DWORD registration, void* reserved);
 HRESULT GetActiveObject(REFCLSID clsid, void* reserved, IUnknown** object);

@@ -27,10 +27,11 @@ RunningObjectTable& table() {
 HRESULT RegisterActiveObject(IUnknown* object, REFCLSID clsid, DWORD flags, DWORD* registration) {
   if (!object) return E_INVALIDARG;
   if (registration) *registration = 0;
-  bool strong = (flags & ACTIVEOBJECT_WEAK) == 0;
-  if (strong) object->AddRef();
   RunningObjectTable& rot = table();
   std::lock_guard<std::mutex> guard(rot.lock);
+  if (rot.initCount == 0) return CO_E_NOTINITIALIZED;
+  bool strong = (flags & ACTIVEOBJECT_WEAK) == 0;
+  if (strong) object->AddRef();
   Registration r{rot.nextId++, clsid, object, strong};
   if (r.id == 0) r.id = rot.nextId++;
   rot.entries.push_back(r);
@@ -60,6 +61,7 @@ HRESULT GetActiveObject(REFCLSID clsid, void* reserved, IUnknown** object) {
   *object = nullptr;
   RunningObjectTable& rot = table();
   std::lock_guard<std::mutex> guard(rot.lock);
+  if (rot.initCount == 0) return CO_E_NOTINITIALIZED;
   for (const Registration& r : rot.entries) {
     if (r.clsid == clsid) {
       r.object->AddRef();

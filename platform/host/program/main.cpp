@@ -10,6 +10,7 @@
 #include "arxhost.h"
 #include "hostimpl.h"
 #include "hostos.h"
+#include "objbase.h"
 #include "standin.h"
 #include "windows.h"
 
@@ -127,6 +128,10 @@ int main(int argc, char** argv) {
   }
   cadhost::installWinHostIo();
 
+  // The command thread is a COM apartment, as a CAD host's main thread is: applications
+  // register and find running objects on it.
+  const bool com = SUCCEEDED(CoInitialize(nullptr));
+
   AcDbDatabase* db = nullptr;
   bool opened = openDrawing(o.drawing, db);
   acdbHostApplicationServices()->setWorkingDatabase(db);
@@ -144,6 +149,7 @@ int main(int argc, char** argv) {
   cadhost::unloadAllApplications();
   acdbHostApplicationServices()->setWorkingDatabase(nullptr);
   delete db;
+  if (com) CoUninitialize();
   cadhost::flushOutput();
   if (script) std::fclose(script);
   cadhost::osShutdown();

@@ -87,6 +87,7 @@ bool readOneAnswer(const std::string& prompt, std::string& answer) {
   IoState& s = io();
   answer.clear();
   printUtf8(prompt);
+  flushOutput();  // what the session printed is out before it waits, should it never end
   switch (s.mode) {
     case InputMode::kScript:
       if (!readInputLine(s.script, answer)) {
@@ -111,6 +112,7 @@ bool readOneAnswer(const std::string& prompt, std::string& answer) {
       return false;
   }
   printUtf8(answer + "\n");
+  flushOutput();
   return true;
 }
 

@@ -3,10 +3,12 @@
 #include "adslib.h"
 #include "hosttest.h"
 #include "hostimpl.h"
+#include "objbase.h"
 
 namespace cadhost {
 namespace {
 AcDbDatabase* gTestDb = nullptr;
+bool gTestCom = false;
 }
 
 void startTestSession(const std::vector<std::string>& answers) {
@@ -17,6 +19,7 @@ void startTestSession(const std::vector<std::string>& answers) {
   setQueueInput(answers);
   setCapture(true);
   installWinHostIo();
+  gTestCom = SUCCEEDED(CoInitialize(nullptr));  // as the host's command thread
 }
 
 void addAnswers(const std::vector<std::string>& answers) { appendQueueInput(answers); }
@@ -32,6 +35,8 @@ void endTestSession() {
   }
   setQueueInput({});
   takeCapture();
+  if (gTestCom) CoUninitialize();
+  gTestCom = false;
 }
 }  // namespace cadhost
 

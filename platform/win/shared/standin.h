@@ -15,6 +15,15 @@ namespace standin {
 // Appends code point cp as UTF-8. A lone surrogate keeps its three-byte form (the registry
 // stores such text and gives it back); a value past U+10FFFF becomes U+FFFD.
 void appendUtf8(std::string& out, uint32_t cp);
+// One UTF-8 sequence at s[i] of s[0..n): its code point and length; false for an invalid
+// one (then length 1).
+bool decodeUtf8(const unsigned char* s, size_t n, size_t i, uint32_t& cp, size_t& length);
+// Letter case folded for comparison, as the platform folds names (UTF-8 aware; bytes that
+// are not UTF-8 stay as they are).
+std::string foldCase(const std::string& text);
+bool equalNoCase(const std::string& a, const std::string& b);
+// The lower case of one code point, by the platform's case table.
+uint32_t lowerCase(uint32_t cp);
 
 // A file replaced whole: the new contents go to a temporary file beside it, which is
 // flushed to the disk and renamed over the file. Whenever the process dies, the file is

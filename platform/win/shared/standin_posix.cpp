@@ -12,6 +12,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -242,6 +245,11 @@ void safeSaveAbort(SafeSave& s) {
   unlink(s.temp.c_str());
   close(s.fd);
   s.fd = -1;
+}
+
+uint32_t lowerCase(uint32_t cp) {
+  static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0);
+  return utf8 != (locale_t)0 ? (uint32_t)towlower_l((wint_t)cp, utf8) : cp;
 }
 
 }  // namespace standin

@@ -270,4 +270,11 @@ void safeSaveAbort(SafeSave& s) {
   s.fd = -1;
 }
 
+uint32_t lowerCase(uint32_t cp) {
+  if (cp >= 0x10000) return cp;  // the case table covers the basic plane
+  WCHAR c = (WCHAR)cp;
+  CharLowerBuffW(&c, 1);
+  return c;
+}
+
 }  // namespace standin

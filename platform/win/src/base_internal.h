@@ -8,14 +8,12 @@
 
 namespace zwin {
 using standin::appendUtf8;
+using standin::equalNoCase;
+using standin::foldCase;
 
 // Sets GetLastError() from a C library errno value.
 void setLastErrorFromErrno(int err);
 DWORD errorFromErrno(int err);
-
-// Letter case folded for comparison (UTF-8 aware; bytes that are not UTF-8 stay as they are).
-std::string foldCase(const std::string& text);
-bool equalNoCase(const std::string& a, const std::string& b);
 
 // Turns a path as the system writes it ("\\" or "/", any letter case) into a path of the
 // file system: "\\" becomes "/", and each component is taken as written when it exists,

@@ -1,11 +1,8 @@
 // Paths as the system writes them, resolved against the file system without regard to
-// letter case; case folding; errno to Windows error codes.
+// letter case; errno to Windows error codes.
 #include "base_internal.h"
 #include <cerrno>
-#include <clocale>
-#include <cwctype>
 #include <dirent.h>
-#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -39,67 +36,6 @@ DWORD errorFromErrno(int err) {
 }
 
 void setLastErrorFromErrno(int err) { SetLastError(errorFromErrno(err)); }
-
-namespace {
-
-locale_t utf8Locale() {
-  static locale_t loc = [] {
-    locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0);
-    return l;
-  }();
-  return loc;
-}
-
-// One UTF-8 sequence at s[i]: its code point and length, or false for an invalid one.
-bool decodeOne(const std::string& s, size_t i, uint32_t& cp, size_t& len) {
-  unsigned char c = (unsigned char)s[i];
-  if (c < 0x80) { cp = c; len = 1; return true; }
-  int n;
-  uint32_t min;
-  if ((c & 0xE0) == 0xC0) { n = 1; cp = c & 0x1F; min = 0x80; }
-  else if ((c & 0xF0) == 0xE0) { n = 2; cp = c & 0x0F; min = 0x800; }
-  else if ((c & 0xF8) == 0xF0) { n = 3; cp = c & 0x07; min = 0x10000; }
-  else return false;
-  if (i + (size_t)n >= s.size()) return false;
-  for (int k = 1; k <= n; ++k) {
-    unsigned char cc = (unsigned char)s[i + k];
-    if ((cc & 0xC0) != 0x80) return false;
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-  len = (size_t)n + 1;
-  return true;
-}
-
-}  // namespace
-
-std::string foldCase(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  locale_t loc = utf8Locale();
-  for (size_t i = 0; i < text.size();) {
-    uint32_t cp;
-    size_t len;
-    if (!decodeOne(text, i, cp, len)) {
-      out += text[i];
-      ++i;
-      continue;
-    }
-    if (cp < 0x80) {
-      out += (char)((cp >= 'A' && cp <= 'Z') ? cp + 32 : cp);
-    } else if (loc != (locale_t)0) {
-      appendUtf8(out, (uint32_t)towlower_l((wint_t)cp, loc));
-    } else {
-      out.append(text, i, len);
-    }
-    i += len;
-  }
-  return out;
-}
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-  return a == b || foldCase(a) == foldCase(b);
-}
 
 namespace {
 

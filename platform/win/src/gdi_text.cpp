@@ -27,6 +27,31 @@ std::string validUtf8(const std::string& text) {
   return out;
 }
 
+POINT dialogFontBaseUnits(int pixels) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+  cairo_t* cr = cairo_create(surface);
+  cairo_select_font_face(cr, kDialogFontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, pixels);
+  // The font's own ascent and descent at this size, each rounded as the text metric rounds
+  // them (hinted metrics would round the ascent up and the descent down).
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+  cairo_set_font_options(cr, options);
+  cairo_font_extents_t fe;
+  cairo_font_extents(cr, &fe);
+  const int height = (int)(fe.ascent + 0.5) + (int)(fe.descent + 0.5);
+  // The letters' advances in whole pixels, as the platform measures a text extent.
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+  cairo_set_font_options(cr, options);
+  cairo_text_extents_t te;
+  cairo_text_extents(cr, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &te);
+  const int width = (int)(te.x_advance + 0.5);
+  cairo_font_options_destroy(options);
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+  return POINT{(width / 26 + 1) / 2, height};
+}
+
 double applyFont(Dc* dc) {
   GdiObject* font = findObject(dc->font);
   GdiObject fallback;

@@ -9,29 +9,7 @@ constexpr uint32_t kReplacement = 0xFFFD;
 
 bool supportedCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_UTF8; }
 
-// Decodes one UTF-8 sequence from s[i..n); false for an invalid one (then len = 1).
-bool decodeUtf8(const unsigned char* s, size_t n, size_t i, uint32_t& cp, size_t& len) {
-  len = 1;
-  unsigned char c = s[i];
-  if (c < 0x80) {
-    cp = c;
-    return true;
-  }
-  size_t extra;
-  uint32_t min;
-  if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; min = 0x80; }
-  else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; min = 0x800; }
-  else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; min = 0x10000; }
-  else return false;
-  if (extra >= n - i) return false;
-  for (size_t k = 1; k <= extra; ++k) {
-    if ((s[i + k] & 0xC0) != 0x80) return false;
-    cp = (cp << 6) | (s[i + k] & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-  len = extra + 1;
-  return true;
-}
+using standin::decodeUtf8;
 
 bool validCodePoint(uint32_t cp) { return cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF); }
 

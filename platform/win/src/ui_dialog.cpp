@@ -34,13 +34,14 @@ namespace {
 int duX(Window* d, int x) { return dialogUnitsToPixels(x, dialogBaseUnits(d).x, 4); }
 int duY(Window* d, int y) { return dialogUnitsToPixels(y, dialogBaseUnits(d).y, 8); }
 
-// A dialog with a font of its own measures in that font's base units; the Windows dialog
-// fonts at 8 points give 6 x 13 pixels. Sizes beyond a poster's are taken as 72 points.
+// A dialog with a font of its own measures in that font's base units (the dialog font at
+// its point size). Sizes beyond a poster's are taken as 72 points.
 void setBaseUnits(Window* d, const DialogTemplate& t) {
   if (!(t.style & DS_SETFONT) || t.pointSize == 0) return;
   const int points = t.pointSize > 72 ? 72 : t.pointSize;
-  d->baseX = dialogUnitsToPixels(kDialogFontBaseX, points, 8);
-  d->baseY = dialogUnitsToPixels(kDialogFontBaseY, points, 8);
+  const POINT base = dialogFontBaseUnits(dialogUnitsToPixels(points, 96, 72));
+  d->baseX = base.x;
+  d->baseY = base.y;
 }
 
 // Owner-drawn list boxes ask their dialog for the item height once, when they are made,
@@ -179,13 +180,14 @@ void runCommand(Window* d, const std::string& line) {
   else if (word == "close" && args.empty()) SendMessageA(d->handle, WM_CLOSE, 0, 0);
   else if ((word == "escape" && args.empty()) || text == "*cancel*") pressEscape(d);
   else if (word == "show" && args.empty()) say(describeDialog(d));
+  else if (word == "layout" && args.empty()) say(describeLayout(d));
   else if (word == "snapshot" && !args.empty()) {
     std::string path = zwin::resolvePath(args.c_str());  // "\\" or "/", folders in any letter case
     if (renderDialog(d, path.c_str()) == 0) say("Snapshot written to " + args + ".\n");
     else say("Cannot write the snapshot " + args + ".\n");
   } else {
     say("Unknown dialog command \"" + text +
-        "\": use select ID TEXT, click ID, close, escape, show or snapshot FILE.png.\n");
+        "\": use select ID TEXT, click ID, close, escape, show, layout or snapshot FILE.png.\n");
   }
 }
 

@@ -40,20 +40,24 @@ struct Window {
   cairo_surface_t* surface = nullptr;  // top-level windows: the offscreen picture
 };
 
-// Frame around a dialog's client area, in pixels.
+// Frame around a dialog's client area, in pixels (SM_CYCAPTION 19, as Wine gives it).
 constexpr int kBorder = 3;
-constexpr int kCaption = 22;
+constexpr int kCaption = 19;
 // The width of a vertical scroll bar.
 constexpr int kScrollWidth = 17;
-// Base units of the system font (GetDialogBaseUnits, dialogs without a font of their own).
-constexpr int kBaseUnitX = 8;
+// Base units of the system font (GetDialogBaseUnits, dialogs without a font of their own):
+// 7 x 16, as Wine's dialog manager measures its system font (Liberation Sans, 16 pixels
+// high, 7 wide on average).
+constexpr int kBaseUnitX = 7;
 constexpr int kBaseUnitY = 16;
-// Base units of a dialog font of 8 points in the Windows dialog fonts ("MS Sans Serif",
-// "MS Shell Dlg"); other sizes scale with the point size.
-constexpr int kDialogFontBaseX = 6;
-constexpr int kDialogFontBaseY = 13;
-// The dialog font's height in pixels at 8 points (96 pixels per inch).
-constexpr double kDialogFontPixels = 8 * 96 / 72.0;
+// The dialog font's height in pixels at 8 points (96 pixels per inch, rounded as MulDiv
+// rounds): the em height a LOGFONT of -11 asks for.
+constexpr double kDialogFontPixels = 11;
+// Base units of the dialog font at an em height of `pixels`, as the dialog manager takes
+// them from the font: the average width of the 52 letters and the text metric's height
+// (rounded ascent plus rounded descent), so dialog units map to the pixels the real
+// platform gives for that font.
+POINT dialogFontBaseUnits(int pixels);
 
 // A dialog template as read from its resource bytes (ui_template.cpp): the dialog and its
 // controls, texts in UTF-8.
@@ -106,6 +110,9 @@ void dispatchPosted(Window* dialog);
 
 // The dialog as text (caption, visible controls, items) through the host's print.
 std::string describeDialog(Window* dialog);
+// Each visible control's rectangle in the dialog's client area, one line a control:
+// "  [ID] LEFT,TOP WIDTHxHEIGHT" ("-" for the id of a plain label).
+std::string describeLayout(Window* dialog);
 // Paints the whole dialog into its picture; writes it to a PNG file when path is given.
 // Returns 0, or -1 when the file cannot be written.
 int renderDialog(Window* dialog, const char* pngPath);

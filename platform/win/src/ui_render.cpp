@@ -92,6 +92,7 @@ void drawItem(Window* d, Window* c, HDC hdc, UINT type, UINT item, const RECT& r
   dis.hDC = hdc;
   dis.rcItem = r;
   dis.itemData = static_cast<ULONG_PTR>(data);
+  SelectObject(hdc, GetStockObject(DEFAULT_GUI_FONT));  // the control's font, as the real controls give it
   SendMessageA(d->handle, WM_DRAWITEM, static_cast<WPARAM>(c->id), reinterpret_cast<LPARAM>(&dis));
 }
 

@@ -194,6 +194,7 @@ void FakeDuctora::uninstall() {
 void FakeDuctora::start(bool drawingOnly) {
   stop();
   objects = new Objects(*this);
+  CoInitialize(nullptr);  // the test's thread, as the host's, is a COM apartment
   RegisterActiveObject(&objects->drawing, kDrawingClass, ACTIVEOBJECT_STRONG, &objects->drawingCookie);
   if (!drawingOnly) {
     RegisterActiveObject(&objects->server, kDuctoraClass, ACTIVEOBJECT_STRONG, &objects->serverCookie);
@@ -207,6 +208,7 @@ void FakeDuctora::stop() {
   if (objects->serverRunning) RevokeActiveObject(objects->serverCookie, nullptr);
   delete objects;
   objects = nullptr;
+  CoUninitialize();
 }
 
 unsigned long FakeDuctora::drawingReferences() const { return objects ? objects->drawing.references : 0; }

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include "du_internal.h"
+#include "objbase.h"
 
 struct FakeDrawing {
   std::string path;
@@ -22,6 +23,7 @@ struct FakeDrawing {
 class DuctoraTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    CoInitialize(nullptr);  // the test's thread, as the host's, is a COM apartment
     char dir[] = "/tmp/ductora-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     folder = dir;
@@ -47,7 +49,10 @@ class DuctoraTest : public ::testing::Test {
     server.hooks.entityAlive = [d](const DuPart& p) { return d->erased.count(p.handle) == 0; };
     server.hooks.blockExists = [d](const std::string& n) { return d->blocks.count(n) > 0; };
   }
-  void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
+  void TearDown() override {
+    std::system(("rm -rf '" + folder + "'").c_str());
+    CoUninitialize();
+  }
 
   // The host saved the drawing: the project goes to disk with it.
   void saveDrawing() { ASSERT_EQ(du_drawing_saved(server, drawing.path), DU_OK) << server.lastError; }

@@ -26,7 +26,28 @@ struct Counted final : IUnknown {
     return n;
   }
 };
+// The test's thread is a COM apartment, as the host's command thread is.
+struct ComApartment {
+  ComApartment() { CoInitialize(nullptr); }
+  ~ComApartment() { CoUninitialize(); }
+} gApartment;
 }  // namespace
+
+// As on Windows, a thread that never initialized COM finds and registers nothing.
+TEST(RunningObjects, NeedComInitialized) {
+  CoUninitialize();
+  bool destroyed = false;
+  Counted* object = new Counted(&destroyed);
+  DWORD reg = 7;
+  EXPECT_EQ(RegisterActiveObject(object, kClassA, ACTIVEOBJECT_STRONG, &reg), CO_E_NOTINITIALIZED);
+  EXPECT_EQ(reg, 0u);
+  IUnknown* found = object;
+  EXPECT_EQ(GetActiveObject(kClassA, nullptr, &found), CO_E_NOTINITIALIZED);
+  EXPECT_EQ(found, nullptr);
+  EXPECT_EQ(object->refs, 1u);  // no reference taken
+  object->Release();
+  CoInitialize(nullptr);
+}
 
 TEST(RunningObjects, RegisterGetRevoke) {
   bool destroyed = false;

@@ -49,7 +49,7 @@ bool blue(int r, int g, int b) { return b > 200 && r < 80 && g < 80; }
 bool frameGrey(int r, int g, int b) { return r == 128 && g == 128 && b == 128; }
 
 // Client area of the test dialog in its picture: inside the 3-pixel frame and the caption bar.
-const int kLeft = 3, kTop = 3 + 22;
+const int kLeft = 3, kTop = 3 + 19;
 
 struct Snapshot : ::testing::Test {
   std::string path;
@@ -75,9 +75,9 @@ TEST_F(Snapshot, ShowsOwnerDrawnListLinesWhereTheListIs) {
   Picture p(path);
   ASSERT_TRUE(p.ok());
   EXPECT_EQ(p.width(), 306);
-  EXPECT_EQ(p.height(), 272);
-  // List box at (5, 169) dialog pixels, 291 x 41, border 1, lines 19 pixels high.
-  const int listLeft = kLeft + 6, listTop = kTop + 170;
+  EXPECT_EQ(p.height(), 250);
+  // List box at (5, 156) dialog pixels, 291 x 41, border 1, lines 19 pixels high.
+  const int listLeft = kLeft + 6, listTop = kTop + 157;
   int r, g, b;
   p.rgb(listLeft + 40, listTop, r, g, b);
   EXPECT_TRUE(frameGrey(r, g, b)) << r << "," << g << "," << b;
@@ -97,8 +97,8 @@ TEST_F(Snapshot, PaintedPictureStaysInsideItsControl) {
   run({"snapshot " + path, "escape"});
   Picture p(path);
   ASSERT_TRUE(p.ok());
-  // Picture control at (12, 81), 90 x 73 dialog pixels, with a border.
-  const int left = kLeft + 12, top = kTop + 81, right = left + 90, bottom = top + 73;
+  // Picture control at (12, 75), 90 x 68 dialog pixels, with a border.
+  const int left = kLeft + 12, top = kTop + 75, right = left + 90, bottom = top + 68;
   EXPECT_GT(p.count(left + 1, top + 1, right - 1, bottom - 1, red), 50);
   EXPECT_GT(p.count(left + 1, top + 1, right - 1, bottom - 1, blue), 50);
   EXPECT_EQ(p.count(left - 10, bottom, right + 10, bottom + 12, red), 0);
@@ -109,14 +109,14 @@ TEST_F(Snapshot, StaticTextsFollowTheirAlignment) {
   run({"snapshot " + path, "escape"});
   Picture p(path);
   ASSERT_TRUE(p.ok());
-  const int top = kTop + 24, bottom = top + 13;
-  // "Left text" at (12, 24), 90 wide; "Right" at (195, 24), 90 wide.
+  const int top = kTop + 23, bottom = top + 12;
+  // "Left text" at (12, 23), 90 wide; "Right" at (195, 23), 90 wide.
   EXPECT_GT(p.count(kLeft + 12, top, kLeft + 42, bottom, dark), 10);
   EXPECT_EQ(p.count(kLeft + 80, top, kLeft + 102, bottom, dark), 0);
   EXPECT_EQ(p.count(kLeft + 195, top, kLeft + 225, bottom, dark), 0);
   EXPECT_GT(p.count(kLeft + 255, top, kLeft + 285, bottom, dark), 10);
   // The combo box shows its selected item.
-  EXPECT_GT(p.count(kLeft + 14, kTop + 50, kLeft + 110, kTop + 69, dark), 10);
+  EXPECT_GT(p.count(kLeft + 14, kTop + 46, kLeft + 110, kTop + 64, dark), 10);
   // Caption bar.
   int r, g, b;
   p.rgb(5, 12, r, g, b);
@@ -138,7 +138,7 @@ TEST_F(Snapshot, ListScrolledToTheChosenLineIsDrawnFromItsTopLine) {
   EXPECT_FALSE(drawn("draw 200 0")) << "two lines fit: the first scrolled out of view";
   Picture p(path);
   ASSERT_TRUE(p.ok());
-  const int listLeft = kLeft + 6, listTop = kTop + 170;
+  const int listLeft = kLeft + 6, listTop = kTop + 157;
   EXPECT_EQ(p.count(listLeft + 2, listTop + 1, listLeft + 250, listTop + 18, dark), 0) << "the empty line on top";
   EXPECT_GT(p.count(listLeft + 2, listTop + 20, listLeft + 250, listTop + 38, dark), 20) << "the chosen line below it";
 }

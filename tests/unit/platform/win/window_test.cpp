@@ -22,10 +22,10 @@ TEST(Placement, DialogWithoutParentOpensInTheMiddleOfTheScreen) {
   const RECT& r = state.windowAtInit;
   EXPECT_EQ(r.left, (1920 - width(r)) / 2);
   EXPECT_EQ(r.top, (1080 - height(r)) / 2);
-  // 200 x 150 dialog units with the 6 x 13 base units of its 8-point font (150 * 13 / 8
-  // rounded), plus frame and caption bar.
+  // 200 x 150 dialog units with the 6 x 12 base units its 8-point font has in Liberation
+  // Sans, as the real dialog manager measures that font, plus frame and 19-pixel caption.
   EXPECT_EQ(width(r), 300 + 2 * 3);
-  EXPECT_EQ(height(r), 244 + 22 + 2 * 3);
+  EXPECT_EQ(height(r), 225 + 19 + 2 * 3);
 }
 
 TEST(Placement, DialogOpensCentredOnItsOwner) {
@@ -181,14 +181,14 @@ TEST_F(Controls, VisibilityFollowsTheParents) {
 
 TEST(DialogUnits, BaseUnitsAndMapping) {
   LONG units = GetDialogBaseUnits();
-  EXPECT_EQ(LOWORD(units), 8);
+  EXPECT_EQ(LOWORD(units), 7);
   EXPECT_EQ(HIWORD(units), 16);
   HWND w = popup(0, 0, 10, 10);
   RECT r{4, 8, 541, 412};
   ASSERT_TRUE(MapDialogRect(w, &r));
-  EXPECT_EQ(r.left, 8);
+  EXPECT_EQ(r.left, 7);
   EXPECT_EQ(r.top, 16);
-  EXPECT_EQ(r.right, 1082);
+  EXPECT_EQ(r.right, 947);  // 541 * 7 / 4 rounded
   EXPECT_EQ(r.bottom, 824);
   DestroyWindow(w);
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1920);

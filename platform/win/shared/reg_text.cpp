@@ -1,11 +1,12 @@
 // UTF-8 and UTF-16LE for the registry: stored text values and hive files.
 #include "reg_text.h"
 #include <vector>
-#include "base_internal.h"
+#include "standin.h"
 #include "reg_hive.h"
-#include "windows.h"
+#include <windows.h>
 
 namespace zwin {
+using standin::appendUtf8;
 namespace {
 // A byte that is not part of a UTF-8 character travels as the lone surrogate U+DC00 + byte.
 const char32_t kByteEscape = 0xDC00;
@@ -13,21 +14,10 @@ const char32_t kByteEscape = 0xDC00;
 // One strict UTF-8 character at s[i]; false for anything else (overlong forms, surrogates,
 // beyond U+10FFFF, cut sequences).
 bool decodeUtf8(const BYTE* s, size_t n, size_t i, char32_t& cp, size_t& len) {
-  BYTE b = s[i];
-  if (b < 0x80) {
-    cp = b;
-    len = 1;
-    return true;
-  }
-  len = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
-  if (len == 0 || (b >= 0xF5) || i + len > n) return false;
-  cp = b & (0x7F >> len);
-  for (size_t k = 1; k < len; ++k) {
-    if ((s[i + k] & 0xC0) != 0x80) return false;
-    cp = (cp << 6) | (s[i + k] & 0x3F);
-  }
-  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return false;
-  return !(cp >= 0xD800 && cp < 0xE000);
+  uint32_t c = 0;
+  const bool ok = standin::decodeUtf8(s, n, i, c, len);
+  cp = c;
+  return ok;
 }
 
 void appendUnit(std::vector<BYTE>& out, char32_t u) {

@@ -1,10 +1,13 @@
 // Reading and writing the registry export text of one hive.
 #include "reg_hive.h"
-#include "base_internal.h"
+#include "standin.h"
 #include "reg_text.h"
 #include <cstdio>
 
 namespace zwin {
+using standin::equalNoCase;
+using standin::appendUtf8;
+using standin::foldCase;
 
 RegKey* RegKey::child(const std::string& childName) {
   auto it = m_childIndex.find(foldCase(childName));
@@ -355,14 +358,14 @@ void formatValue(std::string& out, const RegValue& v) {
   char buf[32];
   if (v.type == REG_DWORD && v.data.size() == 4) {
     DWORD d = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | ((DWORD)v.data[3] << 24);
-    std::snprintf(buf, sizeof buf, "dword:%08x", d);
+    std::snprintf(buf, sizeof buf, "dword:%08x", (unsigned)d);
     out += line + buf + "\n";
     return;
   }
   if (v.type == REG_BINARY) {
     line += "hex:";
   } else {
-    std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
+    std::snprintf(buf, sizeof buf, "hex(%x):", (unsigned)v.type);
     line += buf;
   }
   for (size_t i = 0; i < v.data.size(); ++i) {

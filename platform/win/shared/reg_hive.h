@@ -4,7 +4,7 @@
 // Text values (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are stored as the real registry
 // stores them: UTF-16LE; the A functions narrow and widen them.
 #pragma once
-#include "wintypes.h"
+#include <windows.h>
 #include <memory>
 #include <string>
 #include <unordered_map>
