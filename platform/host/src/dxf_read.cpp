@@ -198,19 +198,23 @@ void Reader::checkHandle(Adesk::UInt64 h, size_t line) const {
                    line};
 }
 
-AcDbObjectId Reader::addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line) {
-  std::unique_ptr<AcDbObject> owned(o);
+AcDbObjectId Reader::addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line,
+                               bool pooled) {
+  PooledPtr<AcDbObject> owned(o, {pooled});
   if (++m_objects > kDxfMaxObjects) throw DxfError{"more objects than the reader's limit", line};
   checkHandle(handle, line);
   if (handle && (m_d.find(handle) || m_reserved.count(handle)))
     throw DxfError{"handle " + cadhost::toUtf8(cadhost::handleText(AcDbHandle(handle))) + " used twice", line};
   if (handle) {
     m_maxHandle = std::max(m_maxHandle, handle);
-    return m_db->addObject(owned.release(), owner, AcDbHandle(handle));
+    AcDbObjectId id = m_db->addObject(owned.release(), owner, AcDbHandle(handle));
+    id.stub()->pooled = pooled;
+    return id;
   }
   // Made by the reader itself (a missing layer, an object without a handle): a handle of
   // its own once the file's handles are all known, so none of them is taken before it appears.
   AcDbObjectId id = m_db->addObject(owned.release(), owner, AcDbHandle(kDxfTempHandleBase + m_deferred.size()));
+  id.stub()->pooled = pooled;
   m_deferred.push_back(id.stub());
   return id;
 }
@@ -452,8 +456,9 @@ AcDbObjectId Reader::foreignObject(const std::string& type, const std::vector<Gr
     appendGroup(kept->text, g.code, g.value);
     if (isHandle) kept->afterHandle = kept->text.size();
   }
-  AcDbObject* o = entity ? static_cast<AcDbObject*>(new AcDbForeignEntity) : new AcDbForeignObject;
-  AcDbObjectId id = addObject(o, owner, handle, line);
+  AcDbObject* o = entity ? static_cast<AcDbObject*>(m_d.pool.make<AcDbForeignEntity>())
+                         : m_d.pool.make<AcDbForeignObject>();
+  AcDbObjectId id = addObject(o, owner, handle, line, true);
   id.stub()->dxf = kept;
   xdata(o, gs, end);
   if (entity && !layer.empty()) {

@@ -195,7 +195,7 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
 }
 
 void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcDbBlockTableRecord* btr, size_t line) {
-  std::unique_ptr<AcDbEntity> owned(kind->create());
+  PooledPtr<AcDbEntity> owned(kind->create(&m_d.pool), {true});
   AcDbEntity* e = owned.get();
   std::vector<DxfValue>& values = m_values;
   std::vector<uint8_t>& seen = m_seen;
@@ -267,7 +267,7 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
   }
   if (kind->afterRead) kind->afterRead(e);
   if (kind == &kDxfInsertKind && block.empty()) throw DxfError{"INSERT without a block name", line};
-  AcDbObjectId id = addObject(owned.release(), btr->objectId(), handle, line);
+  AcDbObjectId id = addObject(owned.release(), btr->objectId(), handle, line, true);
   btr->entities().push_back(id);
   xdata(e, gs, end);
   setProperties(e, layer, linetype, color, line);

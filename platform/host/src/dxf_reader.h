@@ -67,7 +67,8 @@ class Reader {
   AcDbObjectId foreignObject(const std::string& type, const std::vector<Group>& gs, bool entity, size_t line,
                              AcDbObjectId owner = AcDbObjectId::kNull, bool dropPaperMark = false);
   AcDbSymbolTable* makeTable(const std::string& name, Adesk::UInt64 handle, size_t line);
-  AcDbObjectId addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line);
+  // pooled: o lives in the database's pool.
+  AcDbObjectId addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line, bool pooled = false);
   void reserveHandle(Adesk::UInt64 h, size_t line);
   // Refuses a handle of the drawing's own at or past kDxfHandleLimit.
   void checkHandle(Adesk::UInt64 h, size_t line) const;

@@ -48,6 +48,7 @@ class Tokenizer {
  private:
   bool nextText(Group& g);
   bool nextBinary(Group& g);
+  bool quickCode(Group& g);
   bool line(size_t& begin, size_t& end);
   std::string_view m_data;
   size_t m_pos = 0, m_line = 0;

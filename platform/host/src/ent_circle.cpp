@@ -50,5 +50,5 @@ static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
   return dxfBoxOf(corners, 2, lo, hi);
 }
 
-const DxfEntityKind kDxfCircleKind = {"CIRCLE", &AcDbCircle::desc, [] { return (AcDbEntity*)new AcDbCircle; },
+const DxfEntityKind kDxfCircleKind = {"CIRCLE", &AcDbCircle::desc, dxfCreate<AcDbCircle>,
                                       kFields, DXF_COUNT(kFields), afterRead, outline, extents};

@@ -63,7 +63,7 @@ static void afterRead(AcDbEntity* e) {
 }
 
 const DxfEntityKind kDxfInsertKind = {"INSERT", &AcDbBlockReference::desc,
-                                      [] { return (AcDbEntity*)new AcDbBlockReference; }, kFields,
+                                      dxfCreate<AcDbBlockReference>, kFields,
                                       DXF_COUNT(kFields), afterRead, nullptr, nullptr};
 
 bool dxfBoxOf(const AcGePoint3d* points, int count, AcGePoint3d& lo, AcGePoint3d& hi) {
