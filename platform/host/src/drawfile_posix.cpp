@@ -81,12 +81,11 @@ int fileBytesRead(FileBytes& bytes, const std::string& path, size_t maxBytes) {
   }
   FileBytes got;
   if (want > 0) {
-    void* p = mmap(nullptr, want, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (p == MAP_FAILED) {
+    got.data = memoryTake(want);
+    if (!got.data) {
       close(fd);
       return kReadNoMemory;
     }
-    got.data = static_cast<char*>(p);
     got.room = want;
   }
   while (got.size < want) {

@@ -419,7 +419,7 @@ std::string Reader::handleText(Adesk::UInt64 h) const {
 // a dimension style) registered, its layer made when it is an entity.
 AcDbObjectId Reader::foreignObject(const std::string& type, const std::vector<Group>& gs, bool entity, size_t line,
                                    AcDbObjectId owner, bool dropPaperMark) {
-  auto kept = std::make_shared<DxfKept>();
+  auto kept = std::allocate_shared<DxfKept>(PoolAllocator<DxfKept>(&m_d.pool));
   kept->type = type;
   kept->verbatim = true;
   size_t end = xdataStart(gs);

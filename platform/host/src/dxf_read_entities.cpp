@@ -273,7 +273,7 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
   setProperties(e, layer, linetype, color, line);
   noteEntityAsRead(kind, e, taken, kept, read);
   id.stub()->read = read;
-  if (!kept.empty()) id.stub()->dxf = std::make_shared<DxfKept>(std::move(kept));
+  if (!kept.empty()) id.stub()->dxf = std::allocate_shared<DxfKept>(PoolAllocator<DxfKept>(&m_d.pool), std::move(kept));
   if (kind == &kDxfInsertKind)
     m_inserts.push_back({static_cast<AcDbBlockReference*>(e), btr->objectId(), block, blockAsRead, line});
 }

@@ -73,9 +73,11 @@ void ObjectPool::destroy(AcDbObject* o) {
     ASAN_UNPOISON_MEMORY_REGION(object - kGuard, sizeof size);
     std::memcpy(&size, object - kGuard, sizeof size);
     ASAN_POISON_MEMORY_REGION(object - kGuard, sizeof size);
-    ASAN_POISON_MEMORY_REGION(object, size);
+    release(object, size);
   }
 }
+
+void ObjectPool::release(void* p, size_t size) { ASAN_POISON_MEMORY_REGION(p, size); }
 
 void ObjectDisposer::operator()(AcDbObject* o) const {
   if (pooled) ObjectPool::destroy(o);

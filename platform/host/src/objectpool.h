@@ -35,6 +35,8 @@ class ObjectPool {
   }
   // Ends the life of an object the pool holds (its destructor runs; its room stays).
   static void destroy(AcDbObject* o);
+  // Room of `size` bytes at p that is no longer used (it stays with the pool).
+  static void release(void* p, size_t size);
 
  private:
   struct Block {
@@ -49,6 +51,27 @@ class ObjectPool {
   std::vector<Block> m_blocks;
   char* m_next = nullptr;
   size_t m_left = 0;
+};
+
+// Room in a pool for what lives with the database's objects (what a shared_ptr of one holds):
+// freeing it only releases it. The pool outlives everything made with it.
+template <class T>
+struct PoolAllocator {
+  using value_type = T;
+  explicit PoolAllocator(ObjectPool* p) : pool(p) {}
+  template <class U>
+  PoolAllocator(const PoolAllocator<U>& o) : pool(o.pool) {}
+  T* allocate(size_t n) { return static_cast<T*>(pool->allocate(n * sizeof(T))); }
+  void deallocate(T* p, size_t n) { ObjectPool::release(p, n * sizeof(T)); }
+  template <class U>
+  bool operator==(const PoolAllocator<U>& o) const {
+    return pool == o.pool;
+  }
+  template <class U>
+  bool operator!=(const PoolAllocator<U>& o) const {
+    return pool != o.pool;
+  }
+  ObjectPool* pool;
 };
 
 // Ends the life of an object the way it was made: destroyed in its pool, or deleted.
