@@ -11,6 +11,10 @@ namespace {
 using dxf::DxfError;
 using dxf::Group;
 
+// The fewest bytes of an object with a handle: "0\nX\n5\n1\n" in a text file, as many in a
+// binary one. A file holds no more objects than its size over this.
+const size_t kSmallestObjectBytes = 8;
+
 const char* const kModelledTables[] = {"BLOCK_RECORD", "LAYER", "LTYPE", "APPID"};
 
 bool modelledTable(const std::string& name) {
@@ -89,6 +93,8 @@ void Reader::run() {
     if (!m_tok.next(name) || name.code != 2) throw DxfError{"section without a name", g.line};
     if (name.value == "HEADER") {
       header();
+      // The handles run up to the seed: room for them at once, as many as the file can hold.
+      m_d.dense.reserve(std::min<size_t>(m_handseed, m_tok.bytes() / kSmallestObjectBytes));
     } else if (name.value == "CLASSES") {
       m_d.file.hasClasses = true;
       keepSection(m_d.file.classes);

@@ -169,9 +169,10 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
   AcDbBlockTableRecord* last = btr;
   while (m_tok.next(g)) {
     if (g.code != 0) throw DxfError{"entity expected", g.line};
-    if (section && g.value == "ENDSEC") return {};
-    if (!section && g.value == "ENDBLK") return readObject(m_tok);
-    if (g.value == "ENDSEC" || g.value == "EOF" || g.value == "SECTION" || g.value == "BLOCK" || g.value == "ENDBLK")
+    const std::string_view type = g.value;
+    if (section && type == "ENDSEC") return {};
+    if (!section && type == "ENDBLK") return readObject(m_tok);
+    if (type == "ENDSEC" || type == "EOF" || type == "SECTION" || type == "BLOCK" || type == "ENDBLK")
       throw DxfError{"\"" + g.value + "\" among entities", g.line};
     readObject(m_tok, m_groups);
     const std::vector<Group>& gs = m_groups;

@@ -42,6 +42,7 @@ class Tokenizer {
   }
   size_t lineNo() const { return m_binary ? m_pos : m_line; }
   bool binary() const { return m_binary; }
+  size_t bytes() const { return m_data.size(); }
   // The comments read so far, in order.
   std::vector<std::string>& comments() { return m_comments; }
 
