@@ -79,9 +79,52 @@ Tokenizer::Tokenizer(std::string_view data, size_t start) : m_data(data), m_pos(
   m_shortCodes = m_pos + 1 < data.size() && data[m_pos] == 0 && data[m_pos + 1] != 0;
 }
 
+// The code line most files have (spaces, then the digits of a code, then LF or CR LF) in
+// one pass; false, with nothing taken, for any other line.
+inline bool Tokenizer::quickCode(Group& g) {
+  const char* p = m_data.data();
+  const size_t size = m_data.size();
+  size_t i = m_pos;
+  while (i < size && p[i] == ' ') ++i;
+  const size_t first = i;
+  int code = 0;
+  while (i < size && i - first < 4 && p[i] >= '0' && p[i] <= '9') code = code * 10 + (p[i++] - '0');
+  if (i == first || code > 1071 || i >= size) return false;
+  const size_t nl = p[i] == '\r' && i + 1 < size ? i + 1 : i;
+  if (p[nl] != '\n' || nl - m_pos > kDxfMaxLineBytes) return false;
+  g.code = code;
+  ++m_line;
+  m_pos = nl + 1;
+  return true;
+}
+
+// The next line's bounds, without its line end (LF, or CR LF and any CRs before it).
+inline bool Tokenizer::line(size_t& begin, size_t& end) {
+  if (m_pos >= m_data.size()) return false;
+  const char* p = m_data.data();
+  const size_t size = m_data.size();
+  // Most lines are a few bytes long: they end before memchr would have started.
+  size_t stop = m_pos;
+  const size_t quick = std::min(size, m_pos + 16);
+  while (stop < quick && p[stop] != '\n') ++stop;
+  bool nl = stop < quick;
+  if (!nl && stop < size) {
+    const void* at = std::memchr(p + stop, '\n', size - stop);
+    nl = at != nullptr;
+    stop = nl ? size_t((const char*)at - p) : size;
+  }
+  ++m_line;
+  if (stop - m_pos > kDxfMaxLineBytes) throw DxfError{"line longer than the reader's limit", m_line};
+  begin = m_pos;
+  end = stop;
+  while (end > begin && p[end - 1] == '\r') --end;
+  m_pos = nl ? stop + 1 : size;
+  return true;
+}
+
 bool Tokenizer::next(Group& g) {
   if (m_peeked) {
-    g = m_peek;
+    g = std::move(m_peek);
     m_peeked = false;
     return true;
   }
@@ -179,49 +222,6 @@ bool Tokenizer::nextBinary(Group& g) {
       break;
     }
   }
-  return true;
-}
-
-// The code line most files have (spaces, then the digits of a code, then LF or CR LF) in
-// one pass; false, with nothing taken, for any other line.
-bool Tokenizer::quickCode(Group& g) {
-  const char* p = m_data.data();
-  const size_t size = m_data.size();
-  size_t i = m_pos;
-  while (i < size && p[i] == ' ') ++i;
-  const size_t first = i;
-  int code = 0;
-  while (i < size && i - first < 4 && p[i] >= '0' && p[i] <= '9') code = code * 10 + (p[i++] - '0');
-  if (i == first || code > 1071 || i >= size) return false;
-  const size_t nl = p[i] == '\r' && i + 1 < size ? i + 1 : i;
-  if (p[nl] != '\n' || nl - m_pos > kDxfMaxLineBytes) return false;
-  g.code = code;
-  ++m_line;
-  m_pos = nl + 1;
-  return true;
-}
-
-// The next line's bounds, without its line end (LF, or CR LF and any CRs before it).
-bool Tokenizer::line(size_t& begin, size_t& end) {
-  if (m_pos >= m_data.size()) return false;
-  const char* p = m_data.data();
-  const size_t size = m_data.size();
-  // Most lines are a few bytes long: they end before memchr would have started.
-  size_t stop = m_pos;
-  const size_t quick = std::min(size, m_pos + 16);
-  while (stop < quick && p[stop] != '\n') ++stop;
-  bool nl = stop < quick;
-  if (!nl && stop < size) {
-    const void* at = std::memchr(p + stop, '\n', size - stop);
-    nl = at != nullptr;
-    stop = nl ? size_t((const char*)at - p) : size;
-  }
-  ++m_line;
-  if (stop - m_pos > kDxfMaxLineBytes) throw DxfError{"line longer than the reader's limit", m_line};
-  begin = m_pos;
-  end = stop;
-  while (end > begin && p[end - 1] == '\r') --end;
-  m_pos = nl ? stop + 1 : size;
   return true;
 }
 
