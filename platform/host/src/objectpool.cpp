@@ -1,5 +1,6 @@
 // The pool of a database's objects: blocks of room handed out in order.
 #include "objectpool.h"
+#include <algorithm>
 #include <cstring>
 #include "dbmain.h"
 #include "drawfile.h"
@@ -21,7 +22,10 @@
 
 namespace {
 const size_t kAlign = alignof(std::max_align_t);
-const size_t kBlockBytes = size_t(4) << 20;
+// Blocks double from the first to the largest, so a small drawing takes little memory and a
+// large one comes in blocks of whole huge pages.
+const size_t kFirstBlockBytes = size_t(64) << 10;
+const size_t kLargestBlockBytes = size_t(4) << 20;
 #ifdef HOST_POOL_ASAN
 // A poisoned gap before each object that holds its size, so an overrun from the object
 // before it is reported and a destroyed object's bytes can be poisoned again.
@@ -43,7 +47,8 @@ ObjectPool::~ObjectPool() {
 void* ObjectPool::allocate(size_t size) {
   const size_t need = kGuard + roundUp(size ? size : 1);
   if (need > m_left) {
-    const size_t bytes = need > kBlockBytes ? need : kBlockBytes;
+    m_grow = m_grow ? std::min(2 * m_grow, kLargestBlockBytes) : kFirstBlockBytes;
+    const size_t bytes = std::max(need, m_grow);
     m_blocks.reserve(m_blocks.size() + 1);
     char* block = cadhost::memoryTake(bytes);
     if (!block) throw std::bad_alloc();

@@ -47,10 +47,12 @@ class ObjectPool {
     std::swap(m_blocks, o.m_blocks);
     std::swap(m_next, o.m_next);
     std::swap(m_left, o.m_left);
+    std::swap(m_grow, o.m_grow);
   }
   std::vector<Block> m_blocks;
   char* m_next = nullptr;
   size_t m_left = 0;
+  size_t m_grow = 0;  // the size of the next block (0: the first)
 };
 
 // Room in a pool for what lives with the database's objects (what a shared_ptr of one holds):
