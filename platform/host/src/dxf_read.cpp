@@ -371,9 +371,9 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
   if (t->has(name.c_str())) throw DxfError{table + " \"" + cadhost::toUtf8(name) + "\" appears twice", type.line};
   AcDbSymbolTableRecord* rec;
   if (table == "BLOCK_RECORD") {
-    rec = new AcDbBlockTableRecord;
+    rec = m_d.pool.make<AcDbBlockTableRecord>();
   } else if (isLayer) {
-    auto* l = new AcDbLayerTableRecord;
+    auto* l = m_d.pool.make<AcDbLayerTableRecord>();
     l->setIsFrozen(flags & 1);
     l->setVPDFLT(flags & 2);
     l->setIsLocked(flags & 4);
@@ -398,16 +398,16 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
     }
     rec = l;
   } else if (table == "LTYPE") {
-    rec = new AcDbLinetypeTableRecord;
+    rec = m_d.pool.make<AcDbLinetypeTableRecord>();
   } else {
-    rec = new AcDbRegAppTableRecord;
+    rec = m_d.pool.make<AcDbRegAppTableRecord>();
   }
   rec->setName(name.c_str());
-  AcDbObjectId id = addObject(rec, t->objectId(), handle, type.line);
+  AcDbObjectId id = addObject(rec, t->objectId(), handle, type.line, true);
   if (!plainText(nameAsRead->value, name)) asRead(*kept, 2, m_codec.encode(name), nameAsRead->value);
   if (handleAsRead) asRead(*kept, 5, handleText(handle), handleAsRead->value);
   id.stub()->read.fromFile = true;
-  if (!kept->empty()) id.stub()->dxf = std::make_shared<DxfKept>(std::move(keptGroups));
+  if (!kept->empty()) id.stub()->dxf = std::allocate_shared<DxfKept>(PoolAllocator<DxfKept>(&m_d.pool), std::move(keptGroups));
   t->appendRecord(id);
   xdata(rec, gs, end);
 }
