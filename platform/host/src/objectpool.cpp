@@ -30,9 +30,22 @@ const size_t kLargestBlockBytes = size_t(4) << 20;
 // A poisoned gap before each object that holds its size, so an overrun from the object
 // before it is reported and a destroyed object's bytes can be poisoned again.
 const size_t kGuard = kAlign;
+// Blocks on the heap, where the leak checker looks for the pointers the objects hold.
+const bool kHeapBlocks = true;
 #else
 const size_t kGuard = 0;
+const bool kHeapBlocks = false;
 #endif
+
+char* takeBlock(size_t bytes) {
+  if (kHeapBlocks) return static_cast<char*>(::operator new(bytes, std::align_val_t(kAlign), std::nothrow));
+  return cadhost::memoryTake(bytes);
+}
+
+void giveBlock(char* block, size_t bytes) {
+  if (kHeapBlocks) ::operator delete(block, std::align_val_t(kAlign));
+  else cadhost::memoryGive(block, bytes);
+}
 
 size_t roundUp(size_t n) { return (n + kAlign - 1) / kAlign * kAlign; }
 }  // namespace
@@ -40,7 +53,7 @@ size_t roundUp(size_t n) { return (n + kAlign - 1) / kAlign * kAlign; }
 ObjectPool::~ObjectPool() {
   for (const Block& b : m_blocks) {
     ASAN_UNPOISON_MEMORY_REGION(b.bytes, b.size);
-    cadhost::memoryGive(b.bytes, b.size);
+    giveBlock(b.bytes, b.size);
   }
 }
 
@@ -50,7 +63,7 @@ void* ObjectPool::allocate(size_t size) {
     m_grow = m_grow ? std::min(2 * m_grow, kLargestBlockBytes) : kFirstBlockBytes;
     const size_t bytes = std::max(need, m_grow);
     m_blocks.reserve(m_blocks.size() + 1);
-    char* block = cadhost::memoryTake(bytes);
+    char* block = takeBlock(bytes);
     if (!block) throw std::bad_alloc();
     m_blocks.push_back({block, bytes});
     ASAN_POISON_MEMORY_REGION(block, bytes);
