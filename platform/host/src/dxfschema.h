@@ -49,6 +49,9 @@ struct DxfEntityKind {
 
 // The box of points; false when one is not finite.
 bool dxfBoxOf(const AcGePoint3d* points, int count, AcGePoint3d& lo, AcGePoint3d& hi);
+// A point of the world in the coordinates of the plane of `normal` (object coordinates),
+// as the inverse of planeToWorld gives it; that of the world's own plane is made once.
+AcGePoint3d dxfToPlane(AcGePoint3d p, const AcGeVector3d& normal);
 
 // A new entity of class T: in the pool when one is given (its database keeps it), else on
 // the heap.

@@ -8,7 +8,7 @@ static const DxfField kFields[] = {
     {10, DxfType::kPoint, "center",
      [](const AcDbEntity* e, DxfValue& v) {
        auto* c = static_cast<const AcDbCircle*>(e);
-       dxfSetPoint(v, c->center().transformBy(AcGeMatrix3d::planeToWorld(c->normal()).inverse()));
+       dxfSetPoint(v, dxfToPlane(c->center(), c->normal()));
      },
      [](AcDbEntity* e, const DxfValue& v) { static_cast<AcDbCircle*>(e)->setCenter(dxfPoint(v)); }},
     {40, DxfType::kReal, "radius",
