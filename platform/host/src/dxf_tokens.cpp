@@ -323,12 +323,22 @@ void appendHex(std::string& out, const unsigned char* bytes, size_t n) {
 namespace {
 // The code right-aligned in three columns and its line end, at out (16 bytes of room): its
 // length.
-size_t codeChars(int code, char* out) {
+struct ShortCodes {
+  char text[1000][4];
+  constexpr ShortCodes() : text() {
+    for (int code = 0; code < 1000; ++code) {
+      text[code][0] = code >= 100 ? char('0' + code / 100) : ' ';
+      text[code][1] = code >= 10 ? char('0' + code / 10 % 10) : ' ';
+      text[code][2] = char('0' + code % 10);
+      text[code][3] = '\n';
+    }
+  }
+};
+constexpr ShortCodes kShortCodes;
+
+inline size_t codeChars(int code, char* out) {
   if (code >= 0 && code < 1000) {
-    out[0] = code >= 100 ? char('0' + code / 100) : ' ';
-    out[1] = code >= 10 ? char('0' + code / 10 % 10) : ' ';
-    out[2] = char('0' + code % 10);
-    out[3] = '\n';
+    std::memcpy(out, kShortCodes.text[code], 4);
     return 4;
   }
   char tmp[16];
