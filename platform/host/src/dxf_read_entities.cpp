@@ -226,8 +226,12 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
   size_t end = xdataStart(gs);
   // The mark of paper space is the host's to write for every entity of that space; one on
   // an entity of model space (in its block) is dropped, as it would move the entity.
-  const bool paper = cadhost::equalsNoCase(btr->name(), L"*Paper_Space");
-  const bool model = !paper && cadhost::equalsNoCase(btr->name(), L"*Model_Space");
+  if (btr->objectId() != m_spaceOf) {
+    m_spaceOf = btr->objectId();
+    m_paper = cadhost::equalsNoCase(btr->name(), L"*Paper_Space");
+    m_model = !m_paper && cadhost::equalsNoCase(btr->name(), L"*Model_Space");
+  }
+  const bool paper = m_paper, model = m_model;
   std::vector<TakenGroup>& taken = m_taken;  // the groups the host models, for their form as read
   taken.clear();
   keepGroups(gs, end, markers, [&](const Group& g) {

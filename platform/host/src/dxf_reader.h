@@ -146,6 +146,8 @@ class Reader {
   std::vector<DxfValue> m_values;
   std::vector<uint8_t> m_seen;
   std::vector<TakenGroup> m_taken;
+  AcDbObjectId m_spaceOf;  // the block of the last entity read, and whether it is a layout's
+  bool m_paper = false, m_model = false;
   std::map<const DxfEntityKind*, std::vector<const char*>> m_markers;  // each kind's subclass markers
 };
 
