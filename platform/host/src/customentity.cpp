@@ -40,7 +40,8 @@ void replace(AcDbStub& s, AcDbEntity* to, std::shared_ptr<DxfKept> kept) {
   to->xDataApps() = std::move(from->xDataApps());
   s.object = to;
   s.dxf = std::move(kept);
-  delete from;
+  ObjectDisposer{s.pooled}(from);
+  s.pooled = false;
 }
 
 // Entities of the class kept as read in the database become objects of the class.

@@ -87,7 +87,7 @@ AcDbDatabase::~AcDbDatabase() {
   liveDatabases().erase(this);
   if (gWorkingDb == this) gWorkingDb = nullptr;
   m_impl->stubs.each([](AcDbStub& s) {
-    delete s.object;
+    ObjectDisposer{s.pooled}(s.object);
     s.object = nullptr;
   });
   delete m_impl;
@@ -148,7 +148,7 @@ AcDbObjectId AcDbDatabase::addObject(AcDbObject* object, AcDbObjectId owner, AcD
     handle = AcDbHandle(d.allocHandle());
   }
   if (handle.value() >= d.nextHandle) d.nextHandle = handle.value() + 1;
-  AcDbStub* stub = &d.stubs.add();
+  AcDbStub* stub = &d.stubs.add(d.pool);
   stub->db = this;
   stub->handle = handle;
   stub->object = object;

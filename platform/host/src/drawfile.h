@@ -26,6 +26,12 @@ int fileBytesRead(FileBytes& bytes, const std::string& path, size_t maxBytes);
 // Gives back the memory of bytes; nothing when it holds none.
 void fileBytesFree(FileBytes& bytes);
 
+// Room for the host's large tables (the objects of a drawing): `bytes` of zeroed memory in
+// pages as large as the system offers, so that filling it costs few page faults; null when
+// there is none. memoryGive gives it back (the same size).
+char* memoryTake(size_t bytes);
+void memoryGive(char* memory, size_t bytes);
+
 // The lock is a lock file beside the drawing (NAME.dxf.lock, one line naming the session
 // that holds it) held under an advisory lock of the operating system. The operating system
 // drops that lock when its process ends however it ends, so a lock file left by a session

@@ -104,6 +104,14 @@ int fileBytesRead(FileBytes& bytes, const std::string& path, size_t maxBytes) {
   return kReadDone;
 }
 
+char* memoryTake(size_t bytes) {
+  return static_cast<char*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+}
+
+void memoryGive(char* memory, size_t) {
+  if (memory) VirtualFree(memory, 0, MEM_RELEASE);
+}
+
 void fileBytesFree(FileBytes& bytes) {
   if (bytes.data) VirtualFree(bytes.data, 0, MEM_RELEASE);
   bytes = FileBytes{};

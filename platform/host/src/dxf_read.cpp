@@ -11,6 +11,10 @@ namespace {
 using dxf::DxfError;
 using dxf::Group;
 
+// The fewest bytes of an object with a handle: "0\nX\n5\n1\n" in a text file, as many in a
+// binary one. A file holds no more objects than its size over this.
+const size_t kSmallestObjectBytes = 8;
+
 const char* const kModelledTables[] = {"BLOCK_RECORD", "LAYER", "LTYPE", "APPID"};
 
 bool modelledTable(const std::string& name) {
@@ -89,6 +93,8 @@ void Reader::run() {
     if (!m_tok.next(name) || name.code != 2) throw DxfError{"section without a name", g.line};
     if (name.value == "HEADER") {
       header();
+      // The handles run up to the seed: room for them at once, as many as the file can hold.
+      m_d.dense.reserve(std::min<size_t>(m_handseed, m_tok.bytes() / kSmallestObjectBytes));
     } else if (name.value == "CLASSES") {
       m_d.file.hasClasses = true;
       keepSection(m_d.file.classes);
@@ -198,19 +204,23 @@ void Reader::checkHandle(Adesk::UInt64 h, size_t line) const {
                    line};
 }
 
-AcDbObjectId Reader::addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line) {
-  std::unique_ptr<AcDbObject> owned(o);
+AcDbObjectId Reader::addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line,
+                               bool pooled) {
+  PooledPtr<AcDbObject> owned(o, {pooled});
   if (++m_objects > kDxfMaxObjects) throw DxfError{"more objects than the reader's limit", line};
   checkHandle(handle, line);
   if (handle && (m_d.find(handle) || m_reserved.count(handle)))
     throw DxfError{"handle " + cadhost::toUtf8(cadhost::handleText(AcDbHandle(handle))) + " used twice", line};
   if (handle) {
     m_maxHandle = std::max(m_maxHandle, handle);
-    return m_db->addObject(owned.release(), owner, AcDbHandle(handle));
+    AcDbObjectId id = m_db->addObject(owned.release(), owner, AcDbHandle(handle));
+    id.stub()->pooled = pooled;
+    return id;
   }
   // Made by the reader itself (a missing layer, an object without a handle): a handle of
   // its own once the file's handles are all known, so none of them is taken before it appears.
   AcDbObjectId id = m_db->addObject(owned.release(), owner, AcDbHandle(kDxfTempHandleBase + m_deferred.size()));
+  id.stub()->pooled = pooled;
   m_deferred.push_back(id.stub());
   return id;
 }
@@ -360,9 +370,9 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
   if (t->has(name.c_str())) throw DxfError{table + " \"" + cadhost::toUtf8(name) + "\" appears twice", type.line};
   AcDbSymbolTableRecord* rec;
   if (table == "BLOCK_RECORD") {
-    rec = new AcDbBlockTableRecord;
+    rec = m_d.pool.make<AcDbBlockTableRecord>();
   } else if (isLayer) {
-    auto* l = new AcDbLayerTableRecord;
+    auto* l = m_d.pool.make<AcDbLayerTableRecord>();
     l->setIsFrozen(flags & 1);
     l->setVPDFLT(flags & 2);
     l->setIsLocked(flags & 4);
@@ -387,16 +397,16 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
     }
     rec = l;
   } else if (table == "LTYPE") {
-    rec = new AcDbLinetypeTableRecord;
+    rec = m_d.pool.make<AcDbLinetypeTableRecord>();
   } else {
-    rec = new AcDbRegAppTableRecord;
+    rec = m_d.pool.make<AcDbRegAppTableRecord>();
   }
   rec->setName(name.c_str());
-  AcDbObjectId id = addObject(rec, t->objectId(), handle, type.line);
+  AcDbObjectId id = addObject(rec, t->objectId(), handle, type.line, true);
   if (!plainText(nameAsRead->value, name)) asRead(*kept, 2, m_codec.encode(name), nameAsRead->value);
   if (handleAsRead) asRead(*kept, 5, handleText(handle), handleAsRead->value);
   id.stub()->read.fromFile = true;
-  if (!kept->empty()) id.stub()->dxf = std::make_shared<DxfKept>(std::move(keptGroups));
+  if (!kept->empty()) id.stub()->dxf = std::allocate_shared<DxfKept>(PoolAllocator<DxfKept>(&m_d.pool), std::move(keptGroups));
   t->appendRecord(id);
   xdata(rec, gs, end);
 }
@@ -414,7 +424,7 @@ std::string Reader::handleText(Adesk::UInt64 h) const {
 // a dimension style) registered, its layer made when it is an entity.
 AcDbObjectId Reader::foreignObject(const std::string& type, const std::vector<Group>& gs, bool entity, size_t line,
                                    AcDbObjectId owner, bool dropPaperMark) {
-  auto kept = std::make_shared<DxfKept>();
+  auto kept = std::allocate_shared<DxfKept>(PoolAllocator<DxfKept>(&m_d.pool));
   kept->type = type;
   kept->verbatim = true;
   size_t end = xdataStart(gs);
@@ -451,8 +461,9 @@ AcDbObjectId Reader::foreignObject(const std::string& type, const std::vector<Gr
     appendGroup(kept->text, g.code, g.value);
     if (isHandle) kept->afterHandle = kept->text.size();
   }
-  AcDbObject* o = entity ? static_cast<AcDbObject*>(new AcDbForeignEntity) : new AcDbForeignObject;
-  AcDbObjectId id = addObject(o, owner, handle, line);
+  AcDbObject* o = entity ? static_cast<AcDbObject*>(m_d.pool.make<AcDbForeignEntity>())
+                         : m_d.pool.make<AcDbForeignObject>();
+  AcDbObjectId id = addObject(o, owner, handle, line, true);
   id.stub()->dxf = kept;
   xdata(o, gs, end);
   if (entity && !layer.empty()) {

@@ -31,10 +31,9 @@ bool fieldOf(const DxfEntityKind* kind, int code, size_t& field, int& component)
 // Sets the value of the schema field that a group belongs to; false when none does.
 // seen: bit k of a field's entry for each of its values read; number: the group's number
 // as the file gives it (degrees for an angle).
+// f, k: the field and which of its values, as fieldOf gives them.
 bool setField(const DxfEntityKind* kind, std::vector<DxfValue>& values, std::vector<uint8_t>& seen, const Group& g,
-              double& number) {
-  size_t f;
-  int k;
+              double& number, size_t& f, int& k) {
   if (!fieldOf(kind, g.code, f, k)) return false;
   switch (kind->fields[f].type) {
     case DxfType::kInt: number = (double)(values[f].i = dxf::toInt(g)); break;
@@ -60,6 +59,12 @@ std::string fieldText(DxfType type, const DxfValue& v, int component) {
 bool takenBefore(const std::vector<const Group*>& taken, int code) {
   for (const Group* t : taken)
     if (t->code == code) return true;
+  return false;
+}
+
+bool takenBefore(const std::vector<dxf::TakenGroup>& taken, int code) {
+  for (const dxf::TakenGroup& t : taken)
+    if (t.group->code == code) return true;
   return false;
 }
 
@@ -169,9 +174,10 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
   AcDbBlockTableRecord* last = btr;
   while (m_tok.next(g)) {
     if (g.code != 0) throw DxfError{"entity expected", g.line};
-    if (section && g.value == "ENDSEC") return {};
-    if (!section && g.value == "ENDBLK") return readObject(m_tok);
-    if (g.value == "ENDSEC" || g.value == "EOF" || g.value == "SECTION" || g.value == "BLOCK" || g.value == "ENDBLK")
+    const std::string_view type = g.value;
+    if (section && type == "ENDSEC") return {};
+    if (!section && type == "ENDBLK") return readObject(m_tok);
+    if (type == "ENDSEC" || type == "EOF" || type == "SECTION" || type == "BLOCK" || type == "ENDBLK")
       throw DxfError{"\"" + g.value + "\" among entities", g.line};
     readObject(m_tok, m_groups);
     const std::vector<Group>& gs = m_groups;
@@ -195,7 +201,7 @@ std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
 }
 
 void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcDbBlockTableRecord* btr, size_t line) {
-  std::unique_ptr<AcDbEntity> owned(kind->create());
+  PooledPtr<AcDbEntity> owned(kind->create(&m_d.pool), {true});
   AcDbEntity* e = owned.get();
   std::vector<DxfValue>& values = m_values;
   std::vector<uint8_t>& seen = m_seen;
@@ -220,12 +226,14 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
   size_t end = xdataStart(gs);
   // The mark of paper space is the host's to write for every entity of that space; one on
   // an entity of model space (in its block) is dropped, as it would move the entity.
-  const bool paper = cadhost::equalsNoCase(btr->name(), L"*Paper_Space");
-  const bool model = !paper && cadhost::equalsNoCase(btr->name(), L"*Model_Space");
-  std::vector<const Group*>& taken = m_taken;  // the groups the host models, for their form as read
+  if (btr->objectId() != m_spaceOf) {
+    m_spaceOf = btr->objectId();
+    m_paper = cadhost::equalsNoCase(btr->name(), L"*Paper_Space");
+    m_model = !m_paper && cadhost::equalsNoCase(btr->name(), L"*Model_Space");
+  }
+  const bool paper = m_paper, model = m_model;
+  std::vector<TakenGroup>& taken = m_taken;  // the groups the host models, for their form as read
   taken.clear();
-  m_numbers.clear();
-  double number = 0;
   keepGroups(gs, end, markers, [&](const Group& g) {
     if (g.code == 330) {
       if (ownerSeen) return false;
@@ -252,11 +260,13 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
       block = name(g);
       blockAsRead = g.value;
       return true;
-    } else if (!setField(kind, values, seen, g, number)) {
-      return false;
+    } else {
+      TakenGroup t{&g, 0, 0, 0};
+      if (!setField(kind, values, seen, g, t.number, t.field, t.component)) return false;
+      taken.push_back(t);
+      return true;
     }
-    taken.push_back(&g);
-    m_numbers.push_back(number);
+    taken.push_back({&g, 0, 0, -1});
     return true;
   }, kept);
   for (size_t f = 0; f < kind->fieldCount; ++f) {
@@ -267,26 +277,39 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
   }
   if (kind->afterRead) kind->afterRead(e);
   if (kind == &kDxfInsertKind && block.empty()) throw DxfError{"INSERT without a block name", line};
-  AcDbObjectId id = addObject(owned.release(), btr->objectId(), handle, line);
+  AcDbObjectId id = addObject(owned.release(), btr->objectId(), handle, line, true);
   btr->entities().push_back(id);
   xdata(e, gs, end);
   setProperties(e, layer, linetype, color, line);
   noteEntityAsRead(kind, e, taken, kept, read);
   id.stub()->read = read;
-  if (!kept.empty()) id.stub()->dxf = std::make_shared<DxfKept>(std::move(kept));
+  if (!kept.empty()) id.stub()->dxf = std::allocate_shared<DxfKept>(PoolAllocator<DxfKept>(&m_d.pool), std::move(kept));
   if (kind == &kDxfInsertKind)
     m_inserts.push_back({static_cast<AcDbBlockReference*>(e), btr->objectId(), block, blockAsRead, line});
 }
 
 // Each group the host models keeps the form the file gave it while its value stays.
-void Reader::noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, const std::vector<const Group*>& taken,
+void Reader::noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, const std::vector<TakenGroup>& taken,
                               DxfKept& kept, DxfEntityRead& read) {
   std::vector<DxfValue>& values = m_values;  // now the values the entity holds
   values.clear();
-  for (size_t t = 0; t < taken.size(); ++t) {
-    const Group* g = taken[t];
-    size_t f;
-    int k;
+  for (const TakenGroup& t : taken) {
+    const Group* g = t.group;
+    const size_t f = t.field;
+    const int k = t.component;
+    if (k >= 0) {
+      if (values.empty()) {
+        values.resize(kind->fieldCount);
+        for (size_t i = 0; i < kind->fieldCount; ++i)
+          if (kind->fields[i].get) kind->fields[i].get(e, values[i]);
+      }
+      const DxfType type = kind->fields[f].type;
+      // Most numbers are in the host's form already, and the entity holds them as read.
+      double held = type == DxfType::kAngle ? values[f].v[0] * 180.0 / M_PI : values[f].v[k];
+      if (type != DxfType::kInt && held == t.number && isRealText(g->value)) continue;
+      asRead(kept, g->code, fieldText(type, values[f], k), g->value, [&] { return sameValue(type, *g, values[f], k); });
+      continue;
+    }
     switch (g->code) {
       case 5: asRead(kept, 5, handleText(e->objectId().handle().value()), g->value); break;
       case 8:
@@ -302,18 +325,6 @@ void Reader::noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, co
         read.color = true;
         asRead(kept, 62, std::to_string(e->colorIndex()), g->value, [&] { return toInt(*g) == e->colorIndex(); });
         break;
-      default:
-        if (!fieldOf(kind, g->code, f, k)) break;
-        if (values.empty()) {
-          values.resize(kind->fieldCount);
-          for (size_t i = 0; i < kind->fieldCount; ++i)
-            if (kind->fields[i].get) kind->fields[i].get(e, values[i]);
-        }
-        const DxfType type = kind->fields[f].type;
-        // Most numbers are in the host's form already, and the entity holds them as read.
-        double held = type == DxfType::kAngle ? values[f].v[0] * 180.0 / M_PI : values[f].v[k];
-        if (type != DxfType::kInt && held == m_numbers[t] && isRealText(g->value)) break;
-        asRead(kept, g->code, fieldText(type, values[f], k), g->value, [&] { return sameValue(type, *g, values[f], k); });
     }
   }
 }

@@ -24,6 +24,16 @@ size_t xdataStart(const std::vector<Group>& gs);
 // Handles of the objects the reader makes itself, until the file's handles are all known.
 const Adesk::UInt64 kDxfTempHandleBase = kDxfHandleLimit;
 
+// A group of an entity the host models: the field of its kind it sets and which of the
+// field's values (component -1 for a property: handle, layer, linetype, colour), and its
+// number as the file gives it (degrees for an angle).
+struct TakenGroup {
+  const Group* group;
+  double number;
+  size_t field;
+  int component;
+};
+
 class Reader {
  public:
   // The file's text from `start` on (after a byte order mark), or a binary file.
@@ -67,7 +77,8 @@ class Reader {
   AcDbObjectId foreignObject(const std::string& type, const std::vector<Group>& gs, bool entity, size_t line,
                              AcDbObjectId owner = AcDbObjectId::kNull, bool dropPaperMark = false);
   AcDbSymbolTable* makeTable(const std::string& name, Adesk::UInt64 handle, size_t line);
-  AcDbObjectId addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line);
+  // pooled: o lives in the database's pool.
+  AcDbObjectId addObject(AcDbObject* o, AcDbObjectId owner, Adesk::UInt64 handle, size_t line, bool pooled = false);
   void reserveHandle(Adesk::UInt64 h, size_t line);
   // Refuses a handle of the drawing's own at or past kDxfHandleLimit.
   void checkHandle(Adesk::UInt64 h, size_t line) const;
@@ -89,7 +100,7 @@ class Reader {
   void customEntity(AcRxClass* cls, const std::string& type, const std::vector<Group>& gs, AcDbBlockTableRecord* btr,
                     size_t line);
   void setProperties(AcDbEntity* e, const std::wstring& layer, const std::wstring& linetype, int color, size_t line);
-  void noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, const std::vector<const Group*>& taken,
+  void noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, const std::vector<TakenGroup>& taken,
                         DxfKept& kept, DxfEntityRead& read);
   std::string handleText(Adesk::UInt64 h) const;
   // Keeps the form of a group as read when the host writes it otherwise and same() says it
@@ -135,8 +146,9 @@ class Reader {
   std::vector<Group> m_groups;
   std::vector<DxfValue> m_values;
   std::vector<uint8_t> m_seen;
-  std::vector<const Group*> m_taken;
-  std::vector<double> m_numbers;  // the number of each group taken (as the file gives it)
+  std::vector<TakenGroup> m_taken;
+  AcDbObjectId m_spaceOf;  // the block of the last entity read, and whether it is a layout's
+  bool m_paper = false, m_model = false;
   std::map<const DxfEntityKind*, std::vector<const char*>> m_markers;  // each kind's subclass markers
 };
 

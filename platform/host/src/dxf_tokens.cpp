@@ -30,6 +30,40 @@ Binary binaryType(int code) {
 size_t trimmedInt(long long v, char* out) {
   return size_t(std::to_chars(out, out + dxf::kNumberChars, v).ptr - out);
 }
+
+const double kTens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+const unsigned long long kWholeTens[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull,
+                                         10000000ull, 100000000ull, 1000000000ull, 10000000000ull,
+                                         100000000000ull, 1000000000000ull, 10000000000000ull,
+                                         100000000000000ull, 1000000000000000ull};
+
+// The shortest text of most numbers of a drawing ("12.5") without the general search of
+// to_chars: the fewest decimals d whose rounding r / 10^d gives back v exactly. Division of
+// two exact doubles rounds as reading the decimal does, and two decimals of at most 15
+// significant digits never stand for one double, so r is the shortest digits. Only where
+// to_chars would choose the fixed form too: 0.001 <= |v| < 1e15, whole numbers below 1e5.
+// 0 for any other number (to_chars writes it).
+size_t shortDecimal(double v, char* out) {
+  const double a = std::fabs(v);
+  if (!(a >= 0.001 && a < 1e15)) return 0;
+  for (int d = 0; d < 16; ++d) {
+    const double scaled = a * kTens[d];
+    if (scaled >= 1e15) return 0;  // more than 15 significant digits
+    const double r = std::nearbyint(scaled);
+    if (r / kTens[d] != a) continue;
+    const unsigned long long digits = (unsigned long long)r;
+    if ((d == 0 && digits >= 100000) || (d > 0 && digits % 10 == 0)) return 0;
+    char* p = out;
+    if (v < 0) *p++ = '-';
+    p = std::to_chars(p, p + 20, digits / kWholeTens[d]).ptr;
+    *p++ = '.';
+    if (d == 0) *p++ = '0';
+    for (unsigned long long fraction = digits % kWholeTens[d], i = (unsigned long long)d; i-- > 0; fraction /= 10)
+      p[i] = char('0' + fraction % 10);
+    return size_t(p + d - out);
+  }
+  return 0;
+}
 }  // namespace
 
 namespace dxf {
@@ -45,9 +79,52 @@ Tokenizer::Tokenizer(std::string_view data, size_t start) : m_data(data), m_pos(
   m_shortCodes = m_pos + 1 < data.size() && data[m_pos] == 0 && data[m_pos + 1] != 0;
 }
 
+// The code line most files have (spaces, then the digits of a code, then LF or CR LF) in
+// one pass; false, with nothing taken, for any other line.
+inline bool Tokenizer::quickCode(Group& g) {
+  const char* p = m_data.data();
+  const size_t size = m_data.size();
+  size_t i = m_pos;
+  while (i < size && p[i] == ' ') ++i;
+  const size_t first = i;
+  int code = 0;
+  while (i < size && i - first < 4 && p[i] >= '0' && p[i] <= '9') code = code * 10 + (p[i++] - '0');
+  if (i == first || code > 1071 || i >= size) return false;
+  const size_t nl = p[i] == '\r' && i + 1 < size ? i + 1 : i;
+  if (p[nl] != '\n' || nl - m_pos > kDxfMaxLineBytes) return false;
+  g.code = code;
+  ++m_line;
+  m_pos = nl + 1;
+  return true;
+}
+
+// The next line's bounds, without its line end (LF, or CR LF and any CRs before it).
+inline bool Tokenizer::line(size_t& begin, size_t& end) {
+  if (m_pos >= m_data.size()) return false;
+  const char* p = m_data.data();
+  const size_t size = m_data.size();
+  // Most lines are a few bytes long: they end before memchr would have started.
+  size_t stop = m_pos;
+  const size_t quick = std::min(size, m_pos + 16);
+  while (stop < quick && p[stop] != '\n') ++stop;
+  bool nl = stop < quick;
+  if (!nl && stop < size) {
+    const void* at = std::memchr(p + stop, '\n', size - stop);
+    nl = at != nullptr;
+    stop = nl ? size_t((const char*)at - p) : size;
+  }
+  ++m_line;
+  if (stop - m_pos > kDxfMaxLineBytes) throw DxfError{"line longer than the reader's limit", m_line};
+  begin = m_pos;
+  end = stop;
+  while (end > begin && p[end - 1] == '\r') --end;
+  m_pos = nl ? stop + 1 : size;
+  return true;
+}
+
 bool Tokenizer::next(Group& g) {
   if (m_peeked) {
-    g = m_peek;
+    g = std::move(m_peek);
     m_peeked = false;
     return true;
   }
@@ -59,6 +136,13 @@ bool Tokenizer::next(Group& g) {
 }
 
 bool Tokenizer::nextText(Group& g) {
+  if (quickCode(g)) {
+    size_t begin, end;
+    if (!line(begin, end)) throw DxfError{"file ends after group code " + std::to_string(g.code) + " (truncated)", m_line};
+    g.value.assign(m_data.data() + begin, end - begin);
+    g.line = m_line;
+    return true;
+  }
   size_t begin, end;
   if (!line(begin, end)) return false;
   const char* p = m_data.data();
@@ -138,21 +222,6 @@ bool Tokenizer::nextBinary(Group& g) {
       break;
     }
   }
-  return true;
-}
-
-// The next line's bounds, without its line end (LF, or CR LF and any CRs before it).
-bool Tokenizer::line(size_t& begin, size_t& end) {
-  if (m_pos >= m_data.size()) return false;
-  const char* p = m_data.data();
-  const void* nl = std::memchr(p + m_pos, '\n', m_data.size() - m_pos);
-  size_t stop = nl ? size_t((const char*)nl - p) : m_data.size();
-  ++m_line;
-  if (stop - m_pos > kDxfMaxLineBytes) throw DxfError{"line longer than the reader's limit", m_line};
-  begin = m_pos;
-  end = stop;
-  while (end > begin && p[end - 1] == '\r') --end;
-  m_pos = nl ? stop + 1 : m_data.size();
   return true;
 }
 
@@ -251,8 +320,28 @@ void appendHex(std::string& out, const unsigned char* bytes, size_t n) {
   }
 }
 
-void appendCode(std::string& out, int code) {
-  char tmp[8];
+namespace {
+// The code right-aligned in three columns and its line end, at out (16 bytes of room): its
+// length.
+struct ShortCodes {
+  char text[1000][4];
+  constexpr ShortCodes() : text() {
+    for (int code = 0; code < 1000; ++code) {
+      text[code][0] = code >= 100 ? char('0' + code / 100) : ' ';
+      text[code][1] = code >= 10 ? char('0' + code / 10 % 10) : ' ';
+      text[code][2] = char('0' + code % 10);
+      text[code][3] = '\n';
+    }
+  }
+};
+constexpr ShortCodes kShortCodes;
+
+inline size_t codeChars(int code, char* out) {
+  if (code >= 0 && code < 1000) {
+    std::memcpy(out, kShortCodes.text[code], 4);
+    return 4;
+  }
+  char tmp[16];
   char* end = tmp + sizeof tmp;
   char* p = end;
   *--p = '\n';
@@ -264,10 +353,27 @@ void appendCode(std::string& out, int code) {
   } while (v);
   if (negative) *--p = '-';
   while (end - p < 4) *--p = ' ';
-  out.append(p, end - p);
+  std::memcpy(out, p, size_t(end - p));
+  return size_t(end - p);
+}
+}  // namespace
+
+void appendCode(std::string& out, int code) {
+  char tmp[16];
+  out.append(tmp, codeChars(code, tmp));
 }
 
 void appendGroup(std::string& out, int code, std::string_view value) {
+  // Most groups are short: one append for the whole group.
+  char tmp[64];
+  if (value.size() + 17 <= sizeof tmp) {
+    size_t n = codeChars(code, tmp);
+    std::memcpy(tmp + n, value.data(), value.size());
+    n += value.size();
+    tmp[n++] = '\n';
+    out.append(tmp, n);
+    return;
+  }
   appendCode(out, code);
   out.append(value);
   out += '\n';
@@ -290,6 +396,12 @@ bool nextGroup(std::string_view text, size_t& at, int& code, std::string_view& v
 }
 
 size_t realText(double v, char* out) {
+  if (v == 0) {
+    const char* zero = std::signbit(v) ? "-0.0" : "0.0";
+    std::memcpy(out, zero, std::strlen(zero));
+    return std::strlen(zero);
+  }
+  if (size_t n = shortDecimal(v, out)) return n;
   char* end = std::to_chars(out, out + kNumberChars - 3, v).ptr;
   bool plain = true;
   for (char* p = out; p < end; ++p)

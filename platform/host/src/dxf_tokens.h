@@ -42,12 +42,14 @@ class Tokenizer {
   }
   size_t lineNo() const { return m_binary ? m_pos : m_line; }
   bool binary() const { return m_binary; }
+  size_t bytes() const { return m_data.size(); }
   // The comments read so far, in order.
   std::vector<std::string>& comments() { return m_comments; }
 
  private:
   bool nextText(Group& g);
   bool nextBinary(Group& g);
+  bool quickCode(Group& g);
   bool line(size_t& begin, size_t& end);
   std::string_view m_data;
   size_t m_pos = 0, m_line = 0;

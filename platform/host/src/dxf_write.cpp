@@ -170,7 +170,7 @@ const std::vector<DxfValue>& defaultValues(const DxfEntityKind* kind) {
   static std::map<const DxfEntityKind*, std::vector<DxfValue>> cache;
   auto it = cache.find(kind);
   if (it != cache.end()) return it->second;
-  std::unique_ptr<AcDbEntity> fresh(kind->create());
+  std::unique_ptr<AcDbEntity> fresh(kind->create(nullptr));
   std::vector<DxfValue> values(kind->fieldCount);
   for (size_t i = 0; i < kind->fieldCount; ++i)
     if (kind->fields[i].get) kind->fields[i].get(fresh.get(), values[i]);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "dbents.h"
+#include "objectpool.h"
 
 struct DxfValue {
   double v[3] = {0, 0, 0};
@@ -34,7 +35,7 @@ typedef std::vector<std::vector<AcGePoint3d>> Outline;
 struct DxfEntityKind {
   const char* dxfName;
   AcRxClass* (*cls)();
-  AcDbEntity* (*create)();
+  AcDbEntity* (*create)(ObjectPool* pool);
   const DxfField* fields;
   size_t fieldCount;
   // After all groups of an entity are read (object coordinates to world), or null.
@@ -48,6 +49,16 @@ struct DxfEntityKind {
 
 // The box of points; false when one is not finite.
 bool dxfBoxOf(const AcGePoint3d* points, int count, AcGePoint3d& lo, AcGePoint3d& hi);
+// A point of the world in the coordinates of the plane of `normal` (object coordinates),
+// as the inverse of planeToWorld gives it; that of the world's own plane is made once.
+AcGePoint3d dxfToPlane(AcGePoint3d p, const AcGeVector3d& normal);
+
+// A new entity of class T: in the pool when one is given (its database keeps it), else on
+// the heap.
+template <class T>
+AcDbEntity* dxfCreate(ObjectPool* pool) {
+  return pool ? pool->make<T>() : new T;
+}
 
 extern const DxfEntityKind kDxfLineKind, kDxfPointKind, kDxfCircleKind, kDxfEllipseKind,
     kDxfFaceKind, kDxfInsertKind;

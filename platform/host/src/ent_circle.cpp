@@ -8,7 +8,7 @@ static const DxfField kFields[] = {
     {10, DxfType::kPoint, "center",
      [](const AcDbEntity* e, DxfValue& v) {
        auto* c = static_cast<const AcDbCircle*>(e);
-       dxfSetPoint(v, c->center().transformBy(AcGeMatrix3d::planeToWorld(c->normal()).inverse()));
+       dxfSetPoint(v, dxfToPlane(c->center(), c->normal()));
      },
      [](AcDbEntity* e, const DxfValue& v) { static_cast<AcDbCircle*>(e)->setCenter(dxfPoint(v)); }},
     {40, DxfType::kReal, "radius",
@@ -50,5 +50,5 @@ static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
   return dxfBoxOf(corners, 2, lo, hi);
 }
 
-const DxfEntityKind kDxfCircleKind = {"CIRCLE", &AcDbCircle::desc, [] { return (AcDbEntity*)new AcDbCircle; },
+const DxfEntityKind kDxfCircleKind = {"CIRCLE", &AcDbCircle::desc, dxfCreate<AcDbCircle>,
                                       kFields, DXF_COUNT(kFields), afterRead, outline, extents};

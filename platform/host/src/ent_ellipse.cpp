@@ -95,5 +95,5 @@ static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
 }
 
 const DxfEntityKind kDxfEllipseKind = {"ELLIPSE", &AcDbEllipse::desc,
-                                       [] { return (AcDbEntity*)new AcDbEllipse; }, kFields,
+                                       dxfCreate<AcDbEllipse>, kFields,
                                        DXF_COUNT(kFields), nullptr, outline, extents};

@@ -81,5 +81,5 @@ static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
   return dxfBoxOf(corners, 4, lo, hi);
 }
 
-const DxfEntityKind kDxfFaceKind = {"3DFACE", &AcDbFace::desc, [] { return (AcDbEntity*)new AcDbFace; },
+const DxfEntityKind kDxfFaceKind = {"3DFACE", &AcDbFace::desc, dxfCreate<AcDbFace>,
                                     kFields, DXF_COUNT(kFields), nullptr, outline, extents};

@@ -44,8 +44,7 @@ static const DxfField kFields[] = {
      nullptr},
     {10, DxfType::kPoint, "position",
      [](const AcDbEntity* e, DxfValue& v) {
-       AcGePoint3d p = ref(e)->position();
-       dxfSetPoint(v, p.transformBy(AcGeMatrix3d::planeToWorld(ref(e)->normal()).inverse()));
+       dxfSetPoint(v, dxfToPlane(ref(e)->position(), ref(e)->normal()));
      },
      [](AcDbEntity* e, const DxfValue& v) { ref(e)->setPosition(dxfPoint(v)); }},
     {41, DxfType::kReal, "x scale", getScale<0>, setScale<0>},
@@ -63,8 +62,14 @@ static void afterRead(AcDbEntity* e) {
 }
 
 const DxfEntityKind kDxfInsertKind = {"INSERT", &AcDbBlockReference::desc,
-                                      [] { return (AcDbEntity*)new AcDbBlockReference; }, kFields,
+                                      dxfCreate<AcDbBlockReference>, kFields,
                                       DXF_COUNT(kFields), afterRead, nullptr, nullptr};
+
+AcGePoint3d dxfToPlane(AcGePoint3d p, const AcGeVector3d& normal) {
+  static const AcGeMatrix3d kWorld = AcGeMatrix3d::planeToWorld(AcGeVector3d::kZAxis).inverse();
+  const bool world = normal.x == 0 && normal.y == 0 && normal.z == 1;
+  return p.transformBy(world ? kWorld : AcGeMatrix3d::planeToWorld(normal).inverse());
+}
 
 bool dxfBoxOf(const AcGePoint3d* points, int count, AcGePoint3d& lo, AcGePoint3d& hi) {
   lo = hi = points[0];

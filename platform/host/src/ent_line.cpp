@@ -25,5 +25,5 @@ static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
   return dxfBoxOf(ends, 2, lo, hi);
 }
 
-const DxfEntityKind kDxfLineKind = {"LINE", &AcDbLine::desc, [] { return (AcDbEntity*)new AcDbLine; },
+const DxfEntityKind kDxfLineKind = {"LINE", &AcDbLine::desc, dxfCreate<AcDbLine>,
                                     kFields, DXF_COUNT(kFields), nullptr, outline, extents};

@@ -17,5 +17,5 @@ static bool extents(const AcDbEntity* e, AcGePoint3d& lo, AcGePoint3d& hi) {
   return dxfBoxOf(&p, 1, lo, hi);
 }
 
-const DxfEntityKind kDxfPointKind = {"POINT", &AcDbPoint::desc, [] { return (AcDbEntity*)new AcDbPoint; },
+const DxfEntityKind kDxfPointKind = {"POINT", &AcDbPoint::desc, dxfCreate<AcDbPoint>,
                                      kFields, DXF_COUNT(kFields), nullptr, outline, extents};

@@ -10,6 +10,7 @@
 #include <vector>
 #include "dbents.h"
 #include "dbmain.h"
+#include "objectpool.h"
 
 // The database's record of one object (see StubList).
 struct DxfKept;
@@ -27,6 +28,7 @@ struct AcDbStub {
   int readers = 0;
   bool writer = false;
   bool erased = false;
+  bool pooled = false;  // the object lives in the database's pool
   DxfEntityRead read;
   std::shared_ptr<DxfKept> dxf;  // what a drawing file held that the host does not model
 };
@@ -129,14 +131,33 @@ struct DxfBlockEnds {
 };
 
 // The stubs of a database in chunks that never move, so that an object id (a stub
-// pointer) keeps its address for the database's lifetime; chunks grow with the drawing.
+// pointer) keeps its address for the database's lifetime; chunks grow with the drawing and
+// take their room from the database's pool, which outlives them.
 class StubList {
  public:
-  AcDbStub& add() {
+  StubList() = default;
+  StubList(const StubList&) = delete;
+  StubList& operator=(const StubList&) = delete;
+  StubList(StubList&& o) noexcept { swap(o); }
+  StubList& operator=(StubList&& o) noexcept {
+    swap(o);
+    return *this;
+  }
+  ~StubList() {
+    for (size_t c = 0; c < m_chunks.size(); ++c)
+      for (size_t i = 0; i < m_room[c]; ++i) m_chunks[c][i].~AcDbStub();
+  }
+  AcDbStub& add(ObjectPool& pool) {
     if (m_size == m_capacity) {
       size_t chunk = std::min<size_t>(kLargestChunk, std::max<size_t>(64, m_capacity));
-      m_chunks.emplace_back(new AcDbStub[chunk]);
+      m_chunks.reserve(m_chunks.size() + 1);
+      m_sizes.reserve(m_chunks.size() + 1);
+      m_room.reserve(m_chunks.size() + 1);
+      auto* stubs = static_cast<AcDbStub*>(pool.allocate(chunk * sizeof(AcDbStub)));
+      for (size_t i = 0; i < chunk; ++i) new (stubs + i) AcDbStub;
+      m_chunks.push_back(stubs);
       m_sizes.push_back(0);
+      m_room.push_back(chunk);
       m_capacity += chunk;
     }
     ++m_size;
@@ -150,13 +171,21 @@ class StubList {
   }
 
  private:
+  void swap(StubList& o) noexcept {
+    std::swap(m_chunks, o.m_chunks);
+    std::swap(m_sizes, o.m_sizes);
+    std::swap(m_room, o.m_room);
+    std::swap(m_size, o.m_size);
+    std::swap(m_capacity, o.m_capacity);
+  }
   static constexpr size_t kLargestChunk = 8192;
-  std::vector<std::unique_ptr<AcDbStub[]>> m_chunks;
-  std::vector<size_t> m_sizes;
+  std::vector<AcDbStub*> m_chunks;
+  std::vector<size_t> m_sizes, m_room;  // stubs in use, stubs made
   size_t m_size = 0, m_capacity = 0;
 };
 
 struct AcDbDatabase::Impl {
+  ObjectPool pool;  // the stubs, and the objects read from a drawing file: ends last
   StubList stubs;
   // Stubs by handle: handles are mostly dense from 1 up, so a vector indexed by handle
   // serves them; far-off handles (from files) go to a map.

@@ -2,7 +2,10 @@
 // data, non-ASCII text) and against a reader that crashes or half-reads a damaged file.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -505,4 +508,68 @@ TEST_F(Dxf, ExtentsAreExactAndFollowChanges) {
   circle->erase();
   circle->close();
   EXPECT_EQ(extents(), "$EXTMIN\n 10\n-1.0\n 20\n-10.0\n 30\n0.0\n  9\n$EXTMAX\n 10\n4.0\n 20\n2.0\n 30\n0.0\n");
+}
+
+// Numbers are written as the shortest text that reads back as the same double (".0" after
+// a whole number), and read back exactly: the writer's quick path for short decimals must
+// never give another text than the general search, nor lose a digit.
+TEST_F(Dxf, NumbersAreWrittenShortestAndReadBackExactly) {
+  std::mt19937_64 rng(22);
+  std::vector<double> values = {0.001, 0.00099999, 0.0012, 99999, 100000, 120000, 1e15, 999999999999999.0,
+                                123456789012345.6, 0.1 + 0.2, 0.001 + 1e-18, 1e-5, 5e-324, -0.0, 0.0, -2.5, 1e300, 3e10, -1e14};
+  while (values.size() < 6000) {
+    values.push_back(double(int64_t(rng() % 2000000000000)) / std::pow(10.0, double(rng() % 16)) * (rng() % 2 ? 1 : -1));
+    uint64_t bits = rng();
+    double any;
+    std::memcpy(&any, &bits, sizeof any);
+    if (std::isfinite(any)) values.push_back(any);
+  }
+  values.resize(values.size() / 6 * 6);
+  auto shortest = [](double v) {
+    char b[64];
+    std::string s(b, std::to_chars(b, b + sizeof b, v).ptr);
+    return s.find_first_of(".en") == std::string::npos ? s + ".0" : s;
+  };
+  {
+    AcDbDatabase db;
+    AcDbBlockTableRecord* ms = nullptr;
+    ASSERT_EQ(acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForWrite), Acad::eOk);
+    for (size_t i = 0; i < values.size(); i += 6) {
+      auto* line = new AcDbLine(AcGePoint3d(values[i], values[i + 1], values[i + 2]),
+                                AcGePoint3d(values[i + 3], values[i + 4], values[i + 5]));
+      AcDbObjectId id;
+      ASSERT_EQ(ms->appendAcDbEntity(id, line), Acad::eOk);
+      line->close();
+    }
+    ms->close();
+    ASSERT_EQ(db.dxfOut(wide(out).c_str()), Acad::eOk);
+  }
+  std::istringstream groups(section(readText(out), "ENTITIES"));
+  std::string code, value;
+  size_t next = 0;
+  while (std::getline(groups, code) && std::getline(groups, value)) {
+    const int c = std::atoi(code.c_str());
+    if (c < 10 || c > 31 || c % 10 > 1 || next >= values.size()) continue;  // 10, 20, 30, 11, 21, 31
+    EXPECT_EQ(value, shortest(values[next])) << "value " << next;
+    ++next;
+  }
+  EXPECT_EQ(next, values.size());
+  AcDbDatabase db(false);
+  ASSERT_EQ(db.dxfIn(wide(out).c_str()), Acad::eOk);
+  AcDbBlockTableRecord* ms = nullptr;
+  ASSERT_EQ(acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForRead), Acad::eOk);
+  size_t at = 0;
+  for (AcDbObjectId id : ms->entities()) {
+    AcDbLine* line = nullptr;
+    ASSERT_EQ(acdbOpenObject(line, id, AcDb::kForRead), Acad::eOk);
+    for (const AcGePoint3d& p : {line->startPoint(), line->endPoint()}) {
+      for (unsigned k = 0; k < 3; ++k, ++at) {
+        EXPECT_EQ(p[k], values[at]) << "value " << at;
+        EXPECT_EQ(std::signbit(p[k]), std::signbit(values[at])) << "value " << at;
+      }
+    }
+    line->close();
+  }
+  ms->close();
+  EXPECT_EQ(at, values.size());
 }
