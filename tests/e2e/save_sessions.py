@@ -71,7 +71,9 @@ check(out.count("Drawing saved as %s" % drawing) == 2 and "setting written" in o
 check(not os.path.exists(drawing + ".lock"), "the lock goes with its session")
 
 # A file changed on disk since it was opened is not overwritten; SAVEAS keeps the session's work.
-session = start(["LINE", "0,0", "2,2", ""])
+# The setting is written once the session has read the drawing, not when it takes the lock.
+session = start(["LINE", "0,0", "2,2", "", "HostAppSettingB", "opened"],
+                lambda: count(os.path.join(machine, "user.reg"), "opened") > 0)
 with open(drawing, "a") as f:
     f.write("\n")
 out = finish(session, ["QSAVE", "SAVEAS mine.dxf", "QUIT"])
