@@ -16,7 +16,9 @@ if [ -n "${ZEPHYR_WIN_BIN:-}" ]; then
 fi
 examples=$(cd "$(dirname "$0")" && pwd)
 
-rm -rf "$out"
+# A fresh folder, except for the Windows demo's results that ./run windows leaves inside it.
+mkdir -p "$out"
+find "$out" -mindepth 1 -maxdepth 1 ! -name windows -exec rm -rf {} +
 mkdir -p "$out/machine" "$out/selector"
 out=$(cd "$out" && pwd)
 cp "$examples/plant.dxf" "$out/demo.dxf"
