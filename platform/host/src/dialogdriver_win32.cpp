@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dialogdriver_win32.h"
+#include "dialogscript.h"
 #include "hostimpl.h"
 
 namespace cadhost {
@@ -72,30 +73,15 @@ void command(HWND dialog, int id, WORD code, HWND control) {
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, code), (LPARAM)control);
 }
 
-// Finds the control a line names and checks that a user could reach it.
+bool shows(HWND control) { return (styleOf(control) & WS_VISIBLE) != 0; }
+
 HWND reachableControl(HWND dialog, const std::string& idText) {
-  char* end = nullptr;
-  const long id = strtol(idText.c_str(), &end, 10);
-  if (idText.empty() || *end != '\0') {
-    say("\"" + idText + "\" is not a control id.\n");
-    return nullptr;
-  }
-  HWND control = GetDlgItem(dialog, (int)id);
-  const std::string name = "Control " + std::to_string(id);
-  if (!control) say("There is no control " + std::to_string(id) + ".\n");
-  else if (!(styleOf(control) & WS_VISIBLE)) say(name + " is hidden.\n");
-  else if (!IsWindowEnabled(control)) say(name + " is disabled.\n");
-  else return control;
-  return nullptr;
+  return reachableDialogControl(dialog, idText, shows, say);
 }
 
 // The item whose text is the whole of the given text (as the Windows stand-in selects),
 // set as the selection and told to the dialog as the user's change.
-void selectItem(HWND dialog, const std::string& args) {
-  const size_t space = args.find(' ');
-  const std::string idText = args.substr(0, space);
-  std::string text = space == std::string::npos ? std::string() : trim(args.substr(space + 1));
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+void selectItem(HWND dialog, const std::string& idText, const std::string& text) {
   HWND control = reachableControl(dialog, idText);
   if (!control) return;
   const bool combo = isClass(control, L"ComboBox");
@@ -125,37 +111,24 @@ void clickButton(HWND dialog, const std::string& idText) {
   SendMessageW(control, BM_CLICK, 0, 0);
 }
 
-// Escape: the dialog manager sends the Cancel command, unless a Cancel button is disabled.
-void pressEscape(HWND dialog) {
-  HWND cancel = GetDlgItem(dialog, IDCANCEL);
-  if (cancel && !IsWindowEnabled(cancel)) {
-    say("Control 2 is disabled.\n");
-    return;
-  }
-  command(dialog, IDCANCEL, BN_CLICKED, cancel);
-}
-
 void takeSnapshot(HWND dialog, const std::string& path) {
   if (snapshotDialog(dialog, fromUtf8(path)) == 0) say("Snapshot written to " + path + ".\n");
   else say("Cannot write the snapshot " + path + ".\n");
 }
 
+void pressEscape(HWND dialog) { pressDialogEscape(dialog, say); }
+
 void runModalLine(HWND dialog, const std::string& line) {
-  const std::string text = trim(line);
-  const size_t space = text.find(' ');
-  const std::string word = lower(text.substr(0, space));
-  const std::string args = space == std::string::npos ? std::string() : trim(text.substr(space + 1));
-  if (word == "select" && !args.empty()) selectItem(dialog, args);
-  else if (word == "click" && !args.empty()) clickButton(dialog, args);
-  else if (word == "close" && args.empty()) SendMessageW(dialog, WM_CLOSE, 0, 0);
-  else if ((word == "escape" && args.empty()) || text == "*cancel*") pressEscape(dialog);
-  else if (word == "show" && args.empty()) say(describeDialogWindow(dialog));
-  else if (word == "layout" && args.empty()) say(describeDialogLayout(dialog));
-  else if (word == "snapshot" && !args.empty()) takeSnapshot(dialog, args);
-  else {
-    say("Unknown dialog command \"" + text +
-        "\": use select ID TEXT, click ID, close, escape, show, layout or snapshot FILE.png.\n");
-  }
+  DialogLineActions act;
+  act.say = say;
+  act.select = [dialog](const std::string& id, const std::string& text) { selectItem(dialog, id, text); };
+  act.click = [dialog](const std::string& id) { clickButton(dialog, id); };
+  act.close = [dialog] { SendMessageW(dialog, WM_CLOSE, 0, 0); };
+  act.escape = [dialog] { pressEscape(dialog); };
+  act.show = [dialog] { say(describeDialogWindow(dialog)); };
+  act.layout = [dialog] { say(describeDialogLayout(dialog)); };
+  act.snapshot = [dialog](const std::string& path) { takeSnapshot(dialog, path); };
+  runDialogLine(line, act);
 }
 
 void stepModal(DrivenDialog& d) {

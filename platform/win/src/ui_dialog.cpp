@@ -1,5 +1,6 @@
 // Modal dialogs: creation from a module's template, the modal loop that takes the user's
 // actions from the host's input lines, and EndDialog.
+#include "dialogscript.h"
 #include "ui_internal.h"
 #include "winhost.h"
 #include "base_internal.h"
@@ -105,28 +106,11 @@ HWND firstTabStop(Window* d) {
   return nullptr;
 }
 
-// Finds the control a command names and checks that a user could reach it.
 Window* reachableControl(Window* d, const std::string& idText) {
-  char* end = nullptr;
-  long id = strtol(idText.c_str(), &end, 10);
-  if (idText.empty() || *end != '\0') {
-    say("\"" + idText + "\" is not a control id.\n");
-    return nullptr;
-  }
-  Window* c = find(GetDlgItem(d->handle, static_cast<int>(id)));
-  std::string name = "Control " + std::to_string(id);
-  if (!c) say("There is no control " + std::to_string(id) + ".\n");
-  else if (!IsWindowVisible(c->handle)) say(name + " is hidden.\n");
-  else if (!IsWindowEnabled(c->handle)) say(name + " is disabled.\n");
-  else return c;
-  return nullptr;
+  return find(reachableDialogControl(d->handle, idText, [](HWND c) -> bool { return IsWindowVisible(c); }, say));
 }
 
-void selectItem(Window* d, const std::string& args) {
-  size_t space = args.find(' ');
-  std::string idText = args.substr(0, space);
-  std::string text = space == std::string::npos ? std::string() : trim(args.substr(space + 1));
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+void selectItem(Window* d, const std::string& idText, const std::string& text) {
   Window* c = reachableControl(d, idText);
   if (!c) return;
   if (c->kind != Kind::Combo && c->kind != Kind::List) {
@@ -160,35 +144,21 @@ void clickButton(Window* d, const std::string& idText) {
   SendMessageA(d->handle, WM_COMMAND, MAKEWPARAM(c->id, BN_CLICKED), reinterpret_cast<LPARAM>(c->handle));
 }
 
-// Escape: the dialog manager sends the Cancel command, unless a Cancel button is disabled.
-void pressEscape(Window* d) {
-  HWND cancel = GetDlgItem(d->handle, IDCANCEL);
-  if (cancel && !IsWindowEnabled(cancel)) {
-    say("Control 2 is disabled.\n");
-    return;
-  }
-  SendMessageA(d->handle, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
-}
-
 void runCommand(Window* d, const std::string& line) {
-  std::string text = trim(line);
-  size_t space = text.find(' ');
-  std::string word = lower(text.substr(0, space));
-  std::string args = space == std::string::npos ? std::string() : trim(text.substr(space + 1));
-  if (word == "select" && !args.empty()) selectItem(d, args);
-  else if (word == "click" && !args.empty()) clickButton(d, args);
-  else if (word == "close" && args.empty()) SendMessageA(d->handle, WM_CLOSE, 0, 0);
-  else if ((word == "escape" && args.empty()) || text == "*cancel*") pressEscape(d);
-  else if (word == "show" && args.empty()) say(describeDialog(d));
-  else if (word == "layout" && args.empty()) say(describeLayout(d));
-  else if (word == "snapshot" && !args.empty()) {
-    std::string path = zwin::resolvePath(args.c_str());  // "\\" or "/", folders in any letter case
-    if (renderDialog(d, path.c_str()) == 0) say("Snapshot written to " + args + ".\n");
-    else say("Cannot write the snapshot " + args + ".\n");
-  } else {
-    say("Unknown dialog command \"" + text +
-        "\": use select ID TEXT, click ID, close, escape, show, layout or snapshot FILE.png.\n");
-  }
+  DialogLineActions act;
+  act.say = say;
+  act.select = [d](const std::string& id, const std::string& text) { selectItem(d, id, text); };
+  act.click = [d](const std::string& id) { clickButton(d, id); };
+  act.close = [d] { SendMessageA(d->handle, WM_CLOSE, 0, 0); };
+  act.escape = [d] { pressDialogEscape(d->handle, say); };
+  act.show = [d] { say(describeDialog(d)); };
+  act.layout = [d] { say(describeLayout(d)); };
+  act.snapshot = [d](const std::string& path) {
+    const std::string resolved = zwin::resolvePath(path.c_str());  // "\\" or "/", folders in any letter case
+    if (renderDialog(d, resolved.c_str()) == 0) say("Snapshot written to " + path + ".\n");
+    else say("Cannot write the snapshot " + path + ".\n");
+  };
+  runDialogLine(line, act);
 }
 
 INT_PTR runModal(Window* d) {
@@ -209,7 +179,7 @@ INT_PTR runModal(Window* d) {
     std::string line;
     if (!ask("Dialog: ", line)) {
       inputEnded = true;
-      pressEscape(d);
+      pressDialogEscape(d->handle, say);
       continue;
     }
     runCommand(d, line);
