@@ -49,18 +49,6 @@ DrivenDialog* driven(HWND window) {
 
 void say(const std::string& text) { printUtf8(text); }
 
-std::string trim(const std::string& s) {
-  const size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return std::string();
-  return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
-}
-
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
-  return s;
-}
-
 bool isClass(HWND window, const wchar_t* name) {
   wchar_t found[64] = L"";
   GetClassNameW(window, found, 64);
@@ -211,7 +199,7 @@ void stepMessageBox(DrivenDialog& d) {
   }
   std::string line;
   if (!readAnswer("Answer (" + choices + "): ", line)) return answerBox(box, escapeAnswer(box));
-  const std::string word = lower(trim(line));
+  const std::string word = dialogLower(dialogTrim(line));
   if (word == "*cancel*") return answerBox(box, escapeAnswer(box));
   for (const Answer& a : answers)
     if (word == a.word) return answerBox(box, a.id);
@@ -288,7 +276,7 @@ void stepOpenFile(DrivenDialog& d) {
   }
   std::string line;
   if (!readAnswer("File name: ", line)) return command(dialog, IDCANCEL, BN_CLICKED, GetDlgItem(dialog, IDCANCEL));
-  std::string answer = trim(line);
+  std::string answer = dialogTrim(line);
   if (answer == "*cancel*") return command(dialog, IDCANCEL, BN_CLICKED, GetDlgItem(dialog, IDCANCEL));
   if (answer.size() >= 2 && answer.front() == '"' && answer.back() == '"') answer = answer.substr(1, answer.size() - 2);
   if (answer.empty()) answer = current;

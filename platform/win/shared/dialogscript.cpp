@@ -3,32 +3,32 @@
 
 #include <cstdlib>
 
-namespace {
-std::string trimmed(const std::string& s) {
+std::string dialogTrim(const std::string& s) {
   const size_t b = s.find_first_not_of(" \t\r\n");
   if (b == std::string::npos) return std::string();
   return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
 }
 
-std::string lowered(std::string s) {
+std::string dialogLower(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
   return s;
 }
 
+namespace {
 void select(const std::string& args, const DialogLineActions& act) {
   const size_t space = args.find(' ');
-  std::string text = space == std::string::npos ? std::string() : trimmed(args.substr(space + 1));
+  std::string text = space == std::string::npos ? std::string() : dialogTrim(args.substr(space + 1));
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
   act.select(args.substr(0, space), text);
 }
 }  // namespace
 
 void runDialogLine(const std::string& line, const DialogLineActions& act) {
-  const std::string text = trimmed(line);
+  const std::string text = dialogTrim(line);
   const size_t space = text.find(' ');
-  const std::string word = lowered(text.substr(0, space));
-  const std::string args = space == std::string::npos ? std::string() : trimmed(text.substr(space + 1));
+  const std::string word = dialogLower(text.substr(0, space));
+  const std::string args = space == std::string::npos ? std::string() : dialogTrim(text.substr(space + 1));
   if (word == "select" && !args.empty()) select(args, act);
   else if (word == "click" && !args.empty()) act.click(args);
   else if (word == "close" && args.empty()) act.close();

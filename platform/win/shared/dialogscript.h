@@ -27,5 +27,9 @@ void runDialogLine(const std::string& line, const DialogLineActions& act);
 // it is visible, as the host sees it); else null, with the reason said.
 HWND reachableDialogControl(HWND dialog, const std::string& idText, bool (*shows)(HWND control), const DialogSay& say);
 
+// A line's text without the blanks around it; a word in lower case (answers are read so).
+std::string dialogTrim(const std::string& s);
+std::string dialogLower(std::string s);
+
 // Escape: the dialog manager sends the Cancel command, unless a Cancel button is disabled.
 void pressDialogEscape(HWND dialog, const DialogSay& say);
