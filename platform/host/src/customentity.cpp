@@ -55,7 +55,7 @@ void adopt(AcDbDatabase* db, AcRxClass* cls) {
     size_t at = 0;
     int code;
     std::string_view value;
-    while (dxf::nextGroup(s.dxf->text, at, code, value)) gs.push_back({code, std::string(value), 0});
+    while (dxf::nextGroup(s.dxf->text, at, code, value)) gs.push_back({code, value, 0});
     auto kept = std::make_shared<DxfKept>();
     dxf::CustomEntityProps props;
     std::string why;
@@ -128,7 +128,7 @@ void keepAsWritten(AcDbDatabase* db, AcRxClass* cls) {
 }  // namespace
 
 namespace cadhost {
-AcRxClass* customEntityClass(const std::string& dxfName) {
+AcRxClass* customEntityClass(std::string_view dxfName) {
   for (AcRxClass* c : registered())
     if (dxfName == c->dxfName() && c->isDerivedFrom(AcDbEntity::desc())) return c;
   return nullptr;

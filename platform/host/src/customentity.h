@@ -2,6 +2,7 @@
 // draws as the host sees it, its proxy graphics, and its DXF form.
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 #include "dxf_tokens.h"
 #include "dxf_writer.h"
@@ -9,7 +10,7 @@
 
 namespace cadhost {
 // The entity class a module added under that DXF name, or null.
-AcRxClass* customEntityClass(const std::string& dxfName);
+AcRxClass* customEntityClass(std::string_view dxfName);
 // An entity of a class a module added.
 bool isCustomEntity(const AcDbEntity* e);
 // Whether any module has added a class.

@@ -185,7 +185,7 @@ class OutFiler : public AcDbDxfFiler {
   Acad::ErrorStatus m_status = Acad::eOk;
 };
 
-bool takeHex(const std::string& text, std::string& bytes) {
+bool takeHex(std::string_view text, std::string& bytes) {
   if (text.size() % 2) return false;
   for (size_t i = 0; i < text.size(); i += 2) {
     int v = 0;
@@ -236,7 +236,7 @@ AcDbEntity* readCustomEntity(AcRxClass* cls, const std::vector<Group>& gs, const
       const Group& g = gs[i];
       if (g.code == 102 || braces > 0) {
         if (g.code == 102) braces += g.value == "}" ? -1 : 1;
-        kept.groups.push_back({g.code, section, 0, g.value});
+        kept.groups.push_back({g.code, section, 0, std::string(g.value)});
       } else if (g.code == 100) {
         section = 1;
         kept.sections.emplace_back("AcDbEntity", 1);
@@ -257,7 +257,7 @@ AcDbEntity* readCustomEntity(AcRxClass* cls, const std::vector<Group>& gs, const
       } else if (section == 1 && g.code == 310) {
         if (!takeHex(g.value, kept.proxyGraphics)) throw DxfError{"group 310: not hexadecimal", g.line};
       } else {
-        kept.groups.push_back({g.code, section == 0 ? -1 : section, 0, g.value});
+        kept.groups.push_back({g.code, section == 0 ? -1 : section, 0, std::string(g.value)});
       }
     }
   } catch (const DxfError& e) {
@@ -279,7 +279,7 @@ AcDbEntity* readCustomEntity(AcRxClass* cls, const std::vector<Group>& gs, const
   return e;
 }
 
-void Reader::customEntity(AcRxClass* cls, const std::string& type, const std::vector<Group>& gs,
+void Reader::customEntity(AcRxClass* cls, std::string_view type, const std::vector<Group>& gs,
                           AcDbBlockTableRecord* btr, size_t line) {
   size_t end = 0;
   while (end < gs.size() && gs[end].code != 1001) ++end;
@@ -298,7 +298,8 @@ void Reader::customEntity(AcRxClass* cls, const std::string& type, const std::ve
   id.stub()->dxf = kept;
   btr->entities().push_back(id);
   xdata(e, gs, end);
-  setProperties(e, props.layer, props.linetype, props.color, line);
+  LayerSpelling layer{props.layer, AcDbObjectId()};
+  setProperties(e, layer, props.linetype, props.color, line);
 }
 
 void writeCustomEntity(WriteContext& c, const AcDbEntity* e, Adesk::UInt64 owner, bool paper) {

@@ -29,18 +29,6 @@ bool isHandleCode(int code) {
          code == 480 || code == 481 || code == 1005;
 }
 
-// A hexadecimal handle; false for anything else (a reference the host only keeps).
-bool parseHex(const std::string& s, Adesk::UInt64& h) {
-  if (s.empty() || s.size() > 16) return false;
-  h = 0;
-  for (char c : s) {
-    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-    if (d < 0) return false;
-    h = h * 16 + d;
-  }
-  return true;
-}
-
 bool knownVersion(const std::string& v) {
   return v.size() == 6 && v.compare(0, 4, "AC10") == 0 && std::isdigit((unsigned char)v[4]) &&
          std::isdigit((unsigned char)v[5]);
@@ -58,7 +46,7 @@ bool isPaperMark(const Group& g) {
   return b != std::string::npos && e == b && g.value[b] == '1';
 }
 
-bool plainText(const std::string& bytes, const std::wstring& text) {
+bool plainText(std::string_view bytes, const std::wstring& text) {
   if (bytes.size() != text.size()) return false;
   for (size_t i = 0; i < bytes.size(); ++i) {
     unsigned char b = (unsigned char)bytes[i];
@@ -88,7 +76,7 @@ void Reader::run() {
     }
     if (g.code != 0) throw DxfError{"group " + std::to_string(g.code) + " outside a section", g.line};
     if (g.value == "EOF") break;
-    if (g.value != "SECTION") throw DxfError{"\"" + g.value.substr(0, 40) + "\" where SECTION was expected", g.line};
+    if (g.value != "SECTION") throw DxfError{"\"" + shownValue(g) + "\" where SECTION was expected", g.line};
     Group name;
     if (!m_tok.next(name) || name.code != 2) throw DxfError{"section without a name", g.line};
     if (name.value == "HEADER") {
@@ -107,7 +95,7 @@ void Reader::run() {
     } else if (name.value == "OBJECTS") {
       objects();
     } else {
-      m_d.file.sections.push_back({name.value, m_lastSection, {}});
+      m_d.file.sections.push_back({std::string(name.value), m_lastSection, {}});
       keepSection(m_d.file.sections.back().groups);
     }
     m_lastSection = name.value;
@@ -122,7 +110,7 @@ void Reader::keepSection(std::vector<DxfGroup>& out) {
   Group g;
   while (m_tok.next(g)) {
     if (g.code == 0 && g.value == "ENDSEC") return;
-    out.push_back({g.code, g.value});
+    out.push_back({g.code, std::string(g.value)});
   }
   throw DxfError{"file ends inside a section (truncated)", m_tok.lineNo()};
 }
@@ -143,11 +131,11 @@ void Reader::header() {
 void Reader::headerGroup(const Group& g) {
   auto& vars = m_d.file.header;
   if (g.code == 9) {
-    vars.push_back({g.value, {}});
+    vars.push_back({std::string(g.value), {}});
     return;
   }
   if (vars.empty()) throw DxfError{"group " + std::to_string(g.code) + " before the first header variable", g.line};
-  vars.back().second.push_back({g.code, g.value});
+  vars.back().second.push_back({g.code, std::string(g.value)});
   if (vars.back().first == "$HANDSEED" && g.code == 5) m_handseed = toHandle(g, true);
 }
 
@@ -262,7 +250,7 @@ void Reader::tables() {
   while (m_tok.next(g)) {
     if (g.code != 0) throw DxfError{"TABLE expected", g.line};
     if (g.value == "ENDSEC") return;
-    if (g.value != "TABLE") throw DxfError{"TABLE expected, found \"" + g.value.substr(0, 40) + "\"", g.line};
+    if (g.value != "TABLE") throw DxfError{"TABLE expected, found \"" + shownValue(g) + "\"", g.line};
     std::vector<Group> head = readObject(m_tok);
     noteHandles(head);
     std::string name;
@@ -283,7 +271,7 @@ void Reader::tables() {
         if (h.code == 330 && !owned) return owned = true;
         if (h.code == 5 || h.code == 105) {
           // The first is the table's handle; another is kept after it, not taken for it.
-          if (handled) kept->shadowed.push_back({h.code, h.value});
+          if (handled) kept->shadowed.push_back({h.code, std::string(h.value)});
           else if (h.code == 5 && handle) asRead(*kept, 5, handleText(handle), h.value);
           handled = handled || toHandle(h) != 0;
           return true;
@@ -349,7 +337,7 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
     if (!isLayer) return false;
     // The first of each; a second one is shadowed.
     if ((g.code == 70 && flagsAsRead) || (g.code == 62 && colorAsRead) || (g.code == 6 && linetypeAsRead)) {
-      kept->shadowed.push_back({g.code, g.value});
+      kept->shadowed.push_back({g.code, std::string(g.value)});
       return true;
     }
     if (g.code == 70) {
@@ -388,7 +376,8 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
     AcDbObjectId lt;
     auto* lts = m_d.linetypeTable.isNull() ? nullptr : static_cast<AcDbSymbolTable*>(m_d.linetypeTable.stub()->object);
     if (linetype.empty() || !lts || lts->getAt(linetype.c_str(), lt) != Acad::eOk) {
-      m_layerLinetypes.push_back({l, linetype, linetypeAsRead != nullptr, linetypeAsRead ? linetypeAsRead->value : ""});
+      const std::string spelled = linetypeAsRead ? std::string(linetypeAsRead->value) : "";
+      m_layerLinetypes.push_back({l, linetype, linetypeAsRead != nullptr, spelled});
     } else {
       l->setLinetypeObjectId(lt);
       const std::wstring& ltName = static_cast<AcDbSymbolTableRecord*>(lt.stub()->object)->name();
@@ -411,7 +400,7 @@ void Reader::record(const std::string& table, AcDbSymbolTable* t, const Group& t
   xdata(rec, gs, end);
 }
 
-bool Reader::sameName(const std::string& read, const std::wstring& name) const {
+bool Reader::sameName(std::string_view read, const std::wstring& name) const {
   return !name.empty() && cadhost::equalsNoCase(m_codec.decode(read), name);
 }
 
@@ -422,10 +411,10 @@ std::string Reader::handleText(Adesk::UInt64 h) const {
 
 // An object the host does not model: every group kept as read, its handle (5, or 105 in
 // a dimension style) registered, its layer made when it is an entity.
-AcDbObjectId Reader::foreignObject(const std::string& type, const std::vector<Group>& gs, bool entity, size_t line,
+AcDbObjectId Reader::foreignObject(std::string_view type, const std::vector<Group>& gs, bool entity, size_t line,
                                    AcDbObjectId owner, bool dropPaperMark) {
   auto kept = std::allocate_shared<DxfKept>(PoolAllocator<DxfKept>(&m_d.pool));
-  kept->type = type;
+  kept->type.assign(type);
   kept->verbatim = true;
   size_t end = xdataStart(gs);
   size_t bytes = 0;

@@ -28,19 +28,20 @@ bool fieldOf(const DxfEntityKind* kind, int code, size_t& field, int& component)
   return false;
 }
 
-// Sets the value of the schema field that a group belongs to; false when none does.
-// seen: bit k of a field's entry for each of its values read; number: the group's number
-// as the file gives it (degrees for an angle).
-// f, k: the field and which of its values, as fieldOf gives them.
-bool setField(const DxfEntityKind* kind, std::vector<DxfValue>& values, std::vector<uint8_t>& seen, const Group& g,
-              double& number, size_t& f, int& k) {
-  if (!fieldOf(kind, g.code, f, k)) return false;
+// Sets the value of the schema field that group t.group belongs to; false when none does.
+// seen: bit k of a field's entry for each of its values read. t takes the field and which
+// of its values (as fieldOf gives them), and the group's number as the file gives it.
+bool setField(const DxfEntityKind* kind, std::vector<DxfValue>& values, std::vector<uint8_t>& seen,
+              dxf::TakenGroup& t) {
+  const Group& g = *t.group;
+  size_t& f = t.field;
+  if (!fieldOf(kind, g.code, f, t.component)) return false;
   switch (kind->fields[f].type) {
-    case DxfType::kInt: number = (double)(values[f].i = dxf::toInt(g)); break;
-    case DxfType::kAngle: values[f].v[0] = (number = dxf::toReal(g)) * M_PI / 180.0; break;
-    default: values[f].v[k] = number = dxf::toReal(g); break;
+    case DxfType::kInt: t.number = (double)(values[f].i = dxf::toInt(g)); break;
+    case DxfType::kAngle: values[f].v[0] = (t.number = dxf::toReal(g, &t.hostText)) * M_PI / 180.0; break;
+    default: values[f].v[t.component] = t.number = dxf::toReal(g, &t.hostText); break;
   }
-  seen[f] |= uint8_t(1 << k);
+  seen[f] |= uint8_t(1 << t.component);
   return true;
 }
 
@@ -102,7 +103,7 @@ void Reader::blocks() {
   while (m_tok.next(g)) {
     if (g.code != 0) throw DxfError{"BLOCK expected", g.line};
     if (g.value == "ENDSEC") return;
-    if (g.value != "BLOCK") throw DxfError{"BLOCK expected, found \"" + g.value.substr(0, 40) + "\"", g.line};
+    if (g.value != "BLOCK") throw DxfError{"BLOCK expected, found \"" + shownValue(g) + "\"", g.line};
     std::vector<Group> head = readObject(m_tok);
     noteHandles(head);
     std::wstring name;
@@ -118,7 +119,7 @@ void Reader::blocks() {
         return owned = true;
       }
       if (takenBefore(taken, h.code)) {
-        ends.beginKept.shadowed.push_back({h.code, h.value});
+        ends.beginKept.shadowed.push_back({h.code, std::string(h.value)});
         return true;
       }
       if (h.code == 2) name = this->name(h);
@@ -172,13 +173,15 @@ void Reader::blocks() {
 std::vector<Group> Reader::entities(AcDbBlockTableRecord* btr, bool section) {
   Group g;
   AcDbBlockTableRecord* last = btr;
-  while (m_tok.next(g)) {
+  // Each entity is stored before the next is read: what its groups took goes with it.
+  const Tokenizer::Mark room = m_tok.mark();
+  for (m_tok.release(room); m_tok.next(g); m_tok.release(room)) {
     if (g.code != 0) throw DxfError{"entity expected", g.line};
     const std::string_view type = g.value;
     if (section && type == "ENDSEC") return {};
     if (!section && type == "ENDBLK") return readObject(m_tok);
     if (type == "ENDSEC" || type == "EOF" || type == "SECTION" || type == "BLOCK" || type == "ENDBLK")
-      throw DxfError{"\"" + g.value + "\" among entities", g.line};
+      throw DxfError{"\"" + std::string(g.value) + "\" among entities", g.line};
     readObject(m_tok, m_groups);
     const std::vector<Group>& gs = m_groups;
     noteHandles(gs);
@@ -210,7 +213,8 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
   for (size_t i = 0; i < kind->fieldCount; ++i)
     if (kind->fields[i].get) kind->fields[i].get(e, values[i]);
   Adesk::UInt64 handle = 0;
-  std::wstring layer = L"0", linetype, block;
+  LayerSpelling* layer = nullptr;
+  std::wstring linetype, block;
   std::string blockAsRead;
   int color = 256;
   bool ownerSeen = false;
@@ -241,32 +245,32 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
     }
     if (g.code == 67 && ((paper && toInt(g) == 1) || (model && isPaperMark(g)))) return true;
     if (takenBefore(taken, g.code)) {
-      kept.shadowed.push_back({g.code, g.value});
+      kept.shadowed.push_back({g.code, std::string(g.value)});
       return true;
     }
     if (g.code == 5) {
       handle = toHandle(g);
     } else if (g.code == 8) {
-      layer = name(g);
+      layer = &layerSpelling(&g);
     } else if (g.code == 6) {
       linetype = name(g);
     } else if (g.code == 62) {
       color = (int)toInt(g);
     } else if (g.code == 2 && kind == &kDxfInsertKind) {
       if (!block.empty()) {
-        kept.shadowed.push_back({g.code, g.value});
+        kept.shadowed.push_back({g.code, std::string(g.value)});
         return true;
       }
       block = name(g);
       blockAsRead = g.value;
       return true;
     } else {
-      TakenGroup t{&g, 0, 0, 0};
-      if (!setField(kind, values, seen, g, t.number, t.field, t.component)) return false;
+      TakenGroup t{&g, 0, 0, 0, false};
+      if (!setField(kind, values, seen, t)) return false;
       taken.push_back(t);
       return true;
     }
-    taken.push_back({&g, 0, 0, -1});
+    taken.push_back({&g, 0, 0, -1, false});
     return true;
   }, kept);
   for (size_t f = 0; f < kind->fieldCount; ++f) {
@@ -280,7 +284,7 @@ void Reader::entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcD
   AcDbObjectId id = addObject(owned.release(), btr->objectId(), handle, line, true);
   btr->entities().push_back(id);
   xdata(e, gs, end);
-  setProperties(e, layer, linetype, color, line);
+  setProperties(e, layer ? *layer : layerSpelling(nullptr), linetype, color, line);
   noteEntityAsRead(kind, e, taken, kept, read);
   id.stub()->read = read;
   if (!kept.empty()) id.stub()->dxf = std::allocate_shared<DxfKept>(PoolAllocator<DxfKept>(&m_d.pool), std::move(kept));
@@ -306,7 +310,7 @@ void Reader::noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, co
       const DxfType type = kind->fields[f].type;
       // Most numbers are in the host's form already, and the entity holds them as read.
       double held = type == DxfType::kAngle ? values[f].v[0] * 180.0 / M_PI : values[f].v[k];
-      if (type != DxfType::kInt && held == t.number && isRealText(g->value)) continue;
+      if (type != DxfType::kInt && held == t.number && t.hostText) continue;
       asRead(kept, g->code, fieldText(type, values[f], k), g->value, [&] { return sameValue(type, *g, values[f], k); });
       continue;
     }
@@ -329,16 +333,27 @@ void Reader::noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, co
   }
 }
 
+Reader::LayerSpelling& Reader::layerSpelling(const Group* g) {
+  const std::string_view bytes = g ? g->value : std::string_view();
+  auto it = m_layerSpellings.find(bytes);
+  if (it == m_layerSpellings.end())
+    it = m_layerSpellings.emplace(std::string(bytes), LayerSpelling{g ? name(*g) : L"", AcDbObjectId()}).first;
+  return it->second;
+}
+
 // An empty layer name (no layer can have it) puts the entity on layer 0, as no layer name does.
-void Reader::setProperties(AcDbEntity* e, const std::wstring& layerName, const std::wstring& linetype, int color,
+void Reader::setProperties(AcDbEntity* e, LayerSpelling& layerSpelling, const std::wstring& linetype, int color,
                            size_t line) {
-  const std::wstring& layer = layerName.empty() ? L"0" : layerName;
   AcDbStub* stub = e->objectId().stub();
   stub->writer = true;  // while the reader sets its properties
   // A layer or linetype the tables lack is made.
-  if (e->setLayer(layer.c_str()) != Acad::eOk) {
-    ensureRecord(m_d.layerTable, layer, line);
-    e->setLayer(layer.c_str());
+  if (layerSpelling.id.isNull() || e->setLayer(layerSpelling.id) != Acad::eOk) {
+    const std::wstring& layer = layerSpelling.name.empty() ? L"0" : layerSpelling.name;
+    if (e->setLayer(layer.c_str()) != Acad::eOk) {
+      ensureRecord(m_d.layerTable, layer, line);
+      e->setLayer(layer.c_str());
+    }
+    layerSpelling.id = e->layerId();
   }
   if (!linetype.empty() && e->setLinetype(linetype.c_str()) != Acad::eOk) {
     ensureRecord(m_d.linetypeTable, linetype, line);
@@ -373,7 +388,7 @@ void Reader::xdata(AcDbObject* o, const std::vector<Group>& gs, size_t from) {
       } else if (g.value == "}") {
         if (depth-- == 0) throw DxfError{"unbalanced } in extended data", g.line};
       } else {
-        throw DxfError{"group 1002 holds \"" + g.value.substr(0, 40) + "\", not a brace", g.line};
+        throw DxfError{"group 1002 holds \"" + shownValue(g) + "\", not a brace", g.line};
       }
       item.text = cadhost::fromUtf8(g.value);
     } else if (g.code == 1004) {
@@ -398,7 +413,8 @@ void Reader::xdata(AcDbObject* o, const std::vector<Group>& gs, size_t from) {
 void Reader::objects() {
   m_d.file.hasObjects = true;
   Group g;
-  while (m_tok.next(g)) {
+  const Tokenizer::Mark room = m_tok.mark();
+  for (m_tok.release(room); m_tok.next(g); m_tok.release(room)) {
     if (g.code != 0) throw DxfError{"object expected", g.line};
     if (g.value == "ENDSEC") return;
     readObject(m_tok, m_groups);

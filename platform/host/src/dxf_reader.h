@@ -17,7 +17,7 @@ namespace dxf {
 bool isPaperMark(const Group& g);
 // Whether the file's bytes of a name are the name itself in the characters every code page
 // writes alike (printable ASCII, no backslash): the host writes it so.
-bool plainText(const std::string& bytes, const std::wstring& text);
+bool plainText(std::string_view bytes, const std::wstring& text);
 // Where the extended data of an object's groups starts (their size when there is none).
 size_t xdataStart(const std::vector<Group>& gs);
 
@@ -26,12 +26,14 @@ const Adesk::UInt64 kDxfTempHandleBase = kDxfHandleLimit;
 
 // A group of an entity the host models: the field of its kind it sets and which of the
 // field's values (component -1 for a property: handle, layer, linetype, colour), and its
-// number as the file gives it (degrees for an angle).
+// number as the file gives it (degrees for an angle), and whether that text is the host's
+// own text of the number.
 struct TakenGroup {
   const Group* group;
   double number;
   size_t field;
   int component;
+  bool hostText;
 };
 
 class Reader {
@@ -50,6 +52,12 @@ class Reader {
     std::wstring block;
     std::string blockAsRead;
     size_t line;
+  };
+  // The layer a spelling of its name in the file stands for: each spelling is decoded once,
+  // and its layer looked up (or made) once.
+  struct LayerSpelling {
+    std::wstring name;
+    AcDbObjectId id;
   };
   struct LayerLinetype {
     AcDbLayerTableRecord* layer;
@@ -74,7 +82,7 @@ class Reader {
   void tables();
   void record(const std::string& table, AcDbSymbolTable* t, const Group& type, const std::vector<Group>& gs);
   // dropPaperMark: an entity of model space, which the paper-space mark would move.
-  AcDbObjectId foreignObject(const std::string& type, const std::vector<Group>& gs, bool entity, size_t line,
+  AcDbObjectId foreignObject(std::string_view type, const std::vector<Group>& gs, bool entity, size_t line,
                              AcDbObjectId owner = AcDbObjectId::kNull, bool dropPaperMark = false);
   AcDbSymbolTable* makeTable(const std::string& name, Adesk::UInt64 handle, size_t line);
   // pooled: o lives in the database's pool.
@@ -94,33 +102,34 @@ class Reader {
   void blocks();
   std::vector<Group> entities(AcDbBlockTableRecord* btr, bool section);
   void entity(const DxfEntityKind* kind, const std::vector<Group>& gs, AcDbBlockTableRecord* btr, size_t line);
-  void foreignEntity(const std::string& type, const std::vector<Group>& gs, AcDbBlockTableRecord* btr, size_t line);
   // customentity_dxf.cpp: an entity of a class a module added (kept as read when its own
   // groups do not read).
-  void customEntity(AcRxClass* cls, const std::string& type, const std::vector<Group>& gs, AcDbBlockTableRecord* btr,
+  void customEntity(AcRxClass* cls, std::string_view type, const std::vector<Group>& gs, AcDbBlockTableRecord* btr,
                     size_t line);
-  void setProperties(AcDbEntity* e, const std::wstring& layer, const std::wstring& linetype, int color, size_t line);
+  // An entity's layer: group 8's spelling (null for none) as read before, or decoded now.
+  LayerSpelling& layerSpelling(const Group* g);
+  void setProperties(AcDbEntity* e, LayerSpelling& layer, const std::wstring& linetype, int color, size_t line);
   void noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, const std::vector<TakenGroup>& taken,
                         DxfKept& kept, DxfEntityRead& read);
   std::string handleText(Adesk::UInt64 h) const;
   // Keeps the form of a group as read when the host writes it otherwise and same() says it
   // stands for the value the host holds.
   template <class Same>
-  void asRead(DxfKept& kept, int code, const std::string& written, const std::string& read, Same same) const {
-    if (written != read && same()) kept.asRead.push_back({(short)code, written, read});
+  void asRead(DxfKept& kept, int code, const std::string& written, std::string_view read, Same same) const {
+    if (written != read && same()) kept.asRead.push_back({(short)code, written, std::string(read)});
   }
-  void asRead(DxfKept& kept, int code, const std::string& written, const std::string& read) const {
-    if (written != read) kept.asRead.push_back({(short)code, written, read});
+  void asRead(DxfKept& kept, int code, const std::string& written, std::string_view read) const {
+    if (written != read) kept.asRead.push_back({(short)code, written, std::string(read)});
   }
   // The same for an object read before, whose kept groups are made when needed.
   template <class Same>
-  void asRead(AcDbObjectId id, int code, std::string written, const std::string& read, Same same) const {
+  void asRead(AcDbObjectId id, int code, std::string written, std::string_view read, Same same) const {
     if (written == read || !same()) return;
     std::shared_ptr<DxfKept>& kept = id.stub()->dxf;
     if (!kept) kept = std::make_shared<DxfKept>();
-    kept->asRead.push_back({(short)code, std::move(written), read});
+    kept->asRead.push_back({(short)code, std::move(written), std::string(read)});
   }
-  bool sameName(const std::string& read, const std::wstring& name) const;
+  bool sameName(std::string_view read, const std::wstring& name) const;
   void xdata(AcDbObject* o, const std::vector<Group>& gs, size_t from);
   void objects();
   void finish();
@@ -137,6 +146,7 @@ class Reader {
   std::vector<LayerLinetype> m_layerLinetypes;
   std::set<Adesk::UInt64> m_reserved;  // BLOCK and ENDBLK handles
   std::set<std::wstring> m_xdataApps;
+  std::map<std::string, LayerSpelling, std::less<>> m_layerSpellings;
   std::string m_lastSection;
   std::set<std::string> m_tablesSeen;  // across TABLES sections: a file names each table once
   bool m_r12 = false;  // a file before R13: its layouts' blocks may be named $MODEL_SPACE, $PAPER_SPACE
@@ -173,7 +183,7 @@ void Reader::keepGroups(const std::vector<Group>& gs, size_t end, const std::vec
         if (kept.sections.empty()) kept.sections.reserve(markers.size());
         kept.sections.emplace_back(markers[k], ordinal);
       } else {
-        kept.groups.push_back({100, section == 0 ? -1 : section, ordinal, g.value});
+        kept.groups.push_back({100, section == 0 ? -1 : section, ordinal, std::string(g.value)});
       }
       section = ordinal;
       continue;
@@ -184,16 +194,16 @@ void Reader::keepGroups(const std::vector<Group>& gs, size_t end, const std::vec
       } else if (g.value == "}" && braces > 0) {
         --braces;
       }
-      kept.groups.push_back({g.code, section, 0, g.value});
+      kept.groups.push_back({g.code, section, 0, std::string(g.value)});
       continue;
     }
     if (braces > 0) {
-      kept.groups.push_back({g.code, section, 0, g.value});
+      kept.groups.push_back({g.code, section, 0, std::string(g.value)});
       continue;
     }
     if (take(g)) continue;
     // A group of the head that is no application data goes wherever the host has room.
-    kept.groups.push_back({g.code, section == 0 ? -1 : section, 0, g.value});
+    kept.groups.push_back({g.code, section == 0 ? -1 : section, 0, std::string(g.value)});
   }
   // Application data that does not end would take the object's own groups with it.
   if (braces > 0) throw DxfError{"application data (group 102) without its closing \"}\"", opened};

@@ -96,7 +96,7 @@ std::wstring unescape(const std::wstring& raw) {
 // Past the last code point; a 16-bit wchar_t (Windows) never is.
 bool beyondUnicode(uint32_t c) { return c > 0x10FFFF; }
 
-bool plainAscii(const std::string& bytes) {
+bool plainAscii(std::string_view bytes) {
   for (unsigned char b : bytes)
     if (b >= 0x80) return false;
   return true;
@@ -129,7 +129,7 @@ Codec Codec::forDrawing(const std::string& acadver, const std::string& codePage)
   return c;
 }
 
-std::wstring Codec::decode(const std::string& bytes) const {
+std::wstring Codec::decode(std::string_view bytes) const {
   std::wstring raw;
   if (m_utf8) {
     raw = cadhost::fromUtf8(bytes);

@@ -3,6 +3,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace dxf {
 class Codec {
@@ -15,7 +16,7 @@ class Codec {
 
   // Decodes the file's bytes and \U+XXXX escapes; a byte the code page does not define
   // becomes the character of the same number.
-  std::wstring decode(const std::string& bytes) const;
+  std::wstring decode(std::string_view bytes) const;
   // Appends text in the file's form: characters outside the code page and control
   // characters as \U+XXXX, a backslash that would start such an escape as \U+005C. The
   // text always reads back as it stands.

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <cstdint>
 #include <cstdlib>
 #include "dxflimits.h"
 #include "hostimpl.h"
@@ -26,6 +27,21 @@ Binary binaryType(int code) {
   if ((code >= 310 && code <= 319) || code == 1004) return Binary::kChunk;
   return Binary::kText;
 }
+
+// Where the first LF is among the eight bytes at p (8 when none is). A byte that is LF
+// turns its top bit on in t, and a borrow only carries past a byte that is: the lowest bit
+// on marks the first.
+inline size_t lineFeedIn8(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  const uint64_t x = w ^ 0x0A0A0A0A0A0A0A0AULL;
+  const uint64_t t = (x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL;
+  if (!t) return 8;
+  // The lowest bit on, in the byte order of the machine's memory (both are little-endian).
+  return size_t(__builtin_ctzll(t)) / 8;
+}
+
+inline bool digit(char c) { return c >= '0' && c <= '9'; }
 
 size_t trimmedInt(long long v, char* out) {
   return size_t(std::to_chars(out, out + dxf::kNumberChars, v).ptr - out);
@@ -64,6 +80,56 @@ size_t shortDecimal(double v, char* out) {
   }
   return 0;
 }
+
+// Whether the digits of a decimal, whole part and fraction, are those realText gives. With
+// at most 15 significant digits a decimal is the shortest text of its double, so the digits
+// are realText's; what is left is its choice of the shorter of "123.4" and "1.234e+02" (the
+// fixed form on a tie).
+bool isRealDigits(std::string_view whole, std::string_view fraction) {
+  if (whole.empty() || fraction.empty() || (whole.size() > 1 && whole[0] == '0')) return false;
+  const bool integral = fraction == "0";
+  if (!integral && fraction.back() == '0') return false;
+  auto exponentForm = [](size_t digits, size_t exponent) {
+    return digits + (digits > 1 ? 1 : 0) + 2 + (exponent >= 100 ? 3 : 2);
+  };
+  if (whole != "0") {
+    if (!integral) return whole.size() + fraction.size() <= 15;
+    size_t digits = whole.find_last_not_of('0') + 1;
+    return digits <= 15 && whole.size() <= exponentForm(digits, whole.size() - 1);
+  }
+  if (integral) return true;  // zero
+  size_t zeros = fraction.find_first_not_of('0'), digits = fraction.size() - zeros;
+  return digits <= 15 && 2 + fraction.size() <= exponentForm(digits, zeros + 1);
+}
+
+// The number of a plain decimal ("-12.5": digits, then a point and digits), read exactly:
+// its digits (at most 16) as a whole number up to 2^53 and the power of ten of its decimals
+// are two exact doubles, whose quotient rounds as reading the decimal does. False, with
+// nothing set, for any other text (an exponent, more digits), which the general reading
+// takes.
+bool plainDecimal(std::string_view t, double& v, bool* hostText) {
+  static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const char* p = t.data();
+  const char* const end = p + t.size();
+  const bool negative = p < end && *p == '-';
+  if (negative) ++p;
+  const char* const whole = p;
+  unsigned long long digits = 0;
+  while (p < end && *p >= '0' && *p <= '9' && p - whole < 16) digits = digits * 10 + unsigned(*p++ - '0');
+  const char* const dot = p;
+  if (dot == whole || dot == end || *dot != '.') return false;
+  const char* const fraction = ++p;
+  while (p < end && *p >= '0' && *p <= '9' && (p - fraction) + (dot - whole) < 16)
+    digits = digits * 10 + unsigned(*p++ - '0');
+  if (p != end || digits > (1ull << 53)) return false;
+  const double magnitude = double(digits) / kPowers[end - fraction];
+  v = negative ? -magnitude : magnitude;
+  if (hostText)
+    *hostText = isRealDigits(std::string_view(whole, size_t(dot - whole)),
+                             std::string_view(fraction, size_t(end - fraction)));
+  return true;
+}
 }  // namespace
 
 namespace dxf {
@@ -81,9 +147,22 @@ Tokenizer::Tokenizer(std::string_view data, size_t start) : m_data(data), m_pos(
 
 // The code line most files have (spaces, then the digits of a code, then LF or CR LF) in
 // one pass; false, with nothing taken, for any other line.
-inline bool Tokenizer::quickCode(Group& g) {
+__attribute__((always_inline)) inline bool Tokenizer::quickCode(Group& g) {
   const char* p = m_data.data();
   const size_t size = m_data.size();
+  // The code right-aligned in three columns ("  0", " 10", "330") from eight bytes at once.
+  if (size - m_pos >= 8) {
+    const char* q = p + m_pos;
+    const size_t lf = lineFeedIn8(q);
+    const char a = q[0], b = q[1], c = q[2];
+    if ((lf == 3 || (lf == 4 && q[3] == '\r')) && digit(c) && (digit(b) || (b == ' ' && a == ' ')) &&
+        (digit(a) || a == ' ')) {
+      g.code = (a == ' ' ? 0 : (a - '0') * 100) + (b == ' ' ? 0 : (b - '0') * 10) + (c - '0');
+      ++m_line;
+      m_pos += lf + 1;
+      return true;
+    }
+  }
   size_t i = m_pos;
   while (i < size && p[i] == ' ') ++i;
   const size_t first = i;
@@ -99,14 +178,20 @@ inline bool Tokenizer::quickCode(Group& g) {
 }
 
 // The next line's bounds, without its line end (LF, or CR LF and any CRs before it).
-inline bool Tokenizer::line(size_t& begin, size_t& end) {
+__attribute__((always_inline)) inline bool Tokenizer::line(size_t& begin, size_t& end) {
   if (m_pos >= m_data.size()) return false;
   const char* p = m_data.data();
   const size_t size = m_data.size();
   // Most lines are a few bytes long: they end before memchr would have started.
   size_t stop = m_pos;
   const size_t quick = std::min(size, m_pos + 16);
-  while (stop < quick && p[stop] != '\n') ++stop;
+  if (quick - m_pos == 16) {
+    size_t lf = lineFeedIn8(p + m_pos);
+    if (lf == 8) lf += lineFeedIn8(p + m_pos + 8);
+    stop += lf;
+  } else {
+    while (stop < quick && p[stop] != '\n') ++stop;
+  }
   bool nl = stop < quick;
   if (!nl && stop < size) {
     const void* at = std::memchr(p + stop, '\n', size - stop);
@@ -131,7 +216,7 @@ bool Tokenizer::next(Group& g) {
   for (;;) {
     if (!(m_binary ? nextBinary(g) : nextText(g))) return false;
     if (g.code != kCommentCode) return true;
-    m_comments.push_back(g.value);
+    m_comments.emplace_back(g.value);
   }
 }
 
@@ -139,7 +224,7 @@ bool Tokenizer::nextText(Group& g) {
   if (quickCode(g)) {
     size_t begin, end;
     if (!line(begin, end)) throw DxfError{"file ends after group code " + std::to_string(g.code) + " (truncated)", m_line};
-    g.value.assign(m_data.data() + begin, end - begin);
+    g.value = m_data.substr(begin, end - begin);
     g.line = m_line;
     return true;
   }
@@ -163,7 +248,7 @@ bool Tokenizer::nextText(Group& g) {
   if (!digits || c < -5 || c > 1071) throw DxfError{"bad group code \"" + codeText() + "\"", m_line};
   g.code = (int)c;
   if (!line(begin, end)) throw DxfError{"file ends after group code " + std::to_string(c) + " (truncated)", m_line};
-  g.value.assign(p + begin, end - begin);
+  g.value = m_data.substr(begin, end - begin);
   g.line = m_line;  // messages name the line of the value
   return true;
 }
@@ -197,8 +282,8 @@ bool Tokenizer::nextBinary(Group& g) {
       // A text is one line of a text drawing, which is how the host saves it: a line break
       // inside would split it into groups of its own, and CRs at its end are line ends there.
       if (std::memchr(d + m_pos, '\n', n)) throw DxfError{"text with a line break in it", g.line};
-      g.value.assign(m_data, m_pos, n);
-      while (!g.value.empty() && g.value.back() == '\r') g.value.pop_back();
+      g.value = m_data.substr(m_pos, n);
+      while (!g.value.empty() && g.value.back() == '\r') g.value.remove_suffix(1);
       m_pos += n + 1;
       break;
     }
@@ -206,18 +291,19 @@ bool Tokenizer::nextBinary(Group& g) {
       unsigned long long bits = little(8);
       double v;
       std::memcpy(&v, &bits, sizeof v);
-      g.value.assign(num, realText(v, num));
+      g.value = keep({num, realText(v, num)});
       break;
     }
-    case Binary::kInt16: g.value.assign(num, trimmedInt((int16_t)little(2), num)); break;
-    case Binary::kInt32: g.value.assign(num, trimmedInt((int32_t)little(4), num)); break;
-    case Binary::kInt64: g.value.assign(num, trimmedInt((long long)little(8), num)); break;
-    case Binary::kBool: g.value.assign(num, trimmedInt((long long)little(1), num)); break;
+    case Binary::kInt16: g.value = keep({num, trimmedInt((int16_t)little(2), num)}); break;
+    case Binary::kInt32: g.value = keep({num, trimmedInt((int32_t)little(4), num)}); break;
+    case Binary::kInt64: g.value = keep({num, trimmedInt((long long)little(8), num)}); break;
+    case Binary::kBool: g.value = keep({num, trimmedInt((long long)little(1), num)}); break;
     case Binary::kChunk: {
       size_t n = little(1);
       need(n);
-      g.value.clear();
-      appendHex(g.value, d + m_pos, n);
+      std::string hex;
+      appendHex(hex, d + m_pos, n);
+      g.value = keep(hex);
       m_pos += n;
       break;
     }
@@ -225,7 +311,27 @@ bool Tokenizer::nextBinary(Group& g) {
   return true;
 }
 
-double toReal(const Group& g) {
+std::string_view Tokenizer::keep(std::string_view text) {
+  const size_t kChunkBytes = 1 << 16;  // more than any one value
+  if (m_room.empty() || m_room.back().capacity() - m_room.back().size() < text.size()) {
+    m_room.emplace_back();
+    m_room.back().reserve(std::max(kChunkBytes, text.size()));
+  }
+  std::string& chunk = m_room.back();
+  const size_t at = chunk.size();
+  chunk.append(text);  // within its capacity: the views of earlier values stay valid
+  return std::string_view(chunk).substr(at);
+}
+
+void Tokenizer::release(Mark m) {
+  if (m.chunk > m_room.size()) return;  // given back already
+  m_room.resize(m.chunk);
+  if (!m_room.empty()) m_room.back().resize(m.used);
+}
+
+std::string shownValue(const Group& g) { return std::string(g.value.substr(0, 40)); }
+
+double toReal(const Group& g, bool* hostText) {
   // The plain decimal numbers of files in one quick pass; anything else as the C library
   // reads it.
   const char* first = g.value.data();
@@ -233,35 +339,51 @@ double toReal(const Group& g) {
   while (first < last && *first == ' ') ++first;
   while (last > first && last[-1] == ' ') --last;
   double v = 0;
+  if (plainDecimal(std::string_view(first, size_t(last - first)), v, hostText)) return v;
+  if (hostText) *hostText = isRealText(g.value);
   auto quick = std::from_chars(first, last, v);
   if (quick.ec == std::errc() && quick.ptr == last && first < last && std::isfinite(v)) return v;
   char* end = nullptr;
-  const char* s = g.value.c_str();
+  const std::string text(g.value);
+  const char* s = text.c_str();
   while (*s == ' ') ++s;
   v = std::strtod(s, &end);
   while (end && *end == ' ') ++end;
   if (end == s || *end || !std::isfinite(v))
-    throw DxfError{"group " + std::to_string(g.code) + ": \"" + g.value.substr(0, 40) + "\" is not a number", g.line};
+    throw DxfError{"group " + std::to_string(g.code) + ": \"" + text.substr(0, 40) + "\" is not a number", g.line};
   return v;
 }
 
 long long toInt(const Group& g) {
   char* end = nullptr;
-  const char* s = g.value.c_str();
+  const std::string text(g.value);
+  const char* s = text.c_str();
   while (*s == ' ') ++s;
   errno = 0;
   long long v = std::strtoll(s, &end, 10);
   while (end && *end == ' ') ++end;
   if (end == s || *end || errno)
-    throw DxfError{"group " + std::to_string(g.code) + ": \"" + g.value.substr(0, 40) + "\" is not an integer", g.line};
+    throw DxfError{"group " + std::to_string(g.code) + ": \"" + text.substr(0, 40) + "\" is not an integer", g.line};
   return v;
 }
 
+bool parseHex(std::string_view s, Adesk::UInt64& h) {
+  if (s.empty() || s.size() > 16) return false;
+  h = 0;
+  for (char c : s) {
+    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (d < 0) return false;
+    h = h * 16 + d;
+  }
+  return true;
+}
+
 Adesk::UInt64 toHandle(const Group& g, bool atLimit) {
-  AcDbHandle h(cadhost::fromUtf8(g.value).c_str());
-  if ((h.isNull() && g.value != "0") || h.value() > kDxfHandleLimit || (h.value() == kDxfHandleLimit && !atLimit))
-    throw DxfError{"\"" + g.value.substr(0, 40) + "\" is not a handle", g.line};
-  return h.value();
+  Adesk::UInt64 h = 0;
+  if (!parseHex(g.value, h)) h = 0;
+  if ((h == 0 && g.value != "0") || h > kDxfHandleLimit || (h == kDxfHandleLimit && !atLimit))
+    throw DxfError{"\"" + shownValue(g) + "\" is not a handle", g.line};
+  return h;
 }
 
 std::vector<Group> readObject(Tokenizer& t) {
@@ -363,15 +485,19 @@ void appendCode(std::string& out, int code) {
   out.append(tmp, codeChars(code, tmp));
 }
 
+size_t groupChars(char* out, int code, std::string_view value) {
+  size_t n = codeChars(code, out);
+  std::memcpy(out + n, value.data(), value.size());
+  n += value.size();
+  out[n++] = '\n';
+  return n;
+}
+
 void appendGroup(std::string& out, int code, std::string_view value) {
   // Most groups are short: one append for the whole group.
   char tmp[64];
-  if (value.size() + 17 <= sizeof tmp) {
-    size_t n = codeChars(code, tmp);
-    std::memcpy(tmp + n, value.data(), value.size());
-    n += value.size();
-    tmp[n++] = '\n';
-    out.append(tmp, n);
+  if (value.size() + kGroupFrameChars <= sizeof tmp) {
+    out.append(tmp, groupChars(tmp, code, value));
     return;
   }
   appendCode(out, code);
@@ -415,29 +541,13 @@ size_t realText(double v, char* out) {
 
 size_t angleText(double radians, char* out) { return realText(radians * 180.0 / M_PI, out); }
 
-// With at most 15 significant digits a decimal is the shortest text of its double, so the
-// digits are realText's; what is left is its choice of the shorter of "123.4" and
-// "1.234e+02" (the fixed form on a tie).
 bool isRealText(std::string_view t) {
   size_t i = !t.empty() && t[0] == '-' ? 1 : 0, dot = t.find('.', i);
-  if (dot == std::string_view::npos || dot == i || dot + 1 == t.size()) return false;
+  if (dot == std::string_view::npos) return false;
   std::string_view whole = t.substr(i, dot - i), fraction = t.substr(dot + 1);
   for (std::string_view part : {whole, fraction})
     for (char c : part)
       if (c < '0' || c > '9') return false;
-  if (whole.size() > 1 && whole[0] == '0') return false;
-  const bool integral = fraction == "0";
-  if (!integral && fraction.back() == '0') return false;
-  auto exponentForm = [](size_t digits, size_t exponent) {
-    return digits + (digits > 1 ? 1 : 0) + 2 + (exponent >= 100 ? 3 : 2);
-  };
-  if (whole != "0") {
-    if (!integral) return whole.size() + fraction.size() <= 15;
-    size_t digits = whole.find_last_not_of('0') + 1;
-    return digits <= 15 && whole.size() <= exponentForm(digits, whole.size() - 1);
-  }
-  if (integral) return true;  // zero
-  size_t zeros = fraction.find_first_not_of('0'), digits = fraction.size() - zeros;
-  return digits <= 15 && 2 + fraction.size() <= exponentForm(digits, zeros + 1);
+  return isRealDigits(whole, fraction);
 }
 }  // namespace dxf

@@ -21,9 +21,12 @@ struct DxfError {
   size_t line;  // the line of a text file, the byte offset of a binary one
 };
 
+// A group's value is a view of the file's bytes (of the tokenizer's own room for the
+// text form of a binary file's numbers and chunks): it stays valid while the tokenizer
+// lives, for a binary value until the tokenizer's room is released past it.
 struct Group {
   int code;
-  std::string value;
+  std::string_view value;
   size_t line;  // line of the value (text), offset of the group (binary)
 };
 
@@ -45,8 +48,16 @@ class Tokenizer {
   size_t bytes() const { return m_data.size(); }
   // The comments read so far, in order.
   std::vector<std::string>& comments() { return m_comments; }
+  // Where the room for binary values stands; release() gives back what groups read after
+  // the mark took, once none of them is needed (an object of a section read and stored).
+  struct Mark {
+    size_t chunk, used;
+  };
+  Mark mark() const { return {m_room.size(), m_room.empty() ? 0 : m_room.back().size()}; }
+  void release(Mark m);
 
  private:
+  std::string_view keep(std::string_view text);
   bool nextText(Group& g);
   bool nextBinary(Group& g);
   bool quickCode(Group& g);
@@ -57,11 +68,18 @@ class Tokenizer {
   Group m_peek;
   bool m_peeked = false;
   std::vector<std::string> m_comments;
+  std::vector<std::string> m_room;  // chunks that never grow past their first capacity
 };
 
+// The start of a group's value, as messages show it.
+std::string shownValue(const Group& g);
 // Values; each throws DxfError naming the group and line.
-double toReal(const Group& g);
+// hostText: set to whether the text is the host's own text of the number (isRealText).
+double toReal(const Group& g, bool* hostText = nullptr);
 long long toInt(const Group& g);
+// A hexadecimal number of at most 16 digits; false for anything else (a reference the host
+// only keeps).
+bool parseHex(std::string_view s, Adesk::UInt64& h);
 // A handle below kDxfHandleLimit; with atLimit, the limit itself too (the seed of a
 // drawing that has given every handle).
 Adesk::UInt64 toHandle(const Group& g, bool atLimit = false);
@@ -89,6 +107,9 @@ class FileData {
 // Groups in the form the writer gives them: the code right-aligned in three columns
 // ("  0", " 10", "330", "1000"), its line, the value, its line.
 void appendGroup(std::string& out, int code, std::string_view value);
+// The same written at out, which has room for the value and kGroupFrameChars more: its length.
+const size_t kGroupFrameChars = 17;
+size_t groupChars(char* out, int code, std::string_view value);
 void appendCode(std::string& out, int code);  // the code and its line alone
 // The group of `text` (in that form) at `at`, which moves past it; false at the end.
 bool nextGroup(std::string_view text, size_t& at, int& code, std::string_view& value);

@@ -1,6 +1,7 @@
 // Output of DXF groups and the frame of one object with its kept groups.
 #include "dxf_writer.h"
 #include "dxf_tokens.h"
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -8,8 +9,24 @@
 namespace dxf {
 // Group codes right-aligned in three columns ("  0", " 10", "330", "1000").
 void Writer::str(int c, std::string_view s) {
-  appendGroup(m_buf, c, s);
-  maybeFlush();
+  if (m_room - m_used < s.size() + kGroupFrameChars) flush();
+  if (s.size() + kGroupFrameChars > m_room) {  // a value longer than the buffer
+    std::string group;
+    appendGroup(group, c, s);
+    text(group);
+    return;
+  }
+  m_used += groupChars(m_buf.get() + m_used, c, s);
+}
+
+void Writer::text(std::string_view groups) {
+  while (!groups.empty()) {
+    if (m_used == m_room) flush();
+    const size_t n = std::min(groups.size(), m_room - m_used);
+    std::memcpy(m_buf.get() + m_used, groups.data(), n);
+    m_used += n;
+    groups.remove_prefix(n);
+  }
 }
 
 void Writer::object(const DxfKept* kept) {
@@ -52,10 +69,9 @@ void Writer::text(int c, const std::wstring& s) {
     modelled(c, m_codec.encode(s));
     return;
   }
-  appendCode(m_buf, c);
-  m_codec.append(m_buf, s);
-  m_buf += '\n';
-  maybeFlush();
+  m_encoded.clear();
+  m_codec.append(m_encoded, s);
+  str(c, m_encoded);
 }
 
 void Writer::real(int c, double v) {
@@ -84,9 +100,9 @@ void Writer::point(int c, const double* v, int dims) {
 }
 
 void Writer::flush() {
-  if (m_sink) m_sink->append(m_buf);
-  else if (!m_buf.empty() && std::fwrite(m_buf.data(), 1, m_buf.size(), m_file) != m_buf.size()) m_ok = false;
-  m_buf.clear();
+  if (m_sink) m_sink->append(m_buf.get(), m_used);
+  else if (m_used && std::fwrite(m_buf.get(), 1, m_used, m_file) != m_used) m_ok = false;
+  m_used = 0;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // model) back in the subclass sections they came from.
 #pragma once
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,17 +13,17 @@
 namespace dxf {
 class Writer {
  public:
-  Writer(FILE* f, const Codec& codec) : m_file(f), m_codec(codec) { m_buf.reserve(1 << 20); }
-  // Into a text instead of a file.
-  Writer(std::string& sink, const Codec& codec) : m_file(nullptr), m_sink(&sink), m_codec(codec) {}
+  Writer(FILE* f, const Codec& codec) : m_file(f), m_codec(codec), m_buf(new char[kFileBuffer]), m_room(kFileBuffer) {}
+  // Into a text (one object's groups) instead of a file.
+  Writer(std::string& sink, const Codec& codec)
+      : m_file(nullptr), m_sink(&sink), m_codec(codec), m_buf(new char[kTextBuffer]), m_room(kTextBuffer) {}
   ~Writer() { flush(); }
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
 
   void str(int c, std::string_view s);  // a value as it stands (file bytes, whole)
   // Groups already in the writer's form (see appendGroup), as they stand.
-  void text(std::string_view groups) {
-    m_buf.append(groups);
-    maybeFlush();
-  }
+  void text(std::string_view groups);
   // Values the host models, each in the host's form, or as the object's file gave it
   // while the host's form is what it was then (DxfKept::asRead), followed by the groups of
   // the same code that the host did not take (DxfKept::shadowed).
@@ -45,14 +46,16 @@ class Writer {
   void flush();
 
  private:
-  void maybeFlush() {
-    if (m_buf.size() > (1 << 20)) flush();
-  }
   void modelled(int c, std::string_view s);
+  static const size_t kFileBuffer = size_t(1) << 20, kTextBuffer = size_t(1) << 12;
   FILE* m_file;
   std::string* m_sink = nullptr;
   const Codec& m_codec;
-  std::string m_buf;
+  // Groups are written straight into the buffer, which goes out whenever the next would
+  // not fit.
+  std::unique_ptr<char[]> m_buf;
+  size_t m_room, m_used = 0;
+  std::string m_encoded;  // room for a text in the file's code page
   bool m_ok = true;
   const DxfKept* m_object = nullptr;  // with values as read or shadowed groups
   std::vector<char> m_asReadUsed, m_shadowedUsed;

@@ -2,6 +2,7 @@
 // reader, the DXF writer and the LIST command alike.
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 #include "dbents.h"
 #include "objectpool.h"
@@ -66,7 +67,7 @@ extern const DxfEntityKind kDxfLineKind, kDxfPointKind, kDxfCircleKind, kDxfElli
 // All kinds, for lookup by DXF name or by run-time class.
 const DxfEntityKind* const* dxfEntityKinds(size_t& count);
 const DxfEntityKind* dxfKindOf(const AcDbEntity* e);
-const DxfEntityKind* dxfKindNamed(const std::string& dxfName);
+const DxfEntityKind* dxfKindNamed(std::string_view dxfName);
 
 #define DXF_COUNT(a) (sizeof(a) / sizeof((a)[0]))
 

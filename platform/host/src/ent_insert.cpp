@@ -97,7 +97,7 @@ const DxfEntityKind* dxfKindOf(const AcDbEntity* e) {
   return nullptr;
 }
 
-const DxfEntityKind* dxfKindNamed(const std::string& name) {
+const DxfEntityKind* dxfKindNamed(std::string_view name) {
   for (const DxfEntityKind* k : kKinds)
     if (name == k->dxfName) return k;
   return nullptr;

@@ -260,7 +260,7 @@ std::vector<AcDbDatabase*> liveDatabases();
 
 // Text helpers.
 std::string toUtf8(const std::wstring& w);
-std::wstring fromUtf8(const std::string& s);
+std::wstring fromUtf8(std::string_view s);
 bool equalsNoCase(const std::wstring& a, const std::wstring& b);
 bool equalsNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb);
 std::wstring upper(std::wstring s);

@@ -5,6 +5,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace cadhost {
 
@@ -35,7 +36,7 @@ struct OsCodePage;
 std::shared_ptr<OsCodePage> osOpenCodePage(int number);
 // Appends the characters of bytes to out; a byte the code page does not define (or a cut
 // double-byte character) becomes the character of the same number.
-void osDecode(OsCodePage& page, const std::string& bytes, std::wstring& out);
+void osDecode(OsCodePage& page, std::string_view bytes, std::wstring& out);
 // Appends the code page's bytes of c to out; false when the code page has no such character.
 bool osEncode(OsCodePage& page, wchar_t c, std::string& out);
 

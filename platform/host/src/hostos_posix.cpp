@@ -73,7 +73,7 @@ std::shared_ptr<OsCodePage> osOpenCodePage(int number) {
   return page;
 }
 
-void osDecode(OsCodePage& page, const std::string& bytes, std::wstring& out) {
+void osDecode(OsCodePage& page, std::string_view bytes, std::wstring& out) {
   iconv(page.toWide, nullptr, nullptr, nullptr, nullptr);
   char* in = const_cast<char*>(bytes.data());
   size_t inLeft = bytes.size();

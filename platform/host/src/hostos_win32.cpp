@@ -150,7 +150,7 @@ std::shared_ptr<OsCodePage> osOpenCodePage(int number) {
   return page;
 }
 
-void osDecode(OsCodePage& page, const std::string& bytes, std::wstring& out) {
+void osDecode(OsCodePage& page, std::string_view bytes, std::wstring& out) {
   for (size_t i = 0; i < bytes.size();) {
     // One character at a time: a lead byte takes its trail byte along.
     int length = IsDBCSLeadByteEx(page.number, (BYTE)bytes[i]) && i + 1 < bytes.size() ? 2 : 1;

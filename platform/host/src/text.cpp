@@ -37,7 +37,7 @@ std::string toUtf8(const std::wstring& w) {
 }
 
 // Invalid sequences become U+FFFD, one per byte, so nothing is read past the end.
-std::wstring fromUtf8(const std::string& s) {
+std::wstring fromUtf8(std::string_view s) {
   std::wstring out;
   out.reserve(s.size());
   size_t i = 0, n = s.size();
