@@ -573,3 +573,50 @@ TEST_F(Dxf, NumbersAreWrittenShortestAndReadBackExactly) {
   ms->close();
   EXPECT_EQ(at, values.size());
 }
+
+// Numbers in every decimal spelling a program may give (the host's own, trailing and
+// leading zeros, a bare point, more digits than a double holds, exponents): each is read
+// as the C library reads it, and an unchanged drawing writes each back as the file spelled it.
+TEST_F(Dxf, NumbersInAnySpellingAreReadExactlyAndKept) {
+  std::mt19937_64 rng(23);
+  auto digits = [&](size_t n) {
+    std::string s;
+    while (s.size() < n) s += char('0' + rng() % 10);
+    return s;
+  };
+  std::vector<std::string> texts = {"0.0", "-0.0", "1.", "007.50", "0.10", "-12.5", "53.300000000000004",
+                                    "9007199254740993.0", "0.1000000000000000055511151231257827", "1e3", "100"};
+  while (texts.size() < 3000) {
+    std::string t = (rng() % 4 ? "" : "-") + digits(1 + rng() % 9) + "." + digits(1 + rng() % 9);
+    if (rng() % 5 == 0) t += "0";  // not the host's spelling
+    texts.push_back(t);
+  }
+  texts.resize(texts.size() / 6 * 6);
+  std::string entities = "  2\nENTITIES\n";
+  for (size_t i = 0; i < texts.size(); i += 6) {
+    entities += "  0\nLINE\n  5\n" + std::to_string(100 + i / 6) + "\n330\n1F\n100\nAcDbEntity\n  8\n0\n100\nAcDbLine\n";
+    const char* codes[] = {" 10", " 20", " 30", " 11", " 21", " 31"};
+    for (size_t k = 0; k < 6; ++k) entities += std::string(codes[k]) + "\n" + texts[i + k] + "\n";
+  }
+  writeText(in, drawing(entities));
+  AcDbDatabase db(false);
+  ASSERT_EQ(db.dxfIn(wide(in).c_str()), Acad::eOk);
+  ASSERT_EQ(db.dxfOut(wide(out).c_str()), Acad::eOk);
+  EXPECT_EQ(section(readText(out), "ENTITIES"), entities);
+  AcDbBlockTableRecord* ms = nullptr;
+  ASSERT_EQ(acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForRead), Acad::eOk);
+  size_t at = 0;
+  for (AcDbObjectId id : ms->entities()) {
+    AcDbLine* line = nullptr;
+    ASSERT_EQ(acdbOpenObject(line, id, AcDb::kForRead), Acad::eOk);
+    for (const AcGePoint3d& p : {line->startPoint(), line->endPoint()})
+      for (unsigned k = 0; k < 3; ++k, ++at) {
+        const double expected = std::strtod(texts[at].c_str(), nullptr);
+        EXPECT_EQ(p[k], expected) << texts[at];
+        EXPECT_EQ(std::signbit(p[k]), std::signbit(expected)) << texts[at];
+      }
+    line->close();
+  }
+  ms->close();
+  EXPECT_EQ(at, texts.size());
+}
