@@ -298,7 +298,8 @@ void Reader::customEntity(AcRxClass* cls, std::string_view type, const std::vect
   id.stub()->dxf = kept;
   btr->entities().push_back(id);
   xdata(e, gs, end);
-  LayerSpelling layer{props.layer, AcDbObjectId()};
+  LayerSpelling layer;
+  layer.name = props.layer;
   setProperties(e, layer, props.linetype, props.color, line);
 }
 

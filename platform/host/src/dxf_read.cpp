@@ -289,7 +289,8 @@ void Reader::tables() {
       if (!m_tok.next(r)) throw DxfError{"file ends inside table " + name + " (truncated)", m_tok.lineNo()};
       if (r.code != 0) throw DxfError{"record expected", r.line};
       if (r.value == "ENDTAB") break;
-      std::vector<Group> gs = readObject(m_tok);
+      readObject(m_tok, m_groups);
+      const std::vector<Group>& gs = m_groups;
       noteHandles(gs);
       if (table) record(name, table, r, gs);
       else m_d.file.tables.back().records.push_back(foreignObject(r.value, gs, false, r.line, m_d.file.tables.back().head));

@@ -335,10 +335,15 @@ void Reader::noteEntityAsRead(const DxfEntityKind* kind, const AcDbEntity* e, co
 
 Reader::LayerSpelling& Reader::layerSpelling(const Group* g) {
   const std::string_view bytes = g ? g->value : std::string_view();
-  auto it = m_layerSpellings.find(bytes);
-  if (it == m_layerSpellings.end())
-    it = m_layerSpellings.emplace(std::string(bytes), LayerSpelling{g ? name(*g) : L"", AcDbObjectId()}).first;
-  return it->second;
+  const size_t slots = sizeof m_layerSpellings / sizeof m_layerSpellings[0];
+  LayerSpelling& s = m_layerSpellings[std::hash<std::string_view>()(bytes) % slots];
+  if (s.used && s.bytes == bytes) return s;
+  // A drawing of many layers passes through the cache: a spelling takes its slot's place.
+  s.name = g ? name(*g) : L"";
+  s.bytes.assign(bytes);
+  s.id = AcDbObjectId();
+  s.used = true;
+  return s;
 }
 
 // An empty layer name (no layer can have it) puts the entity on layer 0, as no layer name does.
@@ -487,14 +492,22 @@ void Reader::finish() {
   ensureRecord(m_d.regAppTable, L"ACAD", 0);
   for (const std::wstring& app : m_xdataApps) ensureRecord(m_d.regAppTable, app, 0);
   auto* lts = static_cast<AcDbSymbolTable*>(m_d.linetypeTable.stub()->object);
+  const std::wstring* lastName = nullptr;  // most layers name the linetype the one before did
+  AcDbObjectId id;
   for (LayerLinetype& l : m_layerLinetypes) {
     // A layer's linetype the table lacks is made, as an entity's is.
-    if (!l.name.empty()) ensureRecord(m_d.linetypeTable, l.name, 0);
-    AcDbObjectId id;
-    lts->getAt(l.name.empty() ? L"CONTINUOUS" : l.name.c_str(), id);
+    const wchar_t* linetype = l.name.empty() ? L"CONTINUOUS" : l.name.c_str();
+    if (!lastName || *lastName != l.name) {
+      if (lts->getAt(linetype, id) != Acad::eOk) {
+        ensureRecord(m_d.linetypeTable, linetype, 0);
+        lts->getAt(linetype, id);
+      }
+      lastName = &l.name;
+    }
     l.layer->setLinetypeObjectId(id);
     const std::wstring& name = static_cast<AcDbSymbolTableRecord*>(id.stub()->object)->name();
-    if (l.given) asRead(l.layer->objectId(), 6, m_codec.encode(name), l.asRead, [&] { return sameName(l.asRead, name); });
+    if (l.given && !plainText(l.asRead, name))
+      asRead(l.layer->objectId(), 6, m_codec.encode(name), l.asRead, [&] { return sameName(l.asRead, name); });
   }
   // A seed beyond the range is no use to anyone: new objects follow the file's handles.
   m_d.nextHandle = std::max(m_maxHandle + 1, m_handseed <= kDxfHandleLimit ? m_handseed : 0);

@@ -53,9 +53,11 @@ class Reader {
     std::string blockAsRead;
     size_t line;
   };
-  // The layer a spelling of its name in the file stands for: each spelling is decoded once,
-  // and its layer looked up (or made) once.
+  // The layer a spelling of its name in the file stands for, decoded and looked up (or
+  // made) once while the spelling stays in the reader's small cache of them.
   struct LayerSpelling {
+    bool used = false;
+    std::string bytes;
     std::wstring name;
     AcDbObjectId id;
   };
@@ -146,7 +148,7 @@ class Reader {
   std::vector<LayerLinetype> m_layerLinetypes;
   std::set<Adesk::UInt64> m_reserved;  // BLOCK and ENDBLK handles
   std::set<std::wstring> m_xdataApps;
-  std::map<std::string, LayerSpelling, std::less<>> m_layerSpellings;
+  LayerSpelling m_layerSpellings[64];  // by a hash of the spelling
   std::string m_lastSection;
   std::set<std::string> m_tablesSeen;  // across TABLES sections: a file names each table once
   bool m_r12 = false;  // a file before R13: its layouts' blocks may be named $MODEL_SPACE, $PAPER_SPACE

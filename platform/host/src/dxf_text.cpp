@@ -60,7 +60,7 @@ bool startsEscape(const std::wstring& text, size_t i) {
   return i + 2 < text.size() && text[i] == L'\\' && text[i + 1] == L'U' && text[i + 2] == L'+';
 }
 
-std::wstring unescape(const std::wstring& raw) {
+std::wstring unescape(std::wstring raw) {
   if (raw.find(L"\\U+") == std::wstring::npos) return raw;
   std::wstring out;
   out.reserve(raw.size());
@@ -130,6 +130,8 @@ Codec Codec::forDrawing(const std::string& acadver, const std::string& codePage)
 }
 
 std::wstring Codec::decode(std::string_view bytes) const {
+  // Most texts are ASCII without a backslash: the same characters in every code page.
+  if (plainAscii(bytes) && bytes.find('\\') == std::string_view::npos) return std::wstring(bytes.begin(), bytes.end());
   std::wstring raw;
   if (m_utf8) {
     raw = cadhost::fromUtf8(bytes);
@@ -140,7 +142,7 @@ std::wstring Codec::decode(std::string_view bytes) const {
     raw.reserve(bytes.size());
     cadhost::osDecode(*m_conv->page, bytes, raw);
   }
-  return unescape(raw);
+  return unescape(std::move(raw));
 }
 
 void Codec::append(std::string& out, const std::wstring& text) const {

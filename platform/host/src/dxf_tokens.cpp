@@ -355,6 +355,14 @@ double toReal(const Group& g, bool* hostText) {
 }
 
 long long toInt(const Group& g) {
+  // Plain digits in one quick pass; anything else as the C library reads it.
+  const char* first = g.value.data();
+  const char* last = first + g.value.size();
+  while (first < last && *first == ' ') ++first;
+  while (last > first && last[-1] == ' ') --last;
+  long long quick = 0;
+  auto read = std::from_chars(first, last, quick);
+  if (read.ec == std::errc() && read.ptr == last && first < last) return quick;
   char* end = nullptr;
   const std::string text(g.value);
   const char* s = text.c_str();

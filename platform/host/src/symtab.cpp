@@ -18,11 +18,11 @@ Acad::ErrorStatus AcDbSymbolTableRecord::getName(const ACHAR*& name) const {
 Acad::ErrorStatus AcDbSymbolTableRecord::setName(const ACHAR* name) {
   if (!isWriteEnabled()) return Acad::eNotOpenForWrite;
   if (!name || !*name || std::wcslen(name) > kDxfMaxTextChars) return Acad::eInvalidInput;
-  std::wstring old = m_name;
-  m_name = name;
   AcDbObjectId owner = ownerId();
-  if (owner.isValid())
-    if (auto* table = AcDbSymbolTable::cast(owner.stub()->object)) table->renamed(objectId(), old);
+  auto* table = owner.isValid() ? AcDbSymbolTable::cast(owner.stub()->object) : nullptr;
+  std::wstring old = table ? std::move(m_name) : std::wstring();  // a table's index knows the old name
+  m_name = name;
+  if (table) table->renamed(objectId(), old);
   return Acad::eOk;
 }
 
