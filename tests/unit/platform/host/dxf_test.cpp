@@ -61,6 +61,22 @@ std::string drawing(const std::string& entities) {
          "  0\nSECTION\n" + entities + "  0\nENDSEC\n  0\nEOF\n";
 }
 
+// The coordinates of model space's lines, start and end point of each in turn.
+std::vector<double> lineCoordinates(AcDbDatabase& db) {
+  std::vector<double> out;
+  AcDbBlockTableRecord* ms = nullptr;
+  if (acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForRead) != Acad::eOk) return out;
+  for (AcDbObjectId id : ms->entities()) {
+    AcDbLine* line = nullptr;
+    if (acdbOpenObject(line, id, AcDb::kForRead) != Acad::eOk) continue;
+    for (const AcGePoint3d& p : {line->startPoint(), line->endPoint()})
+      for (unsigned k = 0; k < 3; ++k) out.push_back(p[k]);
+    line->close();
+  }
+  ms->close();
+  return out;
+}
+
 struct Dxf : ::testing::Test {
   void SetUp() override { cadhost::startTestSession(); }
   void TearDown() override {
@@ -556,22 +572,12 @@ TEST_F(Dxf, NumbersAreWrittenShortestAndReadBackExactly) {
   EXPECT_EQ(next, values.size());
   AcDbDatabase db(false);
   ASSERT_EQ(db.dxfIn(wide(out).c_str()), Acad::eOk);
-  AcDbBlockTableRecord* ms = nullptr;
-  ASSERT_EQ(acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForRead), Acad::eOk);
-  size_t at = 0;
-  for (AcDbObjectId id : ms->entities()) {
-    AcDbLine* line = nullptr;
-    ASSERT_EQ(acdbOpenObject(line, id, AcDb::kForRead), Acad::eOk);
-    for (const AcGePoint3d& p : {line->startPoint(), line->endPoint()}) {
-      for (unsigned k = 0; k < 3; ++k, ++at) {
-        EXPECT_EQ(p[k], values[at]) << "value " << at;
-        EXPECT_EQ(std::signbit(p[k]), std::signbit(values[at])) << "value " << at;
-      }
-    }
-    line->close();
+  const std::vector<double> read = lineCoordinates(db);
+  ASSERT_EQ(read.size(), values.size());
+  for (size_t at = 0; at < read.size(); ++at) {
+    EXPECT_EQ(read[at], values[at]) << "value " << at;
+    EXPECT_EQ(std::signbit(read[at]), std::signbit(values[at])) << "value " << at;
   }
-  ms->close();
-  EXPECT_EQ(at, values.size());
 }
 
 // Numbers in every decimal spelling a program may give (the host's own, trailing and
@@ -603,20 +609,11 @@ TEST_F(Dxf, NumbersInAnySpellingAreReadExactlyAndKept) {
   ASSERT_EQ(db.dxfIn(wide(in).c_str()), Acad::eOk);
   ASSERT_EQ(db.dxfOut(wide(out).c_str()), Acad::eOk);
   EXPECT_EQ(section(readText(out), "ENTITIES"), entities);
-  AcDbBlockTableRecord* ms = nullptr;
-  ASSERT_EQ(acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForRead), Acad::eOk);
-  size_t at = 0;
-  for (AcDbObjectId id : ms->entities()) {
-    AcDbLine* line = nullptr;
-    ASSERT_EQ(acdbOpenObject(line, id, AcDb::kForRead), Acad::eOk);
-    for (const AcGePoint3d& p : {line->startPoint(), line->endPoint()})
-      for (unsigned k = 0; k < 3; ++k, ++at) {
-        const double expected = std::strtod(texts[at].c_str(), nullptr);
-        EXPECT_EQ(p[k], expected) << texts[at];
-        EXPECT_EQ(std::signbit(p[k]), std::signbit(expected)) << texts[at];
-      }
-    line->close();
+  const std::vector<double> read = lineCoordinates(db);
+  ASSERT_EQ(read.size(), texts.size());
+  for (size_t at = 0; at < read.size(); ++at) {
+    const double expected = std::strtod(texts[at].c_str(), nullptr);
+    EXPECT_EQ(read[at], expected) << texts[at];
+    EXPECT_EQ(std::signbit(read[at]), std::signbit(expected)) << texts[at];
   }
-  ms->close();
-  EXPECT_EQ(at, texts.size());
 }
