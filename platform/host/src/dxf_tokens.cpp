@@ -43,6 +43,12 @@ inline size_t lineFeedIn8(const char* p) {
 
 inline bool digit(char c) { return c >= '0' && c <= '9'; }
 
+std::string_view withoutSpaces(std::string_view t) {
+  while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+  while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+  return t;
+}
+
 size_t trimmedInt(long long v, char* out) {
   return size_t(std::to_chars(out, out + dxf::kNumberChars, v).ptr - out);
 }
@@ -116,11 +122,11 @@ bool plainDecimal(std::string_view t, double& v, bool* hostText) {
   if (negative) ++p;
   const char* const whole = p;
   unsigned long long digits = 0;
-  while (p < end && *p >= '0' && *p <= '9' && p - whole < 16) digits = digits * 10 + unsigned(*p++ - '0');
+  while (p < end && digit(*p) && p - whole < 16) digits = digits * 10 + unsigned(*p++ - '0');
   const char* const dot = p;
   if (dot == whole || dot == end || *dot != '.') return false;
   const char* const fraction = ++p;
-  while (p < end && *p >= '0' && *p <= '9' && (p - fraction) + (dot - whole) < 16)
+  while (p < end && digit(*p) && (p - fraction) + (dot - whole) < 16)
     digits = digits * 10 + unsigned(*p++ - '0');
   if (p != end || digits > (1ull << 53)) return false;
   const double magnitude = double(digits) / kPowers[end - fraction];
@@ -331,18 +337,15 @@ void Tokenizer::release(Mark m) {
 
 std::string shownValue(const Group& g) { return std::string(g.value.substr(0, 40)); }
 
+// Plain numbers in one quick pass (between spaces, which files pad numbers with); anything
+// else as the C library reads it.
 double toReal(const Group& g, bool* hostText) {
-  // The plain decimal numbers of files in one quick pass; anything else as the C library
-  // reads it.
-  const char* first = g.value.data();
-  const char* last = first + g.value.size();
-  while (first < last && *first == ' ') ++first;
-  while (last > first && last[-1] == ' ') --last;
+  const std::string_view t = withoutSpaces(g.value);
   double v = 0;
-  if (plainDecimal(std::string_view(first, size_t(last - first)), v, hostText)) return v;
+  if (plainDecimal(t, v, hostText)) return v;
   if (hostText) *hostText = isRealText(g.value);
-  auto quick = std::from_chars(first, last, v);
-  if (quick.ec == std::errc() && quick.ptr == last && first < last && std::isfinite(v)) return v;
+  auto quick = std::from_chars(t.data(), t.data() + t.size(), v);
+  if (quick.ec == std::errc() && quick.ptr == t.data() + t.size() && !t.empty() && std::isfinite(v)) return v;
   char* end = nullptr;
   const std::string text(g.value);
   const char* s = text.c_str();
@@ -350,28 +353,24 @@ double toReal(const Group& g, bool* hostText) {
   v = std::strtod(s, &end);
   while (end && *end == ' ') ++end;
   if (end == s || *end || !std::isfinite(v))
-    throw DxfError{"group " + std::to_string(g.code) + ": \"" + text.substr(0, 40) + "\" is not a number", g.line};
+    throw DxfError{"group " + std::to_string(g.code) + ": \"" + shownValue(g) + "\" is not a number", g.line};
   return v;
 }
 
 long long toInt(const Group& g) {
-  // Plain digits in one quick pass; anything else as the C library reads it.
-  const char* first = g.value.data();
-  const char* last = first + g.value.size();
-  while (first < last && *first == ' ') ++first;
-  while (last > first && last[-1] == ' ') --last;
-  long long quick = 0;
-  auto read = std::from_chars(first, last, quick);
-  if (read.ec == std::errc() && read.ptr == last && first < last) return quick;
+  const std::string_view t = withoutSpaces(g.value);
+  long long v = 0;
+  auto quick = std::from_chars(t.data(), t.data() + t.size(), v);
+  if (quick.ec == std::errc() && quick.ptr == t.data() + t.size() && !t.empty()) return v;
   char* end = nullptr;
   const std::string text(g.value);
   const char* s = text.c_str();
   while (*s == ' ') ++s;
   errno = 0;
-  long long v = std::strtoll(s, &end, 10);
+  v = std::strtoll(s, &end, 10);
   while (end && *end == ' ') ++end;
   if (end == s || *end || errno)
-    throw DxfError{"group " + std::to_string(g.code) + ": \"" + text.substr(0, 40) + "\" is not an integer", g.line};
+    throw DxfError{"group " + std::to_string(g.code) + ": \"" + shownValue(g) + "\" is not an integer", g.line};
   return v;
 }
 
