@@ -331,8 +331,9 @@ std::string_view Tokenizer::keep(std::string_view text) {
 
 void Tokenizer::release(Mark m) {
   if (m.chunk > m_room.size()) return;  // given back already
-  m_room.resize(m.chunk);
-  if (!m_room.empty()) m_room.back().resize(m.used);
+  // The first chunk stays, emptied, for the values of the next object.
+  m_room.resize(std::max<size_t>(m.chunk, std::min<size_t>(m_room.size(), 1)));
+  if (!m_room.empty()) m_room.back().resize(m.chunk ? m.used : 0);
 }
 
 std::string shownValue(const Group& g) { return std::string(g.value.substr(0, 40)); }
