@@ -11,7 +11,10 @@ import xml.etree.ElementTree as ET
 from selenium import webdriver
 from selenium.webdriver.chrome.options import Options
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import StaleElementReferenceException
 from selenium.webdriver.common.by import By
+from selenium.webdriver.support import expected_conditions
+from selenium.webdriver.support.ui import WebDriverWait
 
 from cadhost_run import bin_dir, check
 from selector_run import SELECTION_ID, Selector
@@ -42,6 +45,12 @@ def exported_unit(selection_id):
 
 
 def text(driver, css):
+    # The page's script may draw the element again between finding it and reading it.
+    for _ in range(20):
+        try:
+            return driver.find_element(By.CSS_SELECTOR, css).text
+        except StaleElementReferenceException:
+            pass
     return driver.find_element(By.CSS_SELECTOR, css).text
 
 
@@ -58,7 +67,9 @@ for javascript in (True, False):
             check("320.50" in text(driver, "#demand-table"), "the login form keeps the demand", driver.page_source)
             field = driver.find_element(By.NAME, "passw")
             field.send_keys("demo")
-            driver.find_element(By.ID, "login-button").click()
+            login = driver.find_element(By.ID, "login-button")
+            login.click()
+            WebDriverWait(driver, 60).until(expected_conditions.staleness_of(login))  # the next page is there
         demand = text(driver, "#demand-table")
         check("Supply 320.50 1154 250" in demand and "Exhaust 320.50 1154 90" in demand,
               "the demand is shown in l/s, m3/h and Pa", demand)
